@@ -1,0 +1,15 @@
+#pragma once
+// Process heap stand-in: zero-filled blocks whose size can be asked for later.
+#include "platform/win_types.h"
+
+namespace win {
+
+HANDLE GetProcessHeap();
+// Blocks are always zero-filled, whatever the flags say; callers rely on it.
+LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
+BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
+// The size that was asked for at allocation; (SIZE_T)-1 for a null block.
+SIZE_T HeapSize(HANDLE heap, DWORD flags, LPCVOID block);
+void RtlMoveMemory(void* destination, const void* source, SIZE_T bytes);
+
+}  // namespace win
