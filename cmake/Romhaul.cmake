@@ -1,6 +1,10 @@
 # Shared build helpers: warnings, sanitizers and test registration.
 
-if(ROMHAUL_SANITIZE)
+if(ROMHAUL_FUZZ)
+  # Every library is instrumented for coverage; only the *_fuzzer binaries link libFuzzer.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+elseif(ROMHAUL_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 elseif(ROMHAUL_TSAN)
