@@ -82,7 +82,7 @@ const ControlRow kControls[] = {
      "QLabel",
      "分组框5",
      {56, 93, 322, 24},
-     "联系：romhaul.team@lists.example.org",
+     "联系：romhaul.list@lists.example.org 反馈",
      16,
      kBlue},
     {"标签16", "QLabel", "分组框5", {56, 125, 80, 24}, "交流论坛：", 16, kBlue},

@@ -68,7 +68,7 @@ TEST(Startup, CreatedEventWritesCaptionAndAboutLines) {
     EXPECT_EQ(window.windowTitle(), "Romhaul");
     EXPECT_EQ(window.标签14->text(), "作者：Romhaul 小组");
     EXPECT_EQ(window.标签12->text(), "Romhaul为免费软件，仅供维修交流使用");
-    EXPECT_EQ(window.标签15->text(), "联系：romhaul.team@lists.example.org");
+    EXPECT_EQ(window.标签15->text(), "联系：romhaul.list@lists.example.org 反馈");
 }
 
 TEST(StartupDeathTest, FatalMessageGoesThroughTheMessageBoxAndEndsWithMinusOne) {
