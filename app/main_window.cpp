@@ -289,6 +289,12 @@ void MainWindow::showEvent(QShowEvent* event) {
     if (!fitted_) QTimer::singleShot(0, this, [this] { fitOuterSize(); });
 }
 
+void MainWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    // Window managers tell the frame's extents late, typically with a move.
+    if (!fitted_ && isVisible()) fitOuterSize();
+}
+
 void MainWindow::fitOuterSize() {
     // The outer size counts the frame, which only the window manager knows, and only once
     // the window is mapped. Without a frame (offscreen) the client size stays as made.
