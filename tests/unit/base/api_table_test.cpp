@@ -33,8 +33,10 @@ TEST(ApiTableDeathTest, UnbindableFunctionEndsTheProgramWithTheFatalMessage) {
         api::bindRow(row);
     };
     // The default reporter writes the message as UTF-8 to stderr; the exit code is -1.
-    EXPECT_EXIT(bindMissing(), ::testing::ExitedWithCode(255),
-                "运行时出错!\r\n\r\n错误信息：无法找到指定DLL库文件“kernel32”中的输出命令“NoSuchFunction”\r\n");
+    EXPECT_EXIT(
+        bindMissing(), ::testing::ExitedWithCode(255),
+        "运行时出错!"
+        "\r\n\r\n错误信息：无法找到指定DLL库文件“kernel32”中的输出命令“NoSuchFunction”\r\n");
     auto bindFromUnknownLibrary = [] {
         static api::ApiRow row{"", "AlsoMissing"};
         api::bindRow(row);

@@ -27,12 +27,16 @@ TEST(Decipher, KnownKeyStream) {
 
 TEST(Decipher, ConstantsRoundTrip) {
     EXPECT_EQ(decipherText(constants::kCaption, constants::kKey), "Romhaul");
-    EXPECT_EQ(decipherText(constants::kAuthor, constants::kKey), gbk("作者：Romhaul 开发组"));
+    EXPECT_EQ(decipherText(constants::kAuthor, constants::kKey), gbk("作者：Romhaul 小组"));
     EXPECT_EQ(decipherText(constants::kNotice, constants::kKey),
-              gbk("本软件免费发布，仅供维修交流使用"));
+              gbk("Romhaul为免费软件，仅供维修交流使用"));
     EXPECT_EQ(decipherText(constants::kContact, constants::kKey),
-              gbk("联系：romhaul-dev@users.noreply.org"));
+              gbk("联系：romhaul.list@lists.example.org 反馈"));
     EXPECT_EQ(std::string(constants::kKey).size(), 6u);
+    // The About lines keep the byte lengths the page was laid out for.
+    EXPECT_EQ(decipherText(constants::kAuthor, constants::kKey).size(), 18u);
+    EXPECT_EQ(decipherText(constants::kNotice, constants::kKey).size(), 35u);
+    EXPECT_EQ(decipherText(constants::kContact, constants::kKey).size(), 41u);
     const std::string plain = gbk("任意文本 with ASCII");
     EXPECT_EQ(decipherText(encipherText(plain, "k3y!!!"), "k3y!!!"), plain);
     EXPECT_NE(decipherText(encipherText(plain, "k3y!!!"), "other!"), plain);

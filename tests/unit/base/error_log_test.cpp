@@ -28,8 +28,12 @@ TEST(ErrorLog, ZeroCapacityIgnoresPushesAndConcurrentPushesAreSafe) {
     none.push("x");
     EXPECT_EQ(none.latest(), "");
     ErrorLog log;
-    std::thread a([&] { for (int i = 0; i < 1000; ++i) log.push("a"); });
-    std::thread b([&] { for (int i = 0; i < 1000; ++i) log.push("b"); });
+    std::thread a([&] {
+        for (int i = 0; i < 1000; ++i) log.push("a");
+    });
+    std::thread b([&] {
+        for (int i = 0; i < 1000; ++i) log.push("b");
+    });
     a.join();
     b.join();
     EXPECT_EQ(log.newest(), 32 - (2000 % 32 == 0 ? 0 : 2000 % 32));

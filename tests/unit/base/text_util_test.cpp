@@ -39,10 +39,20 @@ TEST(TextUtil, FindRespectsCharacterBoundaries) {
     EXPECT_EQ(findText("abc", "abcd"), 0u);
     EXPECT_EQ(findText("abc", "a", 9), 0u);
     // 0x81 0x41 is one two-byte character whose trail byte is "A".
-    EXPECT_EQ(findText("\x81" "AA", "A"), 3u);
-    EXPECT_EQ(findText("\x81" "A", "A"), 0u);
+    EXPECT_EQ(findText("\x81"
+                       "AA",
+                       "A"),
+              3u);
+    EXPECT_EQ(findText("\x81"
+                       "A",
+                       "A"),
+              0u);
     EXPECT_EQ(findText("xHTTP://a", "http://", 1, true), 2u);
-    EXPECT_EQ(findText("\x81" "a" "A", "a", 1, true), 3u);
+    EXPECT_EQ(findText("\x81"
+                       "a"
+                       "A",
+                       "a", 1, true),
+              3u);
     EXPECT_EQ(findLastText("a:b:c", ":"), 4u);
     EXPECT_EQ(findLastText("abc", ":"), 0u);
 }
@@ -55,7 +65,10 @@ TEST(TextUtil, ReplaceSplitAndCase) {
     EXPECT_EQ(splitText("a;b;", ";"), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(splitText("a;;b", ";"), (std::vector<std::string>{"a", "", "b"}));
     EXPECT_EQ(splitText("a\r\nb", "\r\n"), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(toLowerAscii("HTTP://H\x81" "A"), "http://h\x81" "A");
+    EXPECT_EQ(toLowerAscii("HTTP://H\x81"
+                           "A"),
+              "http://h\x81"
+              "A");
     EXPECT_EQ(toUpperAscii("ab\xD6\xD0"), "AB\xD6\xD0");
 }
 

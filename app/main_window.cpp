@@ -1,0 +1,312 @@
+#include "app/main_window.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QHeaderView>
+#include <QRegularExpressionValidator>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QStyleOptionTabWidgetFrame>
+#include <QTabBar>
+#include <QTimer>
+#include <algorithm>
+#include <type_traits>
+
+namespace {
+
+MainWindow* theWindow = nullptr;
+
+const QColor kGreen(0, 128, 0);
+const QColor kBlue(0, 0, 255);
+const QColor kRed(255, 0, 0);
+
+QString spaces(int n) {
+    return QString(n, QLatin1Char(' '));
+}
+
+// Tab strip tabs are kept at 21 pixels whatever the font's line height, as the page
+// layouts were made for a strip of that height.
+class TabStrip : public QTabBar {
+  public:
+    using QTabBar::QTabBar;
+
+  protected:
+    QSize tabSizeHint(int index) const override {
+        QSize s = QTabBar::tabSizeHint(index);
+        s.setHeight(21);
+        return s;
+    }
+    QSize minimumTabSizeHint(int index) const override {
+        QSize s = QTabBar::minimumTabSizeHint(index);
+        s.setHeight(21);
+        return s;
+    }
+};
+
+template <class T>
+T* setUp(T* control, const char* name, QRect geometry, int fontPixels, bool tabStop) {
+    control->setObjectName(QString::fromUtf8(name));
+    control->setGeometry(geometry);
+    control->setFont(windowFont(fontPixels));
+    control->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::NoFocus);
+    return control;
+}
+
+QLabel* label(QWidget* parent, const char* name, QRect geometry, int fontPixels,
+              const QString& text = {}, Qt::Alignment alignment = Qt::AlignLeft) {
+    auto* l = setUp(new QLabel(text, parent), name, geometry, fontPixels, false);
+    l->setAlignment(alignment | Qt::AlignVCenter);
+    return l;
+}
+
+QLineEdit* edit(QWidget* parent, const char* name, QRect geometry, int fontPixels,
+                bool readOnly = false) {
+    // A read-only box still selects and copies: QLineEdit keeps both when read-only.
+    auto* e = setUp(new QLineEdit(parent), name, geometry, fontPixels, true);
+    e->setReadOnly(readOnly);
+    return e;
+}
+
+QPushButton* button(QWidget* parent, const char* name, QRect geometry, const QString& text) {
+    auto* b = setUp(new QPushButton(text, parent), name, geometry, 0, true);
+    b->setAutoDefault(false);
+    return b;
+}
+
+}  // namespace
+
+QFont windowFont(int pixelHeight) {
+    QFont f;
+    // The CJK face first; fontconfig falls back for anything it lacks.
+    f.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans SC"),
+                   QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Sans Serif")});
+    f.setPixelSize(pixelHeight > 0 ? pixelHeight : kDefaultFontPixels);
+    f.setWeight(QFont::Normal);
+    return f;
+}
+
+void setTextColour(QWidget* control, const QColor& colour) {
+    QPalette p = control->palette();
+    p.setColor(QPalette::WindowText, colour);
+    p.setColor(QPalette::Text, colour);
+    control->setPalette(p);
+}
+
+QColor textColour(const QWidget* control) {
+    return control->palette().color(QPalette::WindowText);
+}
+
+TabControl::TabControl(QWidget* parent) : QTabWidget(parent) {
+    setTabBar(new TabStrip(this));
+    setFocusPolicy(Qt::NoFocus);
+    tabBar()->setFocusPolicy(Qt::NoFocus);
+    tabBar()->setExpanding(false);
+    tabBar()->setUsesScrollButtons(false);
+}
+
+QPoint TabControl::pagesOrigin() const {
+    // The same question QTabWidget asks its style when it lays the pages out.
+    QStyleOptionTabWidgetFrame option;
+    initStyleOption(&option);
+    return style()->subElementRect(QStyle::SE_TabWidgetTabContents, &option, this).topLeft();
+}
+
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
+    theWindow = this;
+    setObjectName(QStringLiteral("MainWindow"));
+    setFont(windowFont());
+    move(kPosition);
+    setFixedSize(kClientSize);
+
+    选择夹1 = setUp(new TabControl(this), "选择夹1", QRect(5, 8, 560, 392), 0, false);
+    const char* captions[] = {"华为 Huawei", "中兴 ZTE",    "酷派 Coolpad",
+                              "LG KDZ",      "苹果 iPhone", "关于软件"};
+    for (int i = 0; i < 6; ++i) {
+        auto* p = new QWidget;
+        p->setObjectName(QStringLiteral("page%1").arg(i));
+        选择夹1->addTab(p, QString::fromUtf8(captions[i]));
+        pages_.push_back(p);
+    }
+    const Qt::Alignment left = Qt::AlignLeft, centre = Qt::AlignHCenter, right = Qt::AlignRight;
+
+    // Page 0, Huawei.
+    分组框1 = pageControl<QGroupBox>(0, "分组框1", {8, 24, 543, 85});
+    标签1 = label(分组框1, "标签1", {10, 14, 305, 24}, 15, "输入产品型号或关键词，获取软件下载");
+    编辑框1 = edit(分组框1, "编辑框1", {10, 45, 433, 28}, 15);
+    按钮1 = button(分组框1, "按钮1", {451, 45, 80, 28}, "搜索");
+    超级列表框1 = setUp(new ReportView({{spaces(24) + "固件名称", 350, left},
+                                        {"发布日期", 80, centre},
+                                        {"文件大小", 80, centre},
+                                        {"", 0, left}},
+                                       page(0)),
+                        "超级列表框1", {}, 0, true);
+    anchored_.push_back({超级列表框1, {8, 118, 543, 264}});
+
+    // Page 1, ZTE.
+    编辑框2 = pageControl<QLineEdit>(1, "编辑框2", {10, 30, 115, 24});
+    按钮2 = pageControl<QPushButton>(1, "按钮2", {131, 30, 40, 24});
+    按钮2->setText("搜索");
+    树型框1 = pageControl<QTreeWidget>(1, "树型框1", {11, 60, 160, 290});
+    树型框1->setHeaderHidden(true);
+    树型框1->setColumnCount(1);
+    树型框1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    超级列表框2 = setUp(new ReportView({{spaces(14) + "文件名", 220, left},
+                                        {"文件大小 ", 70, right},
+                                        {"更新日期", 0, centre},
+                                        {"", 0, left},
+                                        {"格式", 50, centre}},
+                                       page(1)),
+                        "超级列表框2", {}, 0, true);
+    anchored_.push_back({超级列表框2, {178, 30, 369, 210}});
+    分组框2 = pageControl<QGroupBox>(1, "分组框2", {179, 246, 368, 105}, 16);
+    分组框2->setTitle("文件信息：");
+    编辑框3 = setUp(new QPlainTextEdit(分组框2), "编辑框3", {8, 21, 352, 75}, 13, true);
+    编辑框3->setReadOnly(true);
+    编辑框3->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    编辑框3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    编辑框3->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    按钮3 = pageControl<QPushButton>(1, "按钮3", {11, 354, 160, 26});
+    按钮3->setText("刷新列表");
+    标签2 = pageControl<QLabel>(1, "标签2", {182, 356, 368, 24}, 16);
+    标签2->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setTextColour(标签2, kGreen);
+
+    // Page 2, Coolpad.
+    分组框4 = pageControl<QGroupBox>(2, "分组框4", {8, 24, 543, 85});
+    标签10 = label(分组框4, "标签10", {10, 14, 305, 24}, 15, "请输入关键词，获取产品列表");
+    编辑框11 = edit(分组框4, "编辑框11", {10, 45, 433, 28}, 15);
+    按钮6 = button(分组框4, "按钮6", {451, 45, 80, 28}, "搜索");
+    列表框1 = pageControl<QListWidget>(2, "列表框1", {8, 118, 100, 264});
+    超级列表框3 = setUp(new ReportView({{spaces(13) + "描述", 195, left},
+                                        {"更新日期", 80, centre},
+                                        {"文件大小 ", 70, right},
+                                        {"文件种类", 70, centre},
+                                        {"", 0, left}},
+                                       page(2)),
+                        "超级列表框3", {}, 0, true);
+    anchored_.push_back({超级列表框3, {111, 118, 440, 264}});
+
+    // Page 3, LG.
+    标签3 = pageControl<QLabel>(3, "标签3", {38, 42, 173, 28}, 16);
+    标签3->setText("输入手机串号进行查询：");
+    标签3->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    编辑框4 = pageControl<QLineEdit>(3, "编辑框4", {210, 42, 192, 28}, 15);
+    // Serial numbers are digits and dashes; anything else typed is dropped.
+    编辑框4->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9-]*")), 编辑框4));
+    按钮4 = pageControl<QPushButton>(3, "按钮4", {415, 42, 100, 28});
+    按钮4->setText("查询详细信息");
+    分组框3 = pageControl<QGroupBox>(3, "分组框3", {58, 85, 439, 283}, 16);
+    标签9 = label(分组框3, "标签9", {44, 30, 80, 28}, 16, "手机型号：", right);
+    编辑框10 = edit(分组框3, "编辑框10", {133, 31, 192, 28}, 15, true);
+    标签4 = label(分组框3, "标签4", {44, 71, 80, 28}, 16, "IMEI码：", right);
+    编辑框5 = edit(分组框3, "编辑框5", {133, 72, 192, 28}, 15, true);
+    标签5 = label(分组框3, "标签5", {44, 112, 80, 28}, 16, "序列号：", right);
+    编辑框6 = edit(分组框3, "编辑框6", {133, 113, 192, 28}, 15, true);
+    标签7 = label(分组框3, "标签7", {44, 153, 80, 28}, 16, "网络制式：", right);
+    编辑框7 = edit(分组框3, "编辑框7", {133, 154, 192, 28}, 15, true);
+    标签6 = label(分组框3, "标签6", {44, 194, 80, 28}, 16, "SW版本：", right);
+    编辑框8 = edit(分组框3, "编辑框8", {133, 195, 192, 28}, 15, true);
+    标签8 = label(分组框3, "标签8", {44, 236, 80, 28}, 16, "下载地址：", right);
+    编辑框9 = edit(分组框3, "编辑框9", {133, 237, 192, 28}, 15, true);
+    按钮5 = button(分组框3, "按钮5", {333, 236, 88, 28}, "点击下载");
+    按钮5->setEnabled(false);
+
+    // Page 4, iPhone.
+    组合框1 = pageControl<QComboBox>(4, "组合框1", {11, 28, 100, 20});
+    组合框2 = pageControl<QComboBox>(4, "组合框2", {120, 28, 100, 20});
+    组合框3 = pageControl<QComboBox>(4, "组合框3", {232, 28, 100, 20});
+    选择框1 = pageControl<QCheckBox>(4, "选择框1", {339, 28, 192, 20});
+    选择框1->setText("显示全部版本(包括不可刷版本)");
+    超级列表框5 = setUp(new ReportView({{"版本", 40, left},
+                                        {spaces(15) + "固件名称", 235, left},
+                                        {spaces(17) + "说明", 240, left},
+                                        {"", 0, left}},
+                                       page(4)),
+                        "超级列表框5", {}, 0, true);
+    anchored_.push_back({超级列表框5, {8, 56, 544, 327}});
+
+    // Page 5, About. The author, notice and contact lines are written at creation.
+    分组框5 = pageControl<QGroupBox>(5, "分组框5", {81, 83, 400, 240}, 16);
+    标签11 = label(分组框5, "标签11", {2, 16, 396, 24}, 16, "Romhaul", centre);
+    setTextColour(标签11, kGreen);
+    标签17 = label(分组框5, "标签17", {259, 42, 88, 16}, 13, "Ver:1.5", right);
+    setTextColour(标签17, kGreen);
+    标签14 = label(分组框5, "标签14", {56, 61, 160, 24}, 16);
+    setTextColour(标签14, kBlue);
+    标签15 = label(分组框5, "标签15", {56, 93, 322, 24}, 16);
+    setTextColour(标签15, kBlue);
+    标签16 = label(分组框5, "标签16", {56, 125, 80, 24}, 16, "交流论坛：");
+    setTextColour(标签16, kBlue);
+    超级链接框2 = setUp(new Hyperlink(分组框5), "超级链接框2", {130, 125, 178, 24}, 16, false);
+    超级链接框2->setLink("Romhaul 维修交流论坛", "https://forum.example.org/romhaul");
+    标签13 = label(分组框5, "标签13", {56, 159, 80, 24}, 16, "配件商店：");
+    setTextColour(标签13, kBlue);
+    超级链接框1 = setUp(new Hyperlink(分组框5), "超级链接框1", {135, 159, 210, 24}, 16, false);
+    超级链接框1->setLink("Romhaul 维修配件小店", "https://shop.example.org/romhaul");
+    标签12 = label(分组框5, "标签12", {2, 202, 396, 24}, 16, {}, centre);
+    setTextColour(标签12, kRed);
+
+    // Page controls follow the page whenever the tab control lays its pages out anew
+    // (first show, style or font change).
+    if (auto* stack = 选择夹1->findChild<QStackedWidget*>()) stack->installEventFilter(this);
+    placePageControls();
+}
+
+MainWindow::~MainWindow() {
+    if (theWindow == this) theWindow = nullptr;
+}
+
+QWidget* MainWindow::page(int number) const {
+    return number >= 0 && number < int(pages_.size()) ? pages_[std::size_t(number)] : nullptr;
+}
+
+template <class T>
+T* MainWindow::pageControl(int pageNumber, const char* name, QRect inTabControl, int fontPixels) {
+    // Edit boxes, buttons, combo boxes, lists, trees and check boxes are tab stops.
+    constexpr bool tabStop = !std::is_base_of_v<QLabel, T> && !std::is_base_of_v<QGroupBox, T>;
+    T* control = setUp(new T(page(pageNumber)), name, {}, fontPixels, tabStop);
+    anchored_.push_back({control, inTabControl});
+    return control;
+}
+
+void MainWindow::placePageControls() {
+    // Where the pages start inside the tab control. Until the tab control is shown it has
+    // not laid its pages out yet; the style answers the same question meanwhile.
+    const QPoint origin =
+        选择夹1->isVisible() ? page(0)->mapTo(选择夹1, QPoint(0, 0)) : 选择夹1->pagesOrigin();
+    for (const Anchored& a : anchored_) a.control->setGeometry(a.inTabControl.translated(-origin));
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize) placePageControls();
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    placePageControls();
+    if (!fitted_) QTimer::singleShot(0, this, [this] { fitOuterSize(); });
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    // Window managers tell the frame's extents late, typically with a move.
+    if (!fitted_ && isVisible()) fitOuterSize();
+}
+
+void MainWindow::fitOuterSize() {
+    // The outer size counts the frame, which only the window manager knows, and only once
+    // the window is mapped. Without a frame (offscreen) the client size stays as made.
+    const QSize frame = frameGeometry().size() - size();
+    if (frame.width() <= 0 && frame.height() <= 0) return;
+    fitted_ = true;
+    const QSize client(std::max(kOuterSize.width() - frame.width(), 565),
+                       std::max(kOuterSize.height() - frame.height(), 400));
+    setFixedSize(client);
+    move(kPosition);
+}
+
+MainWindow* mainWindow() {
+    return theWindow;
+}

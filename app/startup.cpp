@@ -1,0 +1,52 @@
+#include "app/startup.h"
+
+#include <QApplication>
+#include <cstdlib>
+#include <memory>
+
+#include "app/handlers.h"
+#include "app/main_window.h"
+#include "app/qt_message_box.h"
+#include "app/qt_text.h"
+#include "base/api_table.h"
+#include "base/cipher.h"
+#include "base/program_objects.h"
+#include "base/text_util.h"
+
+MainWindow* loadMainWindow() {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
+    auto* window = new MainWindow;
+    bindHandlers(*window);
+    window->notifyCreated();
+    return window;
+}
+
+void onMainWindowCreated() {
+    MainWindow* w = mainWindow();
+    if (!w) return;
+    const auto plain = [](const char* constant) {
+        return toQt(decipherText(constant, constants::kKey));
+    };
+    w->setWindowTitle(plain(constants::kCaption));
+    w->标签14->setText(plain(constants::kAuthor));
+    w->标签12->setText(plain(constants::kNotice));
+    w->标签15->setText(plain(constants::kContact));
+}
+
+int startProgram() {
+    createProgramObjects();
+    static const bool registered = [] { return std::atexit(endProgram) == 0; }();
+    (void)registered;
+    initDocumentModule();
+    installMessageBoxes();
+
+    std::unique_ptr<MainWindow> window(loadMainWindow());
+    if (!window) api::fatalError(gbk("载入启动窗口失败"));
+    window->show();
+    QApplication::exec();
+    return 0;
+}
+
+void endProgram() {
+    releaseProgramObjects();
+}

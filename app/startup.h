@@ -1,0 +1,20 @@
+#pragma once
+// Start-up and exit of the program, and the main window's created-event handler.
+class MainWindow;
+
+// Creates the program-wide objects, registers endProgram to run at exit, runs the module
+// initialisers, loads and shows the main window and runs the window loop until it closes.
+// A QApplication must exist. Returns 0.
+int startProgram();
+
+// Releases the program-wide objects: the ZTE model table, the last parse error text and
+// the error log.
+void endProgram();
+
+// Writes the window caption and the About page's author, notice and contact lines from
+// the enciphered constants.
+void onMainWindowCreated();
+
+// Makes the main window, binds its handlers and raises its created event. Null when
+// there is no window system to show it on.
+MainWindow* loadMainWindow();

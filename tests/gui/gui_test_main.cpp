@@ -1,0 +1,18 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include "base/message_box.h"
+#include "platform/codepage.h"
+
+int main(int argc, char** argv) {
+    // Test discovery runs the binary without CTest's environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    // A box nobody expected fails the test that raised it instead of waiting for a click.
+    setMessageBoxPresenter([](const std::string& gbkText) {
+        ADD_FAILURE() << "unexpected message box: " << codepage::gbkToUtf8(gbkText);
+    });
+    return RUN_ALL_TESTS();
+}

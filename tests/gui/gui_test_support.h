@@ -1,0 +1,57 @@
+#pragma once
+// Helpers for GUI tests: record message boxes and shell opens instead of showing them.
+#include <QString>
+#include <QTest>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "base/message_box.h"
+#include "platform/codepage.h"
+#include "platform/shell.h"
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+// Records every message box text (as UTF-8) while it lives; restores the presenter after.
+class MessageRecorder {
+  public:
+    MessageRecorder()
+        : previous_(setMessageBoxPresenter([this](const std::string& gbkText) {
+              texts_.push_back(codepage::gbkToUtf8(gbkText));
+          })) {}
+    ~MessageRecorder() { setMessageBoxPresenter(previous_); }
+    MessageRecorder(const MessageRecorder&) = delete;
+    MessageRecorder& operator=(const MessageRecorder&) = delete;
+    const std::vector<std::string>& texts() const { return texts_; }
+
+  private:
+    std::vector<std::string> texts_;
+    MessageBoxPresenter previous_;
+};
+
+// Records every address handed to the shell's "open" (as UTF-8) while it lives.
+class OpenRecorder {
+  public:
+    OpenRecorder()
+        : previous_(win::setShellOpener([this](const std::string& utf8Address) {
+              addresses_.push_back(utf8Address);
+              return true;
+          })) {}
+    ~OpenRecorder() { win::setShellOpener(previous_); }
+    OpenRecorder(const OpenRecorder&) = delete;
+    OpenRecorder& operator=(const OpenRecorder&) = delete;
+    const std::vector<std::string>& addresses() const { return addresses_; }
+
+  private:
+    std::vector<std::string> addresses_;
+    win::ShellOpener previous_;
+};
+
+// Polls the event loop until `done` holds or the deadline passes.
+template <class Predicate>
+bool waitFor(Predicate done, int milliseconds = 5000) {
+    return QTest::qWaitFor(done, milliseconds);
+}
