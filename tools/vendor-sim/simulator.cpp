@@ -136,6 +136,8 @@ public:
     socket_t socket() const override { return sock_; }
 
     const std::string& received() const { return received_; }
+    // What arrived but was never asked for, e.g. the rest of a request httplib refused.
+    std::string unread() const { return buffer_.substr(pending_); }
 
 private:
     bool wait(short events) const {
@@ -303,7 +305,7 @@ private:
         });
         if (!tConnection.recorded && !stream.received().empty()) {
             // httplib turned it away (a malformed request line, say): still worth seeing.
-            RecordedRequest request = dissect(service_, stream.received());
+            RecordedRequest request = dissect(service_, stream.received() + stream.unread());
             request.status = 400;
             state_.record(request);
         }
