@@ -58,8 +58,8 @@ bool isHostName(std::string_view name) {
     if (name.front() == '[') {  // an IPv6 literal
         if (name.size() < 3 || name.back() != ']') return false;
         for (char c : name.substr(1, name.size() - 2)) {
-            const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') ||
-                             (c >= 'A' && c <= 'F');
+            const bool hex =
+                (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
             if (!hex && c != ':' && c != '.') return false;
         }
         return true;
@@ -122,10 +122,8 @@ std::string usableBase(std::string_view value) {
     const std::size_t hostStart = base.find("://") + 3;
     const std::size_t hostEnd = base.find('/', hostStart);
     std::string_view name, port;
-    const std::string_view authority =
-        std::string_view(base).substr(hostStart, hostEnd == std::string::npos
-                                                     ? std::string::npos
-                                                     : hostEnd - hostStart);
+    const std::string_view authority = std::string_view(base).substr(
+        hostStart, hostEnd == std::string::npos ? std::string::npos : hostEnd - hostStart);
     if (!splitHostPort(authority, name, port)) return {};
     if (base.back() != '/') base += '/';
     return base;
@@ -138,7 +136,9 @@ std::string iphoneBaseAddress() {
 
 }  // namespace
 
-const char* serviceHostVariable(VendorService service) { return entryOf(service).variable; }
+const char* serviceHostVariable(VendorService service) {
+    return entryOf(service).variable;
+}
 
 std::string serviceHost(VendorService service) {
     if (service == VendorService::Iphone) {

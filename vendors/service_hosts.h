@@ -28,8 +28,18 @@ std::string serviceHost(VendorService service);
 //    such as "model/getModelSelect.go" follow directly.
 std::string serviceBase(VendorService service);
 
-inline std::string huaweiBase() { return serviceBase(VendorService::Huawei); }
-inline std::string zteBase() { return serviceBase(VendorService::Zte); }
-inline std::string coolpadBase() { return serviceBase(VendorService::Coolpad); }
-inline std::string lgBase() { return serviceBase(VendorService::Lg); }
-inline std::string iphoneBase() { return serviceBase(VendorService::Iphone); }
+inline std::string huaweiBase() {
+    return serviceBase(VendorService::Huawei);
+}
+inline std::string zteBase() {
+    return serviceBase(VendorService::Zte);
+}
+inline std::string coolpadBase() {
+    return serviceBase(VendorService::Coolpad);
+}
+inline std::string lgBase() {
+    return serviceBase(VendorService::Lg);
+}
+inline std::string iphoneBase() {
+    return serviceBase(VendorService::Iphone);
+}

@@ -54,9 +54,9 @@ void readHuawei(const json& doc, Fixtures& out) {
             if (k.is_string()) product.keywords.push_back(k.get<std::string>());
         }
         for (const json& f : p.value("files", json::array())) {
-            product.files.push_back({textOf(f, "fileId"), textOf(f, "fileName"),
-                                     textOf(f, "fileSize"), numberOf<std::int64_t>(f, "releaseDate"),
-                                     textOf(f, "downloadUrl")});
+            product.files.push_back(
+                {textOf(f, "fileId"), textOf(f, "fileName"), textOf(f, "fileSize"),
+                 numberOf<std::int64_t>(f, "releaseDate"), textOf(f, "downloadUrl")});
         }
         out.huawei.push_back(std::move(product));
     }
@@ -67,8 +67,11 @@ void readZte(const json& doc, Fixtures& out) {
     for (const json& s : doc.value("series", json::array())) {
         ZteSeries series{textOf(s, "key"), textOf(s, "title"), textOf(s, "categoryId"), {}};
         for (const json& m : s.value("models", json::array())) {
-            ZteModel model{textOf(m, "id"), textOf(m, "name"), numberOf<int>(m, "order"),
-                           numberOf<int>(m, "downloads"), {}};
+            ZteModel model{textOf(m, "id"),
+                           textOf(m, "name"),
+                           numberOf<int>(m, "order"),
+                           numberOf<int>(m, "downloads"),
+                           {}};
             for (const json& f : m.value("files", json::array())) {
                 model.files.push_back(
                     {textOf(f, "name"), textOf(f, "url"), textOf(f, "size"), textOf(f, "date")});
@@ -169,6 +172,8 @@ bool loadFixtures(const std::string& dir, Fixtures& out, std::string& error) {
     return true;
 }
 
-std::string defaultFixtureDir() { return ROMHAUL_VENDOR_SIM_FIXTURES; }
+std::string defaultFixtureDir() {
+    return ROMHAUL_VENDOR_SIM_FIXTURES;
+}
 
 }  // namespace vendorsim

@@ -54,7 +54,11 @@ bool isValidUtf8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        std::size_t n = c < 0x80         ? 1
+                        : (c >> 5) == 6  ? 2
+                        : (c >> 4) == 14 ? 3
+                        : (c >> 3) == 30 ? 4
+                                         : 0;
         if (n == 0 || i + n > text.size()) return false;
         for (std::size_t k = 1; k < n; ++k) {
             if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
@@ -68,12 +72,23 @@ std::string escapeHtml(std::string_view text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '&': out += "&amp;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -107,9 +122,9 @@ std::vector<std::pair<std::string, std::string>> parseForm(std::string_view body
         const std::string_view item = body.substr(0, amp);
         if (!item.empty()) {
             const std::size_t eq = item.find('=');
-            items.emplace_back(percentDecode(item.substr(0, eq)),
-                               eq == std::string_view::npos ? std::string()
-                                                            : percentDecode(item.substr(eq + 1)));
+            items.emplace_back(
+                percentDecode(item.substr(0, eq)),
+                eq == std::string_view::npos ? std::string() : percentDecode(item.substr(eq + 1)));
         }
         if (amp == std::string_view::npos) break;
         body.remove_prefix(amp + 1);
@@ -122,7 +137,8 @@ Target parseTarget(std::string_view rawTarget) {
     const std::size_t question = rawTarget.find('?');
     Target target;
     target.path = percentDecode(rawTarget.substr(0, question));
-    if (question != std::string_view::npos) target.params = parseForm(rawTarget.substr(question + 1));
+    if (question != std::string_view::npos)
+        target.params = parseForm(rawTarget.substr(question + 1));
     return target;
 }
 
@@ -177,7 +193,8 @@ std::string huaweiPage(std::string_view callback, const std::vector<HuaweiFile>&
         record["siteCode"] = "cn";
         record["releaseDate"] = f.releaseDate;
         record["downloadUrl"] = f.downloadUrl;
-        record["languageList"] = json::array({json{{"languageCode", "zh-cn"}, {"languageName", "简体中文"}}});
+        record["languageList"] =
+            json::array({json{{"languageCode", "zh-cn"}, {"languageName", "简体中文"}}});
         record["downloadCount"] = 1000 + (f.releaseDate / 1000) % 9000;
         list.push_back(std::move(record));
     }
@@ -197,7 +214,8 @@ std::string zteModelList(const std::string& prefix, const std::vector<ZteSeries>
     json doc = json::object();
     for (const ZteSeries& s : series) {
         json models = json::object();
-        for (const ZteModel& m : s.models) models[m.id] = json::array({m.order, m.name, m.downloads});
+        for (const ZteModel& m : s.models)
+            models[m.id] = json::array({m.order, m.name, m.downloads});
         doc[s.key] = json::array({s.title, s.categoryId, std::move(models)});
     }
     return prefix + dumpJson(doc) + ";";
@@ -207,24 +225,29 @@ namespace {
 
 std::string ztePageHead(std::string_view title) {
     std::string page;
-    for (const char* line : {"<!DOCTYPE html>", "<html>", "<head>",
-                             "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />"}) {
+    for (const char* line :
+         {"<!DOCTYPE html>", "<html>", "<head>",
+          "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />"}) {
         page += line;
         page += kCrLf;
     }
     page += "<title>" + escapeHtml(title) + " - 中兴通讯终端服务支持</title>" + kCrLf;
-    page += "<link href=\"/css/support.css\" rel=\"stylesheet\" type=\"text/css\" />" + std::string(kCrLf);
+    page += "<link href=\"/css/support.css\" rel=\"stylesheet\" type=\"text/css\" />" +
+            std::string(kCrLf);
     page += std::string("</head>") + kCrLf + "<body>" + kCrLf;
-    page += "<div class=\"nav\"><a href=\"/\">首页</a> &gt; <a href=\"/support/\">服务支持</a> &gt; "
-            "<a href=\"/support/download.html\">下载中心</a></div>" + std::string(kCrLf);
+    page +=
+        "<div class=\"nav\"><a href=\"/\">首页</a> &gt; <a href=\"/support/\">服务支持</a> &gt; "
+        "<a href=\"/support/download.html\">下载中心</a></div>" +
+        std::string(kCrLf);
     return page;
 }
 
 std::string ztePageFoot() {
     std::string page;
-    for (const char* line : {"<div class=\"footer\">版权所有 &copy; 中兴通讯股份有限公司 "
-                             "<a href=\"http://www.zte.com.cn/\" target=\"_blank\">中兴通讯</a></div>",
-                             "</body>", "</html>"}) {
+    for (const char* line :
+         {"<div class=\"footer\">版权所有 &copy; 中兴通讯股份有限公司 "
+          "<a href=\"http://www.zte.com.cn/\" target=\"_blank\">中兴通讯</a></div>",
+          "</body>", "</html>"}) {
         page += line;
         page += kCrLf;
     }
@@ -246,7 +269,8 @@ std::string zteFilePage(const ZteSeries& series, const ZteModel& model) {
             // The size line must follow the heading line directly: readers take the two
             // lines together.
             page += "<li>" + std::string(kCrLf);
-            page += "<h4><a href=\"" + f.url + "\" target=\"_blank\">" + f.name + "</a></h4>" + kCrLf;
+            page +=
+                "<h4><a href=\"" + f.url + "\" target=\"_blank\">" + f.name + "</a></h4>" + kCrLf;
             page += "<pre>文件大小：" + f.size + "　　更新日期：" + f.date + "　　下载次数：" +
                     std::to_string(model.downloads / (++count)) + "</pre>" + kCrLf;
             page += "</li>" + std::string(kCrLf);
@@ -258,8 +282,8 @@ std::string zteFilePage(const ZteSeries& series, const ZteModel& model) {
 }
 
 std::string zteMissingPage() {
-    return ztePageHead("页面不存在") + "<p class=\"error\">对不起，您访问的页面不存在。</p>" + kCrLf +
-           ztePageFoot();
+    return ztePageHead("页面不存在") + "<p class=\"error\">对不起，您访问的页面不存在。</p>" +
+           kCrLf + ztePageFoot();
 }
 
 // ---------------------------------------------------------------- Coolpad
@@ -275,23 +299,25 @@ const char* coolpadKeyOf(std::string_view category) {
 // One result line; a reader finds the handler call and the category on the same line.
 std::string coolpadResultLine(std::string_view type, std::string_view category) {
     const std::string name = escapeHtml(type);
-    return "<li><a href=\"javascript:void(0);\" title=\"" + name +
-           "\" onclick=\"searchResult('" + name + "','" + coolpadKeyOf(category) + "')\">" + name +
+    return "<li><a href=\"javascript:void(0);\" title=\"" + name + "\" onclick=\"searchResult('" +
+           name + "','" + coolpadKeyOf(category) + "')\">" + name +
            "</a><span class=\"cate\">所属类别：" + std::string(category) + "</span></li>" + kCrLf;
 }
 
 std::string coolpadPageHead(std::string_view keyword) {
     std::string page;
-    for (const char* line : {"<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
-                             "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">",
-                             "<html xmlns=\"http://www.w3.org/1999/xhtml\">", "<head>",
-                             "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />",
-                             "<title>搜索结果 - 酷派官方网站</title>", "</head>", "<body>",
-                             "<div class=\"search-box\">"}) {
+    for (const char* line :
+         {"<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+          "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">",
+          "<html xmlns=\"http://www.w3.org/1999/xhtml\">", "<head>",
+          "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />",
+          "<title>搜索结果 - 酷派官方网站</title>", "</head>", "<body>",
+          "<div class=\"search-box\">"}) {
         page += line;
         page += kCrLf;
     }
-    page += "<p class=\"search-title\">搜索“<em>" + escapeHtml(keyword) + "</em>”的结果：</p>" + kCrLf;
+    page +=
+        "<p class=\"search-title\">搜索“<em>" + escapeHtml(keyword) + "</em>”的结果：</p>" + kCrLf;
     page += "<ul class=\"search-list\">" + std::string(kCrLf);
     return page;
 }
@@ -302,7 +328,9 @@ std::string coolpadPageFoot() {
            "</body>" + kCrLf + "</html>" + kCrLf;
 }
 
-std::string gbkOf(std::string_view utf8) { return codepage::utf8ToGbk(utf8); }
+std::string gbkOf(std::string_view utf8) {
+    return codepage::utf8ToGbk(utf8);
+}
 
 // News lines of the large page; none of them is a download result.
 std::string coolpadFillerLine(std::size_t n) {
@@ -340,7 +368,8 @@ const CoolpadKeyword* findCoolpadKeyword(const Fixtures& fixtures, std::string_v
 std::string coolpadSearchPage(std::string_view keyword, const CoolpadKeyword* found) {
     std::string page = coolpadPageHead(keyword);
     if (!found || found->results.empty()) {
-        page += "<li class=\"none\">抱歉，没有找到与“" + escapeHtml(keyword) + "”相关的结果。</li>" + kCrLf;
+        page += "<li class=\"none\">抱歉，没有找到与“" + escapeHtml(keyword) +
+                "”相关的结果。</li>" + kCrLf;
     } else {
         for (const CoolpadResult& r : found->results) page += coolpadResultLine(r.type, r.category);
     }
@@ -389,8 +418,9 @@ const CoolpadType* findCoolpadType(const Fixtures& fixtures, std::string_view na
 
 std::string coolpadDownloadPage(std::string_view typeName, const CoolpadType* found) {
     std::string page;
-    for (const char* line : {"<!DOCTYPE html>", "<html>", "<head>",
-                             "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />"}) {
+    for (const char* line :
+         {"<!DOCTYPE html>", "<html>", "<head>",
+          "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />"}) {
         page += line;
         page += kCrLf;
     }
@@ -400,8 +430,9 @@ std::string coolpadDownloadPage(std::string_view typeName, const CoolpadType* fo
     page += "<div class=\"down-list\" id=\"downListUL\">" + std::string(kCrLf);
     page += "<table class=\"down-table\" cellspacing=\"0\" cellpadding=\"0\">" + std::string(kCrLf);
     page += "<tr>" + std::string(kCrLf);
-    for (const char* head : {"<th width=\"38%\">描述</th>", "<th>更新日期</th>", "<th>文件大小</th>",
-                             "<th>适用系统</th>", "<th>文件种类</th>", "<th>下载</th>"}) {
+    for (const char* head :
+         {"<th width=\"38%\">描述</th>", "<th>更新日期</th>", "<th>文件大小</th>",
+          "<th>适用系统</th>", "<th>文件种类</th>", "<th>下载</th>"}) {
         page += head;
         page += kCrLf;
     }
@@ -419,12 +450,14 @@ std::string coolpadDownloadPage(std::string_view typeName, const CoolpadType* fo
             page += "<td>" + f.os + "</td>" + kCrLf;
             page += "<td>" + f.kind + "</td>" + kCrLf;
             page += "<td>" + std::string(kCrLf);
-            page += "<a href=\"" + f.url + "\" target=\"_blank\" class=\"down-btn\">下载</a>" + kCrLf;
+            page +=
+                "<a href=\"" + f.url + "\" target=\"_blank\" class=\"down-btn\">下载</a>" + kCrLf;
             page += "</td>" + std::string(kCrLf);
             page += "</tr>" + std::string(kCrLf);
         }
     }
-    page += "</table>" + std::string(kCrLf) + "</div>" + kCrLf + "</body>" + kCrLf + "</html>" + kCrLf;
+    page +=
+        "</table>" + std::string(kCrLf) + "</div>" + kCrLf + "</body>" + kCrLf + "</html>" + kCrLf;
     return page;
 }
 

@@ -29,7 +29,9 @@ constexpr VendorService kServices[kServiceCount] = {VendorService::Huawei, Vendo
 constexpr int kReadTimeoutMs = 5000;
 constexpr const char* kIphonePrefix = "/iphone/";
 
-int indexOf(VendorService service) { return static_cast<int>(service); }
+int indexOf(VendorService service) {
+    return static_cast<int>(service);
+}
 
 std::string lowerAscii(std::string text) {
     for (char& c : text) {
@@ -80,10 +82,9 @@ RecordedRequest dissect(VendorService service, std::string raw) {
         if (bare.empty()) break;
         r.headerBlock += line;
         const std::size_t colon = bare.find(':');
-        r.headers.emplace_back(std::string(bare.substr(0, colon)),
-                               colon == std::string_view::npos
-                                   ? std::string()
-                                   : trimmedValue(bare.substr(colon + 1)));
+        r.headers.emplace_back(
+            std::string(bare.substr(0, colon)),
+            colon == std::string_view::npos ? std::string() : trimmedValue(bare.substr(colon + 1)));
         if (!ended) break;
     }
     r.body = std::string(rest);
@@ -93,7 +94,7 @@ RecordedRequest dissect(VendorService service, std::string raw) {
 
 // A connection's socket as httplib sees it, keeping every byte it hands over.
 class RecordingStream : public httplib::Stream {
-public:
+  public:
     explicit RecordingStream(socket_t sock) : sock_(sock) {}
 
     bool is_readable() const override { return pending_ < buffer_.size() || wait(POLLIN); }
@@ -139,7 +140,7 @@ public:
     // What arrived but was never asked for, e.g. the rest of a request httplib refused.
     std::string unread() const { return buffer_.substr(pending_); }
 
-private:
+  private:
     bool wait(short events) const {
         pollfd p{sock_, events, 0};
         int r;
@@ -260,7 +261,7 @@ struct Simulator::State {
 };
 
 class ServiceServer : public httplib::Server {
-public:
+  public:
     ServiceServer(Simulator::State& state, VendorService service)
         : state_(state), service_(service) {
         const std::size_t workers = service == VendorService::Iphone ? 8 : 3;
@@ -275,7 +276,7 @@ public:
         Options(".*", handler);
     }
 
-private:
+  private:
     void serve(httplib::Response& res) {
         RecordedRequest request = dissect(service_, tConnection.stream->received());
         Reply reply = state_.answer(request);
@@ -284,8 +285,7 @@ private:
         std::chrono::milliseconds delay{};
         {
             std::lock_guard lock(state_.knobMutex);
-            delay = state_.delayHook ? state_.delayHook(request)
-                                     : state_.delays[indexOf(service_)];
+            delay = state_.delayHook ? state_.delayHook(request) : state_.delays[indexOf(service_)];
         }
         state_.record(request);
         state_.hold(delay);
@@ -338,11 +338,16 @@ Reply Simulator::State::answer(const RecordedRequest& request) {
     }
     const Target target = parseTarget(request.target);
     switch (request.service) {
-        case VendorService::Huawei: return answerHuawei(target);
-        case VendorService::Zte: return answerZte(target);
-        case VendorService::Coolpad: return answerCoolpad(request, target);
-        case VendorService::Lg: return answerLg(target);
-        case VendorService::Iphone: return answerIphone(target);
+        case VendorService::Huawei:
+            return answerHuawei(target);
+        case VendorService::Zte:
+            return answerZte(target);
+        case VendorService::Coolpad:
+            return answerCoolpad(request, target);
+        case VendorService::Lg:
+            return answerLg(target);
+        case VendorService::Iphone:
+            return answerIphone(target);
     }
     return {404, "text/plain", "Not Found"};
 }
@@ -406,15 +411,19 @@ Reply Simulator::State::answerZte(const Target& target) {
             case ZteModelList::Normal:
                 return {200, type, vendorsim::zteModelList(fixtures.ztePrefix, fixtures.zte)};
             case ZteModelList::TenBytes:
-                return {200, type, vendorsim::zteModelList(fixtures.ztePrefix, fixtures.zte).substr(0, 10)};
+                return {200, type,
+                        vendorsim::zteModelList(fixtures.ztePrefix, fixtures.zte).substr(0, 10)};
             case ZteModelList::FewItems: {
-                std::vector<ZteSeries> few(fixtures.zte.begin(),
-                                           fixtures.zte.begin() + std::min<std::size_t>(2, fixtures.zte.size()));
+                std::vector<ZteSeries> few(
+                    fixtures.zte.begin(),
+                    fixtures.zte.begin() + std::min<std::size_t>(2, fixtures.zte.size()));
                 for (ZteSeries& s : few) s.models.resize(std::min<std::size_t>(3, s.models.size()));
                 return {200, type, vendorsim::zteModelList(fixtures.ztePrefix, few)};
             }
-            case ZteModelList::Empty: return {200, type, ""};
-            case ZteModelList::NotFound: return notFound();
+            case ZteModelList::Empty:
+                return {200, type, ""};
+            case ZteModelList::NotFound:
+                return notFound();
         }
     }
     // "/support/" categoryId "/" modelId ".html"
@@ -477,7 +486,8 @@ Reply Simulator::State::answerIphone(const Target& target) {
     if (target.path.compare(0, prefix.size(), prefix) != 0) return notFound();
     const std::string path = target.path.substr(prefix.size());
     const std::string type = "application/json;charset=UTF-8";
-    if (path == "model/getModelSelect.go") return {200, type, iphoneTextList(fixtures.iphoneModels)};
+    if (path == "model/getModelSelect.go")
+        return {200, type, iphoneTextList(fixtures.iphoneModels)};
     if (path == "model/getVersionSelect.go") {
         return {200, type, iphoneTextList(fixtures.iphoneVersions)};
     }
@@ -507,7 +517,9 @@ Simulator::Simulator(Options options) : state_(std::make_shared<State>()) {
     state_->options = std::move(options);
 }
 
-Simulator::~Simulator() { stop(); }
+Simulator::~Simulator() {
+    stop();
+}
 
 bool Simulator::start() {
     State& s = *state_;
@@ -516,7 +528,8 @@ bool Simulator::start() {
         s.options.fixtureDir.empty() ? defaultFixtureDir() : s.options.fixtureDir;
     if (!loadFixtures(dir, s.fixtures, s.error)) return false;
     for (const CoolpadKeyword& k : s.fixtures.coolpadKeywords) {
-        if (k.large) s.largeCoolpadPages[k.keyword] = codepage::gbkToUtf8(coolpadLargeSearchPageGbk(k));
+        if (k.large)
+            s.largeCoolpadPages[k.keyword] = codepage::gbkToUtf8(coolpadLargeSearchPageGbk(k));
     }
     {
         std::lock_guard lock(s.stopMutex);
@@ -583,10 +596,18 @@ void Simulator::stop() {
     s.running = false;
 }
 
-bool Simulator::running() const { return state_->running; }
-std::string Simulator::error() const { return state_->error; }
-int Simulator::port(VendorService service) const { return state_->ports[indexOf(service)]; }
-const Fixtures& Simulator::fixtures() const { return state_->fixtures; }
+bool Simulator::running() const {
+    return state_->running;
+}
+std::string Simulator::error() const {
+    return state_->error;
+}
+int Simulator::port(VendorService service) const {
+    return state_->ports[indexOf(service)];
+}
+const Fixtures& Simulator::fixtures() const {
+    return state_->fixtures;
+}
 
 std::string Simulator::overrideValue(VendorService service) const {
     const std::string hostPort = state_->options.address + ":" + std::to_string(port(service));

@@ -32,7 +32,7 @@ struct RecordedRequest {
     std::string raw;          // every byte received: request line, headers, body
     std::string requestLine;  // the first line without its CR LF
     std::string method;
-    std::string target;  // as on the wire: not decoded, any "#fragment" kept
+    std::string target;       // as on the wire: not decoded, any "#fragment" kept
     std::string headerBlock;  // the header lines as received, each with its CR LF
     std::vector<std::pair<std::string, std::string>> headers;  // in order; value trimmed
     std::string body;
@@ -47,10 +47,10 @@ struct RecordedRequest {
 // What the ZTE model list answers, for tests of a failing load.
 enum class ZteModelList {
     Normal,
-    TenBytes,   // the first 10 bytes of the script file
-    FewItems,   // a well-formed file with 2 series and 6 models: 8 tree items
-    Empty,      // status 200, no body
-    NotFound,   // status 404 with an error page
+    TenBytes,  // the first 10 bytes of the script file
+    FewItems,  // a well-formed file with 2 series and 6 models: 8 tree items
+    Empty,     // status 200, no body
+    NotFound,  // status 404 with an error page
 };
 
 struct Options {
@@ -62,7 +62,7 @@ struct Options {
 };
 
 class Simulator {
-public:
+  public:
     explicit Simulator(Options options = {});
     ~Simulator();
     Simulator(const Simulator&) = delete;
@@ -99,8 +99,8 @@ public:
     // Knobs; each may be turned while serving and holds until turned back.
     void setHuaweiIgnoresCurPage(bool on);  // every page answers with page 1's records
     void setZteModelList(ZteModelList mode);
-    void setCoolpadEmptySearch(bool on);    // the search answers 200 with no body
-    void setIphoneBulkRows(int rows);       // > 0: the firmware list holds that many rows
+    void setCoolpadEmptySearch(bool on);  // the search answers 200 with no body
+    void setIphoneBulkRows(int rows);     // > 0: the firmware list holds that many rows
     // Holds each reply of a service back for a while (job-order tests); 0 = none.
     void setReplyDelay(VendorService service, std::chrono::milliseconds delay);
     // Chooses the delay per request; overrides setReplyDelay while set.
@@ -112,7 +112,7 @@ public:
 
     struct State;
 
-private:
+  private:
     std::shared_ptr<State> state_;
 };
 

@@ -8,7 +8,7 @@ namespace {
 
 // Every case starts from an environment without overrides and leaves none behind.
 class ServiceHosts : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { clearAll(); }
     void TearDown() override { clearAll(); }
     static void clearAll() {
@@ -60,9 +60,8 @@ TEST_F(ServiceHosts, OverridesAreTakenFromTheEnvironment) {
 }
 
 TEST_F(ServiceHosts, UnusableOverridesFallBackToThePublicHost) {
-    const char* badHosts[] = {"",        "   ",           "host:0",      "host:65536",
-                              "host:x1", "host/path",     "a b",         "https://h",
-                              "[::1",    "[::1]x",        "host:",       "ftp://h"};
+    const char* badHosts[] = {"",    "   ",       "host:0", "host:65536", "host:x1", "host/path",
+                              "a b", "https://h", "[::1",   "[::1]x",     "host:",   "ftp://h"};
     for (const char* value : badHosts) {
         setenv("ROMHAUL_COOLPAD_HOST", value, 1);
         EXPECT_EQ(coolpadBase(), "http://www.coolpad.com") << '"' << value << '"';

@@ -56,9 +56,8 @@ HttpReply get(int port, std::string_view target) {
 
 HttpReply post(int port, std::string_view target, std::string_view body) {
     return exchange(port, "POST " + std::string(target) + " HTTP/1.1\r\n" +
-                              defaultHeaders(port, target) +
-                              "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
-                              std::string(body));
+                              defaultHeaders(port, target) + "Content-Length: " +
+                              std::to_string(body.size()) + "\r\n\r\n" + std::string(body));
 }
 
 std::vector<Match> matchAll(std::string_view pattern, std::string_view gbkText) {
@@ -69,9 +68,9 @@ std::vector<Match> matchAll(std::string_view pattern, std::string_view gbkText) 
     pcre2_set_newline(context, PCRE2_NEWLINE_LF);
     int error = 0;
     PCRE2_SIZE offset = 0;
-    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(p.data()), p.size(),
-                                     PCRE2_CASELESS | PCRE2_MULTILINE | PCRE2_UTF, &error,
-                                     &offset, context);
+    pcre2_code* code =
+        pcre2_compile(reinterpret_cast<PCRE2_SPTR>(p.data()), p.size(),
+                      PCRE2_CASELESS | PCRE2_MULTILINE | PCRE2_UTF, &error, &offset, context);
     pcre2_compile_context_free(context);
     if (!code) return matches;
     pcre2_match_data* data = pcre2_match_data_create_from_pattern(code, nullptr);
@@ -82,7 +81,8 @@ std::vector<Match> matchAll(std::string_view pattern, std::string_view gbkText) 
         const PCRE2_SIZE* v = pcre2_get_ovector_pointer(data);
         Match groups;
         for (int g = 1; g < rc; ++g) {
-            groups.push_back(codepage::utf16ToUtf8(subject.substr(v[2 * g], v[2 * g + 1] - v[2 * g])));
+            groups.push_back(
+                codepage::utf16ToUtf8(subject.substr(v[2 * g], v[2 * g + 1] - v[2 * g])));
         }
         groups.resize(pcre2_get_ovector_count(data) - 1);
         matches.push_back(std::move(groups));
@@ -93,7 +93,9 @@ std::vector<Match> matchAll(std::string_view pattern, std::string_view gbkText) 
     return matches;
 }
 
-std::string textOf(const std::string& utf8Body) { return codepage::utf8ToGbk(utf8Body); }
+std::string textOf(const std::string& utf8Body) {
+    return codepage::utf8ToGbk(utf8Body);
+}
 
 std::string percentEncoded(std::string_view bytes) {
     static const char* const kHex = "0123456789ABCDEF";

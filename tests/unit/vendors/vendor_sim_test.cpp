@@ -21,14 +21,15 @@ using json = nlohmann::ordered_json;
 const char* const kHuaweiPattern =
     R"p("fileName":"(.*?)",".*?fileSize":"(.*?)",".*?releaseDate":(.*?),"downloadUrl":"(.*?)","languageList)p";
 const char* const kZteModelPattern = R"p("(.{36})":\[\d+,"(.*?)",\d+\])p";
-const std::string kZteFilePattern = std::string(R"p(<a href="(.*?)" target="_blank">(.*?)</a></h4>)p") +
-                                    "\r\n" + R"p(.*?<pre>文件大小：(.+[a-z]).+更新日期：(.{10}))p";
+const std::string kZteFilePattern =
+    std::string(R"p(<a href="(.*?)" target="_blank">(.*?)</a></h4>)p") + "\r\n" +
+    R"p(.*?<pre>文件大小：(.+[a-z]).+更新日期：(.{10}))p";
 const char* const kCoolpadSearchPattern =
     R"p(\('(.*?)','DOWNLOAD_KEY'\)">.*?所属类别：下载中心</span>)p";
-const std::string kCoolpadDownloadPattern = std::string(R"p(<td width=.*>(.*)</td>.*\n.*<td>(.*)</td>)p") +
-                                            "\r" + R"p(.*\n.*<td>(.*)</td>)p" + "\r" +
-                                            R"p(.*\n.*\n.*<td>(.*)</td>)p" + "\r" +
-                                            R"p(.*\n.*<td>.*\n.*<a href="(.*?)" )p";
+const std::string kCoolpadDownloadPattern =
+    std::string(R"p(<td width=.*>(.*)</td>.*\n.*<td>(.*)</td>)p") + "\r" +
+    R"p(.*\n.*<td>(.*)</td>)p" + "\r" + R"p(.*\n.*\n.*<td>(.*)</td>)p" + "\r" +
+    R"p(.*\n.*<td>.*\n.*<a href="(.*?)" )p";
 
 const std::string kHuaweiPath =
     "/support/services/service/file/list?jsonp=jQuery17109587828987278044_1396585821312"
@@ -38,7 +39,9 @@ const std::string kCoolpadDownload =
     "/product/download/downloadInfo/downloadInfo.html?downloadInfoBO.downloadInfo.mobileType=";
 const std::string kLgPath = "/csmg/b2c/client/auth_model_check2.jsp?esn=";
 
-std::string gbkText(std::string_view utf8) { return codepage::utf8ToGbk(utf8); }
+std::string gbkText(std::string_view utf8) {
+    return codepage::utf8ToGbk(utf8);
+}
 
 std::string trimBlanks(std::string text) {
     const std::string wide = "\xE3\x80\x80";
@@ -47,7 +50,8 @@ std::string trimBlanks(std::string text) {
         if (!text.empty() && text.front() == ' ') text.erase(0, 1), changed = true;
         if (!text.empty() && text.back() == ' ') text.pop_back(), changed = true;
         if (text.rfind(wide, 0) == 0) text.erase(0, wide.size()), changed = true;
-        if (text.size() >= wide.size() && text.compare(text.size() - wide.size(), wide.size(), wide) == 0) {
+        if (text.size() >= wide.size() &&
+            text.compare(text.size() - wide.size(), wide.size(), wide) == 0) {
             text.resize(text.size() - wide.size());
             changed = true;
         }
@@ -60,11 +64,12 @@ std::string between(const std::string& text, const std::string& start, const std
     const std::size_t a = text.find(start);
     if (a == std::string::npos) return {};
     const std::size_t b = text.find(end, a + start.size());
-    return b == std::string::npos ? std::string() : text.substr(a + start.size(), b - a - start.size());
+    return b == std::string::npos ? std::string()
+                                  : text.substr(a + start.size(), b - a - start.size());
 }
 
 class VendorSim : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         sim = new Simulator();
         ASSERT_TRUE(sim->start()) << sim->error();
@@ -84,14 +89,16 @@ Simulator* VendorSim::sim = nullptr;
 TEST_F(VendorSim, RecordsEveryRequestByteForByte) {
     const std::string type = gbkText("大神F1");
     const std::string getRequest =
-        "GET " + kCoolpadDownload + type + "#downListUL HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+        "GET " + kCoolpadDownload + type +
+        "#downListUL HTTP/1.1\r\nHost: 127.0.0.1\r\n"
         "User-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)\r\nAccept: */*\r\n"
         "Referer: http://127.0.0.1/x\r\nAccept-Language: zh-cn\r\n"
         "Content-Type: application/x-www-form-urlencoded\r\n\r\n";
     const std::string body = "searchKeywordBO.searchKey=  " + gbkText("大神") + " &x=33&y=9";
-    const std::string postRequest = "POST " + kCoolpadSearch +
-                                    " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
-                                    std::to_string(body.size()) + "\r\n\r\n" + body;
+    const std::string postRequest =
+        "POST " + kCoolpadSearch +
+        " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " + std::to_string(body.size()) +
+        "\r\n\r\n" + body;
     const HttpReply got = exchange(port(VendorService::Coolpad), getRequest);
     const HttpReply posted = exchange(port(VendorService::Coolpad), postRequest);
     const HttpReply refused = exchange(port(VendorService::Coolpad), "GET /a b c HTTP/1.1\r\n\r\n");
@@ -104,12 +111,14 @@ TEST_F(VendorSim, RecordsEveryRequestByteForByte) {
     EXPECT_EQ(log[0].target, kCoolpadDownload + type + "#downListUL");
     EXPECT_EQ(log[0].param("downloadInfoBO.downloadInfo.mobileType"), type);
     ASSERT_EQ(log[0].headers.size(), 6u);
-    EXPECT_EQ(log[0].headers[1], (std::pair<std::string, std::string>("User-Agent",
-              "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)")));
+    EXPECT_EQ(log[0].headers[1],
+              (std::pair<std::string, std::string>(
+                  "User-Agent", "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)")));
     EXPECT_EQ(log[0].headers[5].first, "Content-Type");
     EXPECT_EQ(log[0].header("accept-language"), "zh-cn");
-    EXPECT_EQ(log[0].headerBlock, getRequest.substr(getRequest.find("\r\n") + 2,
-                                                   getRequest.size() - getRequest.find("\r\n") - 4));
+    EXPECT_EQ(log[0].headerBlock,
+              getRequest.substr(getRequest.find("\r\n") + 2,
+                                getRequest.size() - getRequest.find("\r\n") - 4));
     EXPECT_EQ(log[0].body, "");
     EXPECT_EQ(log[0].status, 200);
     // The GBK type with its fragment still finds its page.
@@ -133,12 +142,12 @@ TEST_F(VendorSim, RecordsEveryRequestByteForByte) {
 
 TEST_F(VendorSim, PointsTheServiceHostsAtItself) {
     sim->exportEnvironment();
-    for (auto s : {VendorService::Huawei, VendorService::Zte, VendorService::Coolpad,
-                   VendorService::Lg}) {
+    for (auto s :
+         {VendorService::Huawei, VendorService::Zte, VendorService::Coolpad, VendorService::Lg}) {
         EXPECT_EQ(serviceBase(s), "http://127.0.0.1:" + std::to_string(port(s)));
     }
-    EXPECT_EQ(iphoneBase(), "http://127.0.0.1:" + std::to_string(port(VendorService::Iphone)) +
-                                "/iphone/");
+    EXPECT_EQ(iphoneBase(),
+              "http://127.0.0.1:" + std::to_string(port(VendorService::Iphone)) + "/iphone/");
     for (const auto& [name, value] : sim->environment()) unsetenv(name.c_str());
 }
 
@@ -161,8 +170,8 @@ TEST_F(VendorSim, HuaweiPagesFiveFilesUntilAPageWithoutMatch) {
     }
     ASSERT_EQ(all.size(), p6.size());
     for (std::size_t i = 0; i < all.size(); ++i) {
-        EXPECT_EQ(all[i], (Match{p6[i].fileName, p6[i].fileSize,
-                                 std::to_string(p6[i].releaseDate), p6[i].downloadUrl}));
+        EXPECT_EQ(all[i], (Match{p6[i].fileName, p6[i].fileSize, std::to_string(p6[i].releaseDate),
+                                 p6[i].downloadUrl}));
     }
     EXPECT_EQ(all[0][2], "1396585821312");
     EXPECT_EQ(pageMatches("mate7", 1).size(), 5u);
@@ -175,7 +184,8 @@ TEST_F(VendorSim, HuaweiPagesFiveFilesUntilAPageWithoutMatch) {
 
 TEST_F(VendorSim, HuaweiCanIgnoreCurPage) {
     const auto page = [&](int n) {
-        return get(port(VendorService::Huawei), kHuaweiPath + std::to_string(n) + "&keywords=P6").body;
+        return get(port(VendorService::Huawei), kHuaweiPath + std::to_string(n) + "&keywords=P6")
+            .body;
     };
     EXPECT_NE(page(1), page(2));
     sim->setHuaweiIgnoresCurPage(true);
@@ -190,7 +200,8 @@ TEST_F(VendorSim, ZteModelListIsTheScriptFileTheTreeIsBuiltFrom) {
     ASSERT_GT(text.size(), 19u);
     EXPECT_EQ(data().ztePrefix.size(), 18u);
     EXPECT_EQ(text.substr(0, 18), data().ztePrefix);
-    const json doc = json::parse(codepage::gbkToUtf8(text.substr(18, text.size() - 19)), nullptr, false);
+    const json doc =
+        json::parse(codepage::gbkToUtf8(text.substr(18, text.size() - 19)), nullptr, false);
     ASSERT_TRUE(doc.is_object());
 
     std::vector<std::string> tree;  // item texts in pre-order
@@ -269,7 +280,8 @@ TEST_F(VendorSim, ZteFilePagesYieldEveryFileThroughTheFilePattern) {
         }
     }
     EXPECT_GE(pages, 20u);
-    const HttpReply missing = get(port(VendorService::Zte), "/support/1001/" + std::string(36, 'x') + ".html");
+    const HttpReply missing =
+        get(port(VendorService::Zte), "/support/1001/" + std::string(36, 'x') + ".html");
     EXPECT_EQ(missing.status, 404);
     EXPECT_TRUE(matchAll(kZteFilePattern, textOf(missing.body)).empty());
 }
@@ -280,8 +292,10 @@ TEST_F(VendorSim, CoolpadSearchListsDownloadResultsOnly) {
         return textOf(post(port(VendorService::Coolpad), kCoolpadSearch, body).body);
     };
     std::vector<std::string> types;
-    for (const Match& m : matchAll(kCoolpadSearchPattern, search(gbkText("大神")))) types.push_back(m[0]);
-    EXPECT_EQ(types, (std::vector<std::string>{"大神F1", "大神F2", "大神F1", "大神Note", "大神F1 Plus"}));
+    for (const Match& m : matchAll(kCoolpadSearchPattern, search(gbkText("大神"))))
+        types.push_back(m[0]);
+    EXPECT_EQ(types,
+              (std::vector<std::string>{"大神F1", "大神F2", "大神F1", "大神Note", "大神F1 Plus"}));
     EXPECT_TRUE(matchAll(kCoolpadSearchPattern, search("nothing-like-it")).empty());
     sim->setCoolpadEmptySearch(true);
     EXPECT_EQ(search(gbkText("大神")), "");
@@ -311,8 +325,9 @@ TEST_F(VendorSim, CoolpadLargeReplyPlacesResultsAgainstTheChunks) {
 
 TEST_F(VendorSim, CoolpadDownloadPagesYieldEveryFileThroughTheSevenPiecePattern) {
     for (const auto& type : data().coolpadTypes) {
-        const HttpReply reply = get(port(VendorService::Coolpad),
-                                    kCoolpadDownload + percentEncoded(gbkText(type.name)) + "#downListUL");
+        const HttpReply reply =
+            get(port(VendorService::Coolpad),
+                kCoolpadDownload + percentEncoded(gbkText(type.name)) + "#downListUL");
         const auto found = matchAll(kCoolpadDownloadPattern, textOf(reply.body));
         ASSERT_EQ(found.size(), type.files.size()) << type.name;
         for (std::size_t i = 0; i < found.size(); ++i) {
@@ -334,15 +349,22 @@ TEST_F(VendorSim, LgRepliesCarryTheTagsOrTheFailureMarker) {
     };
     const std::string kdz = "http://csmg.lgmobile.com:9002/swdata/WEBSW/";
     const Case cases[] = {
-        {"356789051234567", false, {"LG-D858", "356789051234567", "407KPXX123456", "GSM", "D85810c",
-                                    kdz + "LGD858/AHKGBK/D85810c/D85810c_00.kdz"}},
-        {"356789051234567%20", false, {"LG-D858", "356789051234567", "407KPXX123456", "GSM",
-                                       "D85810c", kdz + "LGD858/AHKGBK/D85810c/D85810c_00.kdz"}},
-        {"357710050123458", false, {"LG-E975", "357710050123458", "302KPRT654321", "WCDMA", "E97520b",
-                                    kdz + "LGE975/AOPNBK/E97520b/E97520b_00.kdz?ver=2&amp;src=b2c"}},
+        {"356789051234567",
+         false,
+         {"LG-D858", "356789051234567", "407KPXX123456", "GSM", "D85810c",
+          kdz + "LGD858/AHKGBK/D85810c/D85810c_00.kdz"}},
+        {"356789051234567%20",
+         false,
+         {"LG-D858", "356789051234567", "407KPXX123456", "GSM", "D85810c",
+          kdz + "LGD858/AHKGBK/D85810c/D85810c_00.kdz"}},
+        {"357710050123458",
+         false,
+         {"LG-E975", "357710050123458", "302KPRT654321", "WCDMA", "E97520b",
+          kdz + "LGE975/AOPNBK/E97520b/E97520b_00.kdz?ver=2&amp;src=b2c"}},
         {"352000000000001", false, {"LG-P705", "352000000000001", "", "", "", ""}},
-        {"352000000000003", false, {"", "352000000000003", "112KPAB777777", "GSM", "E61210e",
-                                    kdz + "LGE612/E61210e_00.kdz"}},
+        {"352000000000003",
+         false,
+         {"", "352000000000003", "112KPAB777777", "GSM", "E61210e", kdz + "LGE612/E61210e_00.kdz"}},
         {"352000000000002", true, {}},
         {"123456789012345", true, {}},
     };
@@ -351,11 +373,13 @@ TEST_F(VendorSim, LgRepliesCarryTheTagsOrTheFailureMarker) {
         EXPECT_EQ(text.find("status='FAIL'") != std::string::npos, c.fail) << c.esn;
         for (std::size_t i = 0; i < c.values.size(); ++i) {
             const std::string tag = tags[i];
-            EXPECT_EQ(between(text, "<" + tag + ">", "</" + tag + ">"), c.values[i]) << c.esn << tag;
+            EXPECT_EQ(between(text, "<" + tag + ">", "</" + tag + ">"), c.values[i])
+                << c.esn << tag;
         }
     }
-    EXPECT_NE(textOf(get(port(VendorService::Lg), kLgPath + "352000000000002").body).find("<model>"),
-              std::string::npos)
+    EXPECT_NE(
+        textOf(get(port(VendorService::Lg), kLgPath + "352000000000002").body).find("<model>"),
+        std::string::npos)
         << "the refusal carries tags too";
     const HttpReply empty = get(port(VendorService::Lg), kLgPath + "000000000000000");
     EXPECT_EQ(empty.status, 200);
@@ -373,7 +397,8 @@ TEST_F(VendorSim, IphoneCatalogueFiltersEveryWay) {
     EXPECT_EQ(fetch("model/getVersionSelect.go?type=all"), json(data().iphoneVersions));
     EXPECT_EQ(fetch("model/getTypeSelect.go?model=" + percentEncoded(gbkText("iPhone 4 电信版"))),
               json::parse(R"(["iPhone3,3"])"));
-    EXPECT_EQ(fetch("model/getTypeSelect.go?model=iPhone%205s"), json::parse(R"(["iPhone6,1","iPhone6,2"])"));
+    EXPECT_EQ(fetch("model/getTypeSelect.go?model=iPhone%205s"),
+              json::parse(R"(["iPhone6,1","iPhone6,2"])"));
     EXPECT_EQ(fetch("model/getTypeSelect.go?model=Nokia"), json::array());
     EXPECT_EQ(get(port(VendorService::Iphone), "/model/getModelSelect.go").status, 404);
 
@@ -393,7 +418,8 @@ TEST_F(VendorSim, IphoneCatalogueFiltersEveryWay) {
         {"model=iPhone%204&type=all&version=all&brush=30", {{"iPhone3,1", 3}, {"iPhone3,2", 2}}},
         {"model=iPhone%204&type=all&version=all&brush=1", {{"iPhone3,1", 4}, {"iPhone3,2", 2}}},
         {"model=iPhone%204&type=iPhone3,2&version=all&brush=30", {{"iPhone3,2", 2}}},
-        {"model=all&type=all&version=8.1&brush=30", {{"iPhone6,1", 1}, {"iPhone6,2", 1}, {"iPhone7,1", 1}}},
+        {"model=all&type=all&version=8.1&brush=30",
+         {{"iPhone6,1", 1}, {"iPhone6,2", 1}, {"iPhone7,1", 1}}},
         {"model=" + percentEncoded(gbkText("iPhone 4 电信版")) + "&type=all&version=all&brush=1",
          {{"iPhone3,3", 2}}},
         {"model=all&type=all&version=9.0&brush=1", {}},
@@ -409,8 +435,12 @@ TEST_F(VendorSim, IphoneCatalogueFiltersEveryWay) {
             ++all1;
             types.insert(e["types"].get<int>());
             states.insert(e["productState"].get<int>());
-            if (e.contains("isSetup")) setups.insert(e["isSetup"].get<int>()); else lacksIsSetup = true;
-            EXPECT_TRUE(e["version"].is_string() && e["productName"].is_string() && e["downUrl"].is_string());
+            if (e.contains("isSetup"))
+                setups.insert(e["isSetup"].get<int>());
+            else
+                lacksIsSetup = true;
+            EXPECT_TRUE(e["version"].is_string() && e["productName"].is_string() &&
+                        e["downUrl"].is_string());
         }
     }
     const json flashable = fetch("down/getDown.go?model=all&type=all&version=all&brush=30");
@@ -435,12 +465,14 @@ TEST_F(VendorSim, IphoneCatalogueFiltersEveryWay) {
 }
 
 TEST_F(VendorSim, HooksReplaceAndHoldReplies) {
-    sim->setReplyHook(VendorService::Lg, [](const vendorsim::RecordedRequest& r)
-                                             -> std::optional<vendorsim::Reply> {
-        if (r.param("esn") != "hook") return std::nullopt;
-        return vendorsim::Reply{200, "text/plain", "<model>X1</model><esn>123</esn>"};
-    });
-    EXPECT_EQ(get(port(VendorService::Lg), kLgPath + "hook").body, "<model>X1</model><esn>123</esn>");
+    sim->setReplyHook(
+        VendorService::Lg,
+        [](const vendorsim::RecordedRequest& r) -> std::optional<vendorsim::Reply> {
+            if (r.param("esn") != "hook") return std::nullopt;
+            return vendorsim::Reply{200, "text/plain", "<model>X1</model><esn>123</esn>"};
+        });
+    EXPECT_EQ(get(port(VendorService::Lg), kLgPath + "hook").body,
+              "<model>X1</model><esn>123</esn>");
     EXPECT_NE(get(port(VendorService::Lg), kLgPath + "other").body.find("FAIL"), std::string::npos);
     sim->setReplyHook(VendorService::Lg, nullptr);
 
