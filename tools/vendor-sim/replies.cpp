@@ -376,7 +376,7 @@ std::string coolpadSearchPage(std::string_view keyword, const CoolpadKeyword* fo
     return page + coolpadPageFoot();
 }
 
-std::string coolpadLargeSearchPageGbk(const CoolpadKeyword& keyword) {
+std::string coolpadLargeSearchPageGbk(const CoolpadKeyword& keyword, std::size_t size) {
     const auto linesAt = [&](ChunkPlace place) {
         std::string lines;
         for (const CoolpadResult& r : keyword.results) {
@@ -403,7 +403,7 @@ std::string coolpadLargeSearchPageGbk(const CoolpadKeyword& keyword) {
 
     page += linesAt(ChunkPlace::Third);
     const std::string foot = gbkOf(coolpadPageFoot());
-    padTo(page, kCoolpadLargeSize - foot.size(), n);
+    padTo(page, size - foot.size(), n);
     return page + foot;
 }
 

@@ -48,12 +48,14 @@ std::string zteMissingPage();
 
 // Coolpad: the keyword search page and a product type's download page. The large page is
 // built in GBK so that its results sit at exact offsets of the program's text; it is
-// returned as GBK and sent as UTF-8.
+// returned as GBK and sent as UTF-8. `size` (over 1,000,000) lets a benchmark ask for a
+// longer page with the same layout.
 inline constexpr std::size_t kCoolpadLargeSize = 1'200'000;
 inline constexpr std::size_t kCoolpadChunk = 500'000;
 const CoolpadKeyword* findCoolpadKeyword(const Fixtures& fixtures, std::string_view keyword);
 std::string coolpadSearchPage(std::string_view keyword, const CoolpadKeyword* found);
-std::string coolpadLargeSearchPageGbk(const CoolpadKeyword& keyword);
+std::string coolpadLargeSearchPageGbk(const CoolpadKeyword& keyword,
+                                      std::size_t size = kCoolpadLargeSize);
 const CoolpadType* findCoolpadType(const Fixtures& fixtures, std::string_view name);
 std::string coolpadDownloadPage(std::string_view typeName, const CoolpadType* found);
 

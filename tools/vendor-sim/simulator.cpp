@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -209,10 +210,13 @@ struct Simulator::State {
     Options options;
     Fixtures fixtures;
     std::string error;
+    // Built on first request: most simulators never serve the large page.
+    std::mutex largePagesMutex;
     std::map<std::string, std::string> largeCoolpadPages;  // keyword -> UTF-8 body
 
     std::unique_ptr<ServiceServer> servers[kServiceCount];
     std::thread threads[kServiceCount];
+    std::atomic<bool> listenEnded[kServiceCount] = {};
     int ports[kServiceCount] = {};
     bool running = false;
 
@@ -282,11 +286,15 @@ class ServiceServer : public httplib::Server {
         Reply reply = state_.answer(request);
         request.status = reply.status;
         tConnection.recorded = true;
+        Simulator::DelayHook hook;
         std::chrono::milliseconds delay{};
         {
             std::lock_guard lock(state_.knobMutex);
-            delay = state_.delayHook ? state_.delayHook(request) : state_.delays[indexOf(service_)];
+            hook = state_.delayHook;
+            delay = state_.delays[indexOf(service_)];
         }
+        // Hooks run unlocked: a test's hook may well turn a knob.
+        if (hook) delay = hook(request);
         state_.record(request);
         state_.hold(delay);
         res.status = reply.status;
@@ -463,8 +471,10 @@ Reply Simulator::State::answerCoolpad(const RecordedRequest& request, const Targ
         }
         const CoolpadKeyword* found = findCoolpadKeyword(fixtures, keyword);
         if (found && found->large) {
-            auto page = largeCoolpadPages.find(found->keyword);
-            if (page != largeCoolpadPages.end()) return {200, type, page->second};
+            std::lock_guard lock(largePagesMutex);
+            std::string& page = largeCoolpadPages[found->keyword];
+            if (page.empty()) page = codepage::gbkToUtf8(coolpadLargeSearchPageGbk(*found));
+            return {200, type, page};
         }
         return {200, type, coolpadSearchPage(readingsOf(keyword).front(), found)};
     }
@@ -527,9 +537,9 @@ bool Simulator::start() {
     const std::string dir =
         s.options.fixtureDir.empty() ? defaultFixtureDir() : s.options.fixtureDir;
     if (!loadFixtures(dir, s.fixtures, s.error)) return false;
-    for (const CoolpadKeyword& k : s.fixtures.coolpadKeywords) {
-        if (k.large)
-            s.largeCoolpadPages[k.keyword] = codepage::gbkToUtf8(coolpadLargeSearchPageGbk(k));
+    {
+        std::lock_guard lock(s.largePagesMutex);
+        s.largeCoolpadPages.clear();
     }
     {
         std::lock_guard lock(s.stopMutex);
@@ -556,7 +566,11 @@ bool Simulator::start() {
         s.ports[i] = port;
         ServiceServer* raw = server.get();
         s.servers[i] = std::move(server);
-        s.threads[i] = std::thread([raw] { raw->listen_after_bind(); });
+        s.listenEnded[i] = false;
+        s.threads[i] = std::thread([raw, &ended = s.listenEnded[i]] {
+            raw->listen_after_bind();
+            ended = true;
+        });
     }
     s.running = true;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -585,7 +599,7 @@ void Simulator::stop() {
         if (!s.servers[i]) continue;
         // stop() only reaches a server that is listening; one still on its way up would
         // miss it and block its thread for good.
-        while (s.threads[i].joinable() && !s.servers[i]->is_running()) {
+        while (s.threads[i].joinable() && !s.listenEnded[i] && !s.servers[i]->is_running()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         s.servers[i]->stop();

@@ -321,6 +321,12 @@ TEST_F(VendorSim, CoolpadLargeReplyPlacesResultsAgainstTheChunks) {
     for (const Match& m : matchAll(kCoolpadSearchPattern, text)) whole.push_back(m[0]);
     EXPECT_NE(std::find(whole.begin(), whole.end(), "8297D"), whole.end())
         << "only the boundary hides the straddling result";
+
+    // The benchmark's longer page keeps the layout.
+    const std::string longer = vendorsim::coolpadLargeSearchPageGbk(
+        *vendorsim::findCoolpadKeyword(data(), "8297"), 1'500'000);
+    EXPECT_EQ(longer.size(), 1'500'000u);
+    EXPECT_EQ(longer.substr(0, 1'000'000), text.substr(0, 1'000'000));
 }
 
 TEST_F(VendorSim, CoolpadDownloadPagesYieldEveryFileThroughTheSevenPiecePattern) {
