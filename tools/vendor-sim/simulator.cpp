@@ -676,6 +676,18 @@ bool Simulator::waitForRequests(VendorService service, std::size_t count,
     });
 }
 
+void Simulator::resetKnobs() {
+    std::lock_guard lock(state_->knobMutex);
+    State& s = *state_;
+    s.huaweiIgnoresCurPage = false;
+    s.zteListMode = ZteModelList::Normal;
+    s.coolpadEmptySearch = false;
+    s.iphoneBulkRows = 0;
+    for (auto& delay : s.delays) delay = std::chrono::milliseconds(0);
+    s.delayHook = nullptr;
+    for (auto& hook : s.replyHooks) hook = nullptr;
+}
+
 void Simulator::setHuaweiIgnoresCurPage(bool on) {
     std::lock_guard lock(state_->knobMutex);
     state_->huaweiIgnoresCurPage = on;

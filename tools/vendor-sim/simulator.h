@@ -96,7 +96,9 @@ class Simulator {
     bool waitForRequests(VendorService service, std::size_t count,
                          std::chrono::milliseconds timeout) const;
 
-    // Knobs; each may be turned while serving and holds until turned back.
+    // Knobs; each may be turned while serving and holds until turned back, or until
+    // resetKnobs() turns all of them back, hooks and delays included.
+    void resetKnobs();
     void setHuaweiIgnoresCurPage(bool on);  // every page answers with page 1's records
     void setZteModelList(ZteModelList mode);
     void setCoolpadEmptySearch(bool on);  // the search answers 200 with no body

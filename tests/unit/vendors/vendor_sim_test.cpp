@@ -78,7 +78,10 @@ class VendorSim : public ::testing::Test {
         delete sim;
         sim = nullptr;
     }
-    void SetUp() override { sim->clearRequests(); }
+    void SetUp() override {
+        sim->clearRequests();
+        sim->resetKnobs();
+    }
 
     static int port(VendorService s) { return sim->port(s); }
     static const vendorsim::Fixtures& data() { return sim->fixtures(); }
