@@ -1,10 +1,24 @@
 #include "text/regex_object.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
 #include "base/api.h"
 #include "base/text_util.h"
 #include "platform/regexp.h"
 
 namespace {
+
+// The subject in one conversion: a GBK text never has more characters than bytes.
+std::u16string subjectUnits(std::string_view text) {
+    if (text.empty() || text.size() > 0x7FFFFFFF) return textToUtf16(text);
+    std::u16string units(text.size(), u'\0');
+    int n = api::MultiByteToWideChar(win::CP_GBK, 0, text.data(), int(text.size()), units.data(),
+                                     int(units.size()));
+    units.resize(std::size_t(n));
+    return units;
+}
 
 const std::string& quoteToken() {
     static const std::string token = gbk("#引号");
@@ -55,7 +69,7 @@ bool RegexObject::create(std::string_view pattern, std::string_view subject, boo
         engine_->setPattern(textToUtf16(replaceAll(pattern, quoteToken(), "\"")));
     else
         engine_->setPattern(textToUtf16(pattern));
-    subject_ = std::make_shared<const std::u16string>(textToUtf16(subject));
+    subject_ = std::make_shared<const std::u16string>(subjectUnits(subject));
     subjectText_ = std::make_shared<const std::string>(subject);
     cursorUnit_ = cursorByte_ = 0;
     matches_ = engine_->Execute(subject_);
@@ -68,17 +82,31 @@ int RegexObject::matchCount() const {
 
 // Byte offset in the GBK subject of a UTF-16 unit index. The conversion turns every
 // character into one unit: an ASCII byte or a stray byte (which became "?") was one byte,
-// the single-byte euro sign 0x80 one byte, and every other unit a two-byte pair. Reads come
-// in subject order, so the walk resumes where the last one stopped.
+// the single-byte euro sign 0x80 one byte, and every other unit a two-byte pair. So the
+// offset is the unit count plus the number of units from 0x80 up, except around a euro
+// sign, where the bytes decide. Reads come in subject order, so the count resumes where
+// the last one stopped.
 std::size_t RegexObject::byteOffset(int unitIndex) const {
     const std::u16string& units = *subject_;
     const std::string& bytes = *subjectText_;
-    std::size_t target = std::size_t(unitIndex);
+    const std::size_t target = std::min(std::size_t(unitIndex), units.size());
     if (target < cursorUnit_) cursorUnit_ = cursorByte_ = 0;
     std::size_t u = cursorUnit_, b = cursorByte_;
-    while (u < target && u < units.size() && b < bytes.size()) {
-        b += (units[u] < 0x80 || static_cast<unsigned char>(bytes[b]) == 0x80) ? 1 : 2;
-        ++u;
+    while (u < target && b < bytes.size()) {
+        const std::size_t block = std::min<std::size_t>(target - u, 1024);
+        const char16_t* p = units.data() + u;
+        std::uint32_t high = 0, euro = 0;
+        for (std::size_t k = 0; k < block; ++k) {
+            high += p[k] >= 0x80;
+            euro += p[k] == 0x20AC;
+        }
+        if (!euro) {
+            u += block;
+            b += block + high;
+            continue;
+        }
+        for (std::size_t end = u + block; u < end && b < bytes.size(); ++u)
+            b += (units[u] < 0x80 || static_cast<unsigned char>(bytes[b]) == 0x80) ? 1 : 2;
     }
     if (b > bytes.size()) b = bytes.size();
     cursorUnit_ = u;
