@@ -457,7 +457,7 @@ struct MatchState {
     pcre2_match_context* context = nullptr;
     MatchState() {
         context = pcre2_match_context_create(nullptr);
-        stack = pcre2_jit_stack_create(32 * 1024, 8 * 1024 * 1024, nullptr);
+        stack = pcre2_jit_stack_create(32 * 1024, 64 * 1024 * 1024, nullptr);
         if (context && stack) pcre2_jit_stack_assign(context, nullptr, stack);
         // The interpreter keeps its backtracking frames on the heap; bound them (KiB).
         if (context) pcre2_set_heap_limit(context, 256 * 1024);

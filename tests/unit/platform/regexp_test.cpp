@@ -247,6 +247,11 @@ TEST(RegExp, LongLazyRunsDoNotExhaustTheStack) {
     ASSERT_NE(matches, nullptr);
     ASSERT_EQ(matches->Count(), 1);
     EXPECT_EQ(matches->Item(0)->SubMatch(0)->size(), std::size_t(1) << 20);
+    // A million turns of a group keep a backtracking point each.
+    re.setPattern(u"(?:(a)|b)*c");
+    matches = re.Execute(std::u16string(1 << 20, u'a') + u"c");
+    ASSERT_NE(matches, nullptr);
+    EXPECT_EQ(matches->Count(), 1);
 }
 
 }  // namespace
