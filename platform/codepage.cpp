@@ -80,6 +80,42 @@ void decodeGbk(const unsigned char* s, size_t n, Sink&& put) {
     }
 }
 
+// decodeGbk into a buffer known to be large enough (one unit per byte at most), with
+// ASCII taken eight bytes at a time: replies and regex subjects are mostly ASCII.
+size_t decodeGbkInto(const unsigned char* s, size_t n, char16_t* out) {
+    const GbkTables& t = tables();
+    char16_t* const start = out;
+    size_t i = 0;
+    while (i < n) {
+        if (n - i >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, s + i, 8);
+            if (!(word & 0x8080808080808080ULL)) {
+                for (int k = 0; k < 8; ++k) out[k] = char16_t(s[i + k]);
+                out += 8;
+                i += 8;
+                continue;
+            }
+        }
+        const unsigned char b = s[i];
+        if (b < 0x80) {
+            *out++ = char16_t(b);
+            ++i;
+            continue;
+        }
+        if (isGbkLead(b) && i + 1 < n) {
+            if (char16_t u = t.toUnicode[b << 8 | s[i + 1]]) {
+                *out++ = u;
+                i += 2;
+                continue;
+            }
+        }
+        *out++ = t.singleByte[b] ? t.singleByte[b] : u'?';
+        ++i;
+    }
+    return size_t(out - start);
+}
+
 template <class Sink>
 void encodeGbk(const char16_t* s, size_t n, unsigned char fallback, bool* usedDefault,
                Sink&& put) {
@@ -257,6 +293,8 @@ int MultiByteToWideChar(UINT codePage, DWORD, const char* source, int sourceLeng
     };
     if (codePage == CP_UTF8)
         codepage::decodeUtf8(s, n, put);
+    else if (destinationLength > 0 && n <= size_t(destinationLength))
+        count = codepage::decodeGbkInto(s, n, destination);
     else
         codepage::decodeGbk(s, n, put);
     if (overflow || count > 0x7FFFFFFF) return 0;

@@ -1,0 +1,116 @@
+#pragma once
+// Stand-in for the scripting regular-expression engine (the VBScript.RegExp object): the
+// properties IgnoreCase, Multiline, Global and Pattern, Execute giving a match collection
+// (Count, Item; each match with Value, FirstIndex and SubMatches) and Replace with the
+// engine's "$" replacements. Matching works on UTF-16 code units and follows the
+// scripting dialect:
+//  - "." matches every unit but line feed (carriage return included);
+//  - \d, \w, \s and \b are ASCII classes; with IgnoreCase, ASCII letters match either case,
+//    inside ranges too;
+//  - escapes of the dialect (\v, \xhh, \uhhhh, \cX, octal) keep their meaning, and a
+//    backslash before any other letter stands for the letter itself;
+//  - "^" and "$" mean the ends of the subject, or with Multiline also the places next to a
+//    line feed or carriage return;
+//  - global matching runs left to right without overlap; an empty match moves the next
+//    search on by one unit.
+// Constructs that the dialect does not know (look-behind, named groups, inline options,
+// possessive and stacked quantifiers) make the pattern invalid, as the engine rejects them.
+//
+// The objects are reference-counted like the COM objects they stand for: a match
+// collection and its matches stay valid as long as anyone holds them, whatever happens to
+// the RegExp afterwards.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace regexp {
+
+namespace detail {
+struct Matches;
+}
+
+class Match {
+  public:
+    // The matched units.
+    std::u16string_view Value() const;
+    // 0-based index of the match's first unit in the subject.
+    int FirstIndex() const;
+    int Length() const;
+    // SubMatches.Count: the number of capture groups of the pattern.
+    int SubMatchCount() const;
+    // SubMatches.Item(index), 0-based: the group's units, empty for a group that took no
+    // part in the match; nullopt for an index outside the collection.
+    std::optional<std::u16string_view> SubMatch(int index) const;
+    // 0-based index of the group's first unit in the subject; -1 for a group that took no
+    // part in the match or an index outside the collection.
+    int SubMatchIndex(int index) const;
+
+  private:
+    friend class MatchCollection;
+    Match(std::shared_ptr<const detail::Matches> all, int index)
+        : all_(std::move(all)), index_(index) {}
+    const int* offsets() const;
+    std::shared_ptr<const detail::Matches> all_;
+    int index_;
+};
+
+class MatchCollection {
+  public:
+    int Count() const;
+    // Item(index), 0-based; nullopt outside the collection.
+    std::optional<Match> Item(int index) const;
+
+  private:
+    friend class RegExp;
+    explicit MatchCollection(std::shared_ptr<const detail::Matches> all) : all_(std::move(all)) {}
+    std::shared_ptr<const detail::Matches> all_;
+};
+
+class RegExp {
+  public:
+    // The engine's defaults: case-sensitive, single-line, first match only, empty pattern.
+    bool IgnoreCase() const { return ignoreCase_; }
+    void setIgnoreCase(bool on) { ignoreCase_ = on; }
+    bool Multiline() const { return multiline_; }
+    void setMultiline(bool on) { multiline_ = on; }
+    bool Global() const { return global_; }
+    void setGlobal(bool on) { global_ = on; }
+    const std::u16string& Pattern() const { return pattern_; }
+    void setPattern(std::u16string_view pattern) { pattern_ = pattern; }
+
+    // Runs the pattern over the subject. Null when the pattern is invalid or the search
+    // gives up (a pattern that backtracks beyond the match limit); an empty collection
+    // when nothing matches. The collection shares the subject rather than copying it.
+    std::shared_ptr<const MatchCollection> Execute(std::u16string_view subject) const;
+    std::shared_ptr<const MatchCollection> Execute(
+        std::shared_ptr<const std::u16string> subject) const;
+
+    // The subject with the first match, or with Global every match, replaced. In the
+    // replacement, $1..$99 stand for a group, $& for the match, $` for the subject before
+    // it, $' for the subject after it and $$ for "$"; any other "$" is literal. Nullopt
+    // when Execute would fail.
+    std::optional<std::u16string> Replace(std::u16string_view subject,
+                                          std::u16string_view replacement) const;
+
+    // Upper bound on backtracking steps of one search (0: the library's default). A
+    // safety net for untrusted input; patterns of the program stay far below it.
+    void setMatchLimit(std::uint32_t limit) { matchLimit_ = limit; }
+
+  private:
+    std::shared_ptr<const detail::Matches> run(std::shared_ptr<const std::u16string> subject) const;
+
+    bool ignoreCase_ = false;
+    bool multiline_ = false;
+    bool global_ = false;
+    std::u16string pattern_;
+    std::uint32_t matchLimit_ = 0;
+};
+
+// The pattern rewritten into the syntax of the underlying library (PCRE2), with the
+// dialect's meaning; nullopt when the dialect rejects the pattern. Exposed for tests.
+std::optional<std::u16string> translatePattern(std::u16string_view pattern, bool multiline);
+
+}  // namespace regexp

@@ -1,0 +1,1 @@
+romhaul_fuzz_target(regex_object DEPS romhaul_text)
