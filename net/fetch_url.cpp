@@ -1,10 +1,12 @@
 #include "net/fetch_url.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/api.h"
 #include "base/text_util.h"
 #include "net/url_cookies.h"
+#include "platform/heap.h"
 
 namespace net {
 namespace {
@@ -12,6 +14,7 @@ namespace {
 const char kDefaultAgent[] = "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)";
 constexpr win::DWORD kHeaderBufferSize = 5000;
 constexpr win::DWORD kReadSize = 1024;
+constexpr win::DWORD kMaxReserve = 256u << 20;
 
 // A text ends at its first zero byte.
 std::string_view asText(std::string_view s) {
@@ -121,6 +124,14 @@ std::string fetchUrl(std::string_view url, std::optional<int> method,
     // A read that fails (time-out, reply cap, broken transfer) fails the whole request: a
     // cut-off page must not pass for a complete one.
     std::string reply;
+    // Sizing the body up front spares the copies of a growing buffer; the hint comes from
+    // the server, so it is bounded.
+    win::DWORD announced = 0, size = sizeof announced;
+    if (api::HttpQueryInfoA(h.request, win::HTTP_QUERY_CONTENT_LENGTH | win::HTTP_QUERY_FLAG_NUMBER,
+                            &announced, &size, nullptr)) {
+        reply.reserve(std::min<win::DWORD>(announced, kMaxReserve));
+        platform::adviseLargeBuffer(reply.data(), reply.capacity());
+    }
     for (;;) {
         char buffer[kReadSize] = {};
         win::DWORD read = 0;

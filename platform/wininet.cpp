@@ -82,7 +82,7 @@ struct Request : Handle {
         pending.clear();
         pendingOffset = 0;
         rawHeaders.clear();
-        headersEnded = bodyStarted = done = failed = connected = false;
+        headersEnded = bodyStarted = done = failed = connected = paused = false;
         received = 0;
         lastDown = lastUp = -1;
     }
@@ -101,7 +101,7 @@ struct Request : Handle {
     std::size_t pendingOffset = 0;
     std::string rawHeaders;  // the newest response's header block
     bool headersEnded = false, bodyStarted = false, done = false, failed = false;
-    bool connected = false;
+    bool connected = false, paused = false;
     std::uint64_t received = 0;
     curl_off_t lastDown = -1, lastUp = -1;
     Clock::time_point lastActivity;
@@ -199,10 +199,19 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
     return n;
 }
 
+// Body bytes wait in `pending` until they are read. Once a reader's worth is waiting, the
+// transfer pauses (libcurl keeps the chunk and hands it over again on resuming), so the
+// buffer stays small and warm in the cache whatever the size of the reply.
+constexpr std::size_t kPendingHighWater = 128 * 1024;
+
 size_t onBody(char* data, size_t size, size_t count, void* user) {
     auto* r = static_cast<Request*>(user);
     const std::size_t n = size * count;
     r->touch();
+    if (r->pending.size() - r->pendingOffset >= kPendingHighWater) {
+        r->paused = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
     r->received += n;
     if (r->received > r->limits.maxReplyBytes) {
         r->failed = true;
@@ -223,10 +232,18 @@ int onProgress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t u
     return 0;
 }
 
-// One round of the transfer: lets libcurl move what it can, then waits briefly for the
-// socket. The idle clock starts once the connection stands; before that the connect
-// time-out governs.
+// One round of the transfer: resumes a paused transfer, lets libcurl move what it can, and
+// waits briefly for the socket only when that brought nothing to read. The idle clock
+// starts once the connection stands; before that the connect time-out governs.
 void pump(Request& r) {
+    const std::size_t before = r.pending.size();
+    if (r.paused) {
+        r.paused = false;
+        if (curl_easy_pause(r.easy, CURLPAUSE_CONT) != CURLE_OK) {
+            r.failed = r.done = true;
+            return;
+        }
+    }
     int running = 0;
     if (curl_multi_perform(r.multi, &running) != CURLM_OK) {
         r.failed = r.done = true;
@@ -241,6 +258,7 @@ void pump(Request& r) {
         r.done = true;
         return;
     }
+    if (r.pending.size() != before || r.paused) return;
     if (!r.connected) {
         curl_off_t connectTime = 0;
         curl_easy_getinfo(r.easy, CURLINFO_CONNECT_TIME_T, &connectTime);
@@ -520,8 +538,19 @@ BOOL InternetReadFile(HINTERNET request, LPVOID buffer, DWORD bytesToRead, DWORD
 BOOL HttpQueryInfoA(HINTERNET request, DWORD infoLevel, LPVOID buffer, DWORD* bufferLength,
                     DWORD*) {
     Request* r = lookUp<Request>(request, Kind::request);
-    if (!r || !bufferLength || infoLevel != HTTP_QUERY_RAW_HEADERS_CRLF || r->rawHeaders.empty())
-        return FALSE;
+    if (!r || !bufferLength || !r->easy) return FALSE;
+    if (infoLevel == (HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER)) {
+        curl_off_t length = -1;
+        curl_easy_getinfo(r->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+        if (length < 0 || length > curl_off_t(0xFFFFFFFF) || !buffer ||
+            *bufferLength < sizeof(DWORD))
+            return FALSE;
+        const DWORD value = DWORD(length);
+        std::memcpy(buffer, &value, sizeof value);
+        *bufferLength = sizeof value;
+        return TRUE;
+    }
+    if (infoLevel != HTTP_QUERY_RAW_HEADERS_CRLF || r->rawHeaders.empty()) return FALSE;
     const std::size_t needed = r->rawHeaders.size() + 1;
     if (!buffer || *bufferLength < needed) {
         *bufferLength = DWORD(needed);

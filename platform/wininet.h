@@ -39,7 +39,9 @@ constexpr DWORD INTERNET_FLAG_NO_COOKIES = 0x00080000;
 constexpr DWORD INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS = 0x00004000;
 constexpr DWORD INTERNET_FLAG_NEED_FILE = 0x00000010;
 
+constexpr DWORD HTTP_QUERY_CONTENT_LENGTH = 5;
 constexpr DWORD HTTP_QUERY_RAW_HEADERS_CRLF = 22;
+constexpr DWORD HTTP_QUERY_FLAG_NUMBER = 0x20000000;
 
 HINTERNET InternetOpenA(const char* agent, DWORD accessType, const char* proxy,
                         const char* proxyBypass, DWORD flags);
@@ -55,8 +57,9 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
 // Hands out up to `bytesToRead` bytes of the body; *bytesRead 0 with TRUE is the end,
 // FALSE means the transfer failed (connect, time-out, reply cap, broken connection).
 BOOL InternetReadFile(HINTERNET request, LPVOID buffer, DWORD bytesToRead, DWORD* bytesRead);
-// Level 22 only: the raw header block with CR LF line ends and the blank line at the end,
-// zero-terminated. FALSE, and *bufferLength set to the bytes needed, when it does not fit.
+// Level 22: the raw header block with CR LF line ends and the blank line at the end,
+// zero-terminated; FALSE, and *bufferLength set to the bytes needed, when it does not fit.
+// Level 5 | HTTP_QUERY_FLAG_NUMBER: the final response's Content-Length as a DWORD.
 BOOL HttpQueryInfoA(HINTERNET request, DWORD infoLevel, LPVOID buffer, DWORD* bufferLength,
                     DWORD* index);
 BOOL InternetCloseHandle(HINTERNET handle);
