@@ -83,7 +83,7 @@ struct Request : Handle {
         pendingOffset = 0;
         rawHeaders.clear();
         headersEnded = bodyStarted = done = failed = connected = paused = false;
-        received = 0;
+        received = headerBytes = 0;
         lastDown = lastUp = -1;
     }
 
@@ -102,7 +102,7 @@ struct Request : Handle {
     std::string rawHeaders;  // the newest response's header block
     bool headersEnded = false, bodyStarted = false, done = false, failed = false;
     bool connected = false, paused = false;
-    std::uint64_t received = 0;
+    std::uint64_t received = 0, headerBytes = 0;
     curl_off_t lastDown = -1, lastUp = -1;
     Clock::time_point lastActivity;
 };
@@ -182,11 +182,20 @@ std::string cutAtLineEnd(const char* text) {
     return s;
 }
 
+// Header lines are held in memory too, so a server that never ends its headers fails the
+// request instead of filling memory.
+constexpr std::uint64_t kMaxHeaderBytes = 1 << 20;
+
 size_t onHeader(char* data, size_t size, size_t count, void* user) {
     auto* r = static_cast<Request*>(user);
     const std::size_t n = size * count;
     std::string_view line(data, n);
     r->touch();
+    r->headerBytes += n;
+    if (r->headerBytes > kMaxHeaderBytes) {
+        r->failed = true;
+        return 0;
+    }
     if (startsNoCase(line, "HTTP/")) {
         r->rawHeaders.clear();
         r->headersEnded = false;

@@ -68,6 +68,13 @@ RawReply route(const RawRequest& r) {
         reply.bytes.resize(reply.bytes.size() - 50);  // half the promised body, then closed
         return reply;
     }
+    if (t == "/endless-header") {
+        RawReply reply;
+        reply.bytes = "HTTP/1.1 200 OK\r\n";
+        for (int i = 0; i < 40000; ++i) reply.bytes += "X-Line: " + std::string(50, 'x') + "\r\n";
+        reply.hang = true;
+        return reply;
+    }
     if (t.rfind("/size/", 0) == 0) return okReply(std::string(std::stoul(t.substr(6)), 'z'));
     if (t.rfind("/unsized/", 0) == 0) {
         // No Content-Length: the body runs until the server closes.
@@ -309,6 +316,15 @@ TEST_F(FetchUrl, FailuresGiveTheEmptyByteArray) {
     EXPECT_EQ(fetchUrl("http:///x"), "") << "no host";
     EXPECT_EQ(fetchUrl("http://bad host/x"), "");
     EXPECT_EQ(fetchUrl(url("/short")), "") << "a cut-off body is no body";
+}
+
+TEST_F(FetchUrl, HeaderFloodFailsWithoutWaitingForTheTimeOut) {
+    wininet::Limits l = wininet::limits();
+    l.idleTimeout = milliseconds(20000);
+    wininet::setLimits(l);
+    const auto start = Clock::now();
+    EXPECT_EQ(fetchUrl(url("/endless-header")), "");
+    EXPECT_LT(Clock::now() - start, milliseconds(10000));
 }
 
 TEST_F(FetchUrl, IdleTimeOut) {
