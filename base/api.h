@@ -6,6 +6,7 @@
 #include "platform/heap.h"
 #include "platform/lock.h"
 #include "platform/thread.h"
+#include "platform/wininet.h"
 
 namespace api {
 
@@ -52,5 +53,38 @@ inline win::HRESULT CoInitialize(void* reserved) { return ROMHAUL_API_CALL(CoIni
 inline void CoUninitialize() { ROMHAUL_API_CALL(CoUninitialize); }
 
 // WinINet calls join here with the web access layer.
+inline win::HINTERNET InternetOpenA(const char* agent, win::DWORD access, const char* proxy,
+                                    const char* bypass, win::DWORD flags) {
+    return ROMHAUL_API_CALL(InternetOpenA, agent, access, proxy, bypass, flags);
+}
+inline win::HINTERNET InternetConnectA(win::HINTERNET session, const char* server,
+                                       win::INTERNET_PORT port, const char* user,
+                                       const char* password, win::DWORD service, win::DWORD flags,
+                                       win::DWORD_PTR context) {
+    return ROMHAUL_API_CALL(InternetConnectA, session, server, port, user, password, service,
+                            flags, context);
+}
+inline win::HINTERNET HttpOpenRequestA(win::HINTERNET connection, const char* verb,
+                                       const char* object, const char* version,
+                                       const char* referrer, const char** acceptTypes,
+                                       win::DWORD flags, win::DWORD_PTR context) {
+    return ROMHAUL_API_CALL(HttpOpenRequestA, connection, verb, object, version, referrer,
+                            acceptTypes, flags, context);
+}
+inline win::BOOL HttpSendRequestA(win::HINTERNET request, const char* headers, win::DWORD length,
+                                  win::LPVOID optional, win::DWORD optionalLength) {
+    return ROMHAUL_API_CALL(HttpSendRequestA, request, headers, length, optional, optionalLength);
+}
+inline win::BOOL InternetReadFile(win::HINTERNET request, win::LPVOID buffer, win::DWORD toRead,
+                                  win::DWORD* read) {
+    return ROMHAUL_API_CALL(InternetReadFile, request, buffer, toRead, read);
+}
+inline win::BOOL HttpQueryInfoA(win::HINTERNET request, win::DWORD level, win::LPVOID buffer,
+                                win::DWORD* length, win::DWORD* index) {
+    return ROMHAUL_API_CALL(HttpQueryInfoA, request, level, buffer, length, index);
+}
+inline win::BOOL InternetCloseHandle(win::HINTERNET handle) {
+    return ROMHAUL_API_CALL(InternetCloseHandle, handle);
+}
 
 }  // namespace api

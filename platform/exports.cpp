@@ -10,6 +10,7 @@
 #include "platform/heap.h"
 #include "platform/lock.h"
 #include "platform/thread.h"
+#include "platform/wininet.h"
 
 namespace platform {
 namespace {
@@ -39,9 +40,20 @@ const ExportRow ole32Rows[] = {
     {"CoUninitialize", address(&win::CoUninitialize)},
 };
 
+const ExportRow wininetRows[] = {
+    {"InternetOpenA", address(&win::InternetOpenA)},
+    {"InternetConnectA", address(&win::InternetConnectA)},
+    {"HttpOpenRequestA", address(&win::HttpOpenRequestA)},
+    {"HttpSendRequestA", address(&win::HttpSendRequestA)},
+    {"InternetReadFile", address(&win::InternetReadFile)},
+    {"HttpQueryInfoA", address(&win::HttpQueryInfoA)},
+    {"InternetCloseHandle", address(&win::InternetCloseHandle)},
+};
+
 const ExportModule modules[] = {
     {"kernel32", kernel32Rows, int(std::size(kernel32Rows))},
     {"ole32", ole32Rows, int(std::size(ole32Rows))},
+    {"wininet", wininetRows, int(std::size(wininetRows))},
 };
 
 std::string moduleKey(std::string_view library) {

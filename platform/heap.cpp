@@ -1,5 +1,8 @@
 #include "platform/heap.h"
 
+#include <sys/mman.h>
+
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -39,3 +42,16 @@ void RtlMoveMemory(void* destination, const void* source, SIZE_T bytes) {
 }
 
 }  // namespace win
+
+namespace platform {
+
+void adviseLargeBuffer(void* data, win::SIZE_T bytes) {
+    constexpr std::uintptr_t kLargePage = std::uintptr_t(2) << 20;
+    if (!data || bytes < 4 * kLargePage) return;
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (begin + kLargePage - 1) & ~(kLargePage - 1);
+    const std::uintptr_t last = (begin + bytes) & ~(kLargePage - 1);
+    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
+}  // namespace platform

@@ -13,3 +13,12 @@ SIZE_T HeapSize(HANDLE heap, DWORD flags, LPCVOID block);
 void RtlMoveMemory(void* destination, const void* source, SIZE_T bytes);
 
 }  // namespace win
+
+namespace platform {
+
+// Asks for large pages behind a big buffer that is about to be filled: faulting a body of
+// tens of megabytes in 4 KiB pages costs more than receiving it over loopback. A hint
+// only; small buffers are left alone.
+void adviseLargeBuffer(void* data, win::SIZE_T bytes);
+
+}  // namespace platform

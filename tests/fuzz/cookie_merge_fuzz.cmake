@@ -1,0 +1,1 @@
+romhaul_fuzz_target(cookie_merge DEPS romhaul_net)

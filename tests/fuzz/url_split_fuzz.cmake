@@ -1,0 +1,1 @@
+romhaul_fuzz_target(url_split DEPS romhaul_net)

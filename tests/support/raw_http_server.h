@@ -1,0 +1,73 @@
+#pragma once
+// A small HTTP server on 127.0.0.1 for tests and benchmarks: it records every request's
+// raw bytes as they arrived (header lines in their order) and answers with whatever raw
+// bytes the handler gives, so a test sees exactly what went on the wire both ways.
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace testsupport {
+
+struct RawRequest {
+    std::string head;  // request line and header lines, through the blank line
+    std::string body;
+
+    std::string requestLine() const;
+    std::string target() const;
+    // Header lines after the request line, without their line ends.
+    std::vector<std::string> headerLines() const;
+    // The value of the first header of this name (letter case ignored), or "".
+    std::string header(std::string_view name) const;
+};
+
+struct RawReply {
+    std::string bytes;                        // written as they are
+    std::shared_ptr<const std::string> tail;  // then these (large bodies, shared)
+    std::chrono::milliseconds delay{0};       // before anything is written
+    bool hang = false;  // after writing, keep the connection open until the server stops
+};
+
+// "HTTP/1.1 200 OK" with Content-Length, Connection: close and the extra header lines
+// (each ending in "\r\n").
+RawReply okReply(std::string_view body, std::string_view extraHeaders = "");
+RawReply rawReply(std::string status, std::string_view extraHeaders, std::string_view body);
+
+class RawHttpServer {
+  public:
+    using Handler = std::function<RawReply(const RawRequest&)>;
+    explicit RawHttpServer(Handler handler);
+    ~RawHttpServer();
+    RawHttpServer(const RawHttpServer&) = delete;
+    RawHttpServer& operator=(const RawHttpServer&) = delete;
+
+    int port() const { return port_; }
+    std::string base() const;  // "http://127.0.0.1:<port>"
+    std::vector<RawRequest> requests() const;
+    RawRequest lastRequest() const;
+    std::size_t requestCount() const;
+    void stop();
+
+  private:
+    void acceptLoop();
+    void serve(int fd);
+
+    Handler handler_;
+    int listenFd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::thread acceptThread_;
+    mutable std::mutex mutex_;
+    std::vector<RawRequest> requests_;
+    std::vector<std::thread> workers_;
+};
+
+// A loopback port that nothing listens on (bound once, then released).
+int unusedPort();
+
+}  // namespace testsupport
