@@ -44,6 +44,7 @@ Global& global() {
 std::mutex stateMutex;
 Limits currentLimits;
 RequestRecord recorded;
+std::string trustedCaFile;
 
 enum class Kind { session, connection, request };
 
@@ -352,6 +353,11 @@ RequestRecord lastRequest() {
     return recorded;
 }
 
+void setTrustedCertificates(const std::string& caFile) {
+    std::lock_guard lock(stateMutex);
+    trustedCaFile = caFile;
+}
+
 void clearCookies() {
     CURL* easy = curl_easy_init();
     if (!easy) return;
@@ -426,6 +432,11 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
     if (!r) return FALSE;
     r->reset();
     r->limits = wininet::limits();
+    std::string caFile;
+    {
+        std::lock_guard lock(wininet::stateMutex);
+        caFile = wininet::trustedCaFile;
+    }
     const Connection& c = r->connection;
     const bool secure = (r->flags & INTERNET_FLAG_SECURE) != 0;
     if (!acceptableHost(c.host)) {
@@ -452,6 +463,9 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
     curl_easy_setopt(e, CURLOPT_HTTP_VERSION,
                      r->version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(r->limits.connectTimeout.count()));
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!caFile.empty()) curl_easy_setopt(e, CURLOPT_CAINFO, caFile.c_str());
     if (!c.session.agent.empty()) curl_easy_setopt(e, CURLOPT_USERAGENT, c.session.agent.c_str());
 
     switch (c.session.access) {
