@@ -332,10 +332,6 @@ curl_slist* headerListFor(std::string_view block, bool post) {
     return list;
 }
 
-bool failedTransfer(const Request& r) {
-    return r.failed;
-}
-
 }  // namespace
 
 Limits limits() {
@@ -530,7 +526,7 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
     curl_multi_add_handle(r->multi, e);
     r->touch();
     while (!r->bodyStarted && !r->done) pump(*r);
-    return failedTransfer(*r) ? FALSE : TRUE;
+    return r->failed ? FALSE : TRUE;
 }
 
 BOOL InternetReadFile(HINTERNET request, LPVOID buffer, DWORD bytesToRead, DWORD* bytesRead) {
