@@ -121,27 +121,29 @@ std::string fetchUrl(std::string_view url, std::optional<int> method,
                               win::DWORD(body.size()));
     }
 
-    // A read that fails (time-out, reply cap, broken transfer) fails the whole request: a
-    // cut-off page must not pass for a complete one.
     std::string reply;
-    // Sizing the body up front spares the copies of a growing buffer; the hint comes from
-    // the server, so it is bounded.
-    win::DWORD announced = 0, size = sizeof announced;
+    // Sizing the body up front spares the copies of a growing buffer (room for the last,
+    // empty read included); the hint comes from the server, so it is bounded.
+    win::DWORD announced = 0, announcedSize = sizeof announced;
     if (api::HttpQueryInfoA(h.request, win::HTTP_QUERY_CONTENT_LENGTH | win::HTTP_QUERY_FLAG_NUMBER,
-                            &announced, &size, nullptr)) {
-        reply.reserve(std::min<win::DWORD>(announced, kMaxReserve));
+                            &announced, &announcedSize, nullptr)) {
+        reply.reserve(std::size_t(std::min(announced, kMaxReserve)) + kReadSize);
         platform::adviseLargeBuffer(reply.data(), reply.capacity());
     }
+    // Each 1024-byte read lands, zero-filled first, straight at the end of the body. A read
+    // that fails (time-out, reply cap, broken transfer) fails the whole request: a cut-off
+    // page must not pass for a complete one.
     for (;;) {
-        char buffer[kReadSize] = {};
+        const std::size_t size = reply.size();
+        reply.resize(size + kReadSize);
         win::DWORD read = 0;
-        if (!api::InternetReadFile(h.request, buffer, kReadSize, &read)) {
+        if (!api::InternetReadFile(h.request, reply.data() + size, kReadSize, &read)) {
             reply.clear();
             reply.shrink_to_fit();
             break;
         }
+        reply.resize(size + std::min(read, kReadSize));
         if (read == 0) break;
-        reply.append(buffer, read);
     }
 
     replyHead.assign(kHeaderBufferSize, ' ');

@@ -44,6 +44,7 @@ Global& global() {
 std::mutex stateMutex;
 Limits currentLimits;
 RequestRecord recorded;
+std::string trustedCaFile;
 
 enum class Kind { session, connection, request };
 
@@ -331,10 +332,6 @@ curl_slist* headerListFor(std::string_view block, bool post) {
     return list;
 }
 
-bool failedTransfer(const Request& r) {
-    return r.failed;
-}
-
 }  // namespace
 
 Limits limits() {
@@ -350,6 +347,11 @@ void setLimits(const Limits& l) {
 RequestRecord lastRequest() {
     std::lock_guard lock(stateMutex);
     return recorded;
+}
+
+void setTrustedCertificates(const std::string& caFile) {
+    std::lock_guard lock(stateMutex);
+    trustedCaFile = caFile;
 }
 
 void clearCookies() {
@@ -426,6 +428,11 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
     if (!r) return FALSE;
     r->reset();
     r->limits = wininet::limits();
+    std::string caFile;
+    {
+        std::lock_guard lock(wininet::stateMutex);
+        caFile = wininet::trustedCaFile;
+    }
     const Connection& c = r->connection;
     const bool secure = (r->flags & INTERNET_FLAG_SECURE) != 0;
     if (!acceptableHost(c.host)) {
@@ -452,6 +459,9 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
     curl_easy_setopt(e, CURLOPT_HTTP_VERSION,
                      r->version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(r->limits.connectTimeout.count()));
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!caFile.empty()) curl_easy_setopt(e, CURLOPT_CAINFO, caFile.c_str());
     if (!c.session.agent.empty()) curl_easy_setopt(e, CURLOPT_USERAGENT, c.session.agent.c_str());
 
     switch (c.session.access) {
@@ -516,7 +526,7 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
     curl_multi_add_handle(r->multi, e);
     r->touch();
     while (!r->bodyStarted && !r->done) pump(*r);
-    return failedTransfer(*r) ? FALSE : TRUE;
+    return r->failed ? FALSE : TRUE;
 }
 
 BOOL InternetReadFile(HINTERNET request, LPVOID buffer, DWORD bytesToRead, DWORD* bytesRead) {

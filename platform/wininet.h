@@ -91,6 +91,10 @@ struct RequestRecord {
 };
 RequestRecord lastRequest();
 
+// A certificate file to trust instead of the system's store (tests run their own TLS
+// server); empty means the system's store.
+void setTrustedCertificates(const std::string& caFile);
+
 // Forgets the process's automatic cookies (tests start from an empty store).
 void clearCookies();
 
