@@ -216,7 +216,12 @@ NodeArr* rebuildBuckets(NodeArr* table) {
     return rebuilt;
 }
 
-DocNode* newNode() { return static_cast<DocNode*>(nodePool().alloc()); }
+DocNode* newNode() {
+    // The slot given back last comes back with its old contents; a node starts null.
+    auto* node = static_cast<DocNode*>(nodePool().alloc());
+    std::memset(static_cast<void*>(node), 0, sizeof *node);
+    return node;
+}
 
 void releaseContent(DocNode* node) {
     if (!node) return;
