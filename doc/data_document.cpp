@@ -1,5 +1,6 @@
 #include "doc/data_document.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "base/api.h"
@@ -7,8 +8,8 @@
 
 namespace {
 
-NodePool* pool = nullptr;
-std::uint16_t* table = nullptr;
+std::atomic<NodePool*> pool{nullptr};
+std::atomic<const std::uint16_t*> table{nullptr};
 std::once_flag prepared;
 
 }  // namespace
@@ -27,19 +28,27 @@ void prepare() {
             entries[u] = static_cast<std::uint16_t>(static_cast<unsigned char>(out[0]) |
                                                     (n >= 2 ? static_cast<unsigned char>(out[1]) << 8 : 0));
         }
-        table = entries;
-        pool = made;
+        table.store(entries, std::memory_order_release);
+        pool.store(made, std::memory_order_release);
     });
 }
 
 NodePool& nodePool() {
-    prepare();
-    return *pool;
+    NodePool* made = pool.load(std::memory_order_acquire);
+    if (!made) {
+        prepare();
+        made = pool.load(std::memory_order_acquire);
+    }
+    return *made;
 }
 
 const std::uint16_t* codePageTable() {
-    prepare();
-    return table;
+    const std::uint16_t* made = table.load(std::memory_order_acquire);
+    if (!made) {
+        prepare();
+        made = table.load(std::memory_order_acquire);
+    }
+    return made;
 }
 
 DataDocument::DataDocument() { prepare(); }

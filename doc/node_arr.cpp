@@ -51,13 +51,6 @@ void releaseTypedArray(void* block, std::uint32_t elementKind) {
 
 NodeArr* makeNodeArr(int n) { return allocNodeArr(n > 0 ? n : 0); }
 
-int nodeArrCount(const NodeArr* list) { return list ? list->count : 0; }
-
-DocNode* nodeArrGet(const NodeArr* list, int position) {
-    if (!list || position < 1 || position > list->count) return nullptr;
-    return nodeArrItems(list)[position - 1];
-}
-
 DocNode* nodeArrSet(NodeArr* list, int position, DocNode* node) {
     if (!list || position < 1 || position > list->count) return nullptr;
     DocNode* previous = nodeArrItems(list)[position - 1];

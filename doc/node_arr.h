@@ -19,8 +19,12 @@ inline DocNode* const* nodeArrItems(const NodeArr* list) {
 }
 
 NodeArr* makeNodeArr(int n);
-int nodeArrCount(const NodeArr* list);
-DocNode* nodeArrGet(const NodeArr* list, int position);
+inline int nodeArrCount(const NodeArr* list) { return list ? list->count : 0; }
+// Nothing outside 1 to count.
+inline DocNode* nodeArrGet(const NodeArr* list, int position) {
+    if (!list || position < 1 || position > list->count) return nullptr;
+    return nodeArrItems(list)[position - 1];
+}
 DocNode* nodeArrSet(NodeArr* list, int position, DocNode* node);
 void nodeArrAppend(NodeArr*& list, DocNode* node);
 void nodeArrResize(NodeArr*& list, int n);

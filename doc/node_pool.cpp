@@ -25,12 +25,6 @@ void storeGroup(unsigned char* p, std::uint32_t v) {
     p[3] = static_cast<unsigned char>(v >> 24);
 }
 
-bool mapIsEmpty(const unsigned char* map, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        if (map[i]) return false;
-    return true;
-}
-
 }  // namespace
 
 NodePool::NodePool() {
@@ -66,6 +60,7 @@ void* NodePool::alloc() {
         // Handed back as it is: the caller that freed it a moment ago expects no zeroing.
         result = rememberedSlot_;
         *rememberedByte_ |= static_cast<unsigned char>(1u << rememberedBit_);
+        ++blockLive_[std::size_t(rememberedBlock_ - 1)];
         rememberedSlot_ = nullptr;
     } else {
         const int groups = bitmapBytes_ / 4;
@@ -97,6 +92,7 @@ void* NodePool::alloc() {
                 }
                 blocks_.push_back(block);
                 bitmaps_.push_back(map);
+                blockLive_.push_back(0);
                 totalSlots_ += bitmapBytes_ * 8;
                 currentBlock_ = count + 1;
                 pos = 0;
@@ -109,6 +105,7 @@ void* NodePool::alloc() {
         result = blocks_[std::size_t(currentBlock_ - 1)] +
                  std::size_t(8 * pos + bit) * std::size_t(slotSize_);
         std::memset(result, 0, std::size_t(slotSize_));
+        ++blockLive_[std::size_t(currentBlock_ - 1)];
         hint_ = map + pos;
     }
     ++liveSlots_;
@@ -123,7 +120,11 @@ bool NodePool::free(void* slot) {
     bool result = false;
     const std::size_t count = blocks_.size();
     const std::uint32_t bytes = blockBytes();
-    for (std::size_t i = 0; i < count; ++i) {
+    // Blocks never overlap, so looking at the current block first finds the same one.
+    const std::size_t first =
+        currentBlock_ > 0 && std::size_t(currentBlock_) <= count ? std::size_t(currentBlock_ - 1) : 0;
+    for (std::size_t n = 0; n < count; ++n) {
+        const std::size_t i = n == 0 ? first : (n <= first ? n - 1 : n);
         unsigned char* start = blocks_[i];
         if (address < start || address >= start + bytes) continue;
         std::size_t offset = std::size_t(address - start);
@@ -139,6 +140,8 @@ bool NodePool::free(void* slot) {
         rememberedSlot_ = address;
         rememberedByte_ = byte;
         rememberedBit_ = bit;
+        rememberedBlock_ = int(i) + 1;
+        --blockLive_[i];
         --liveSlots_;
         result = true;
         if (liveSlots_ > 0 && totalSlots_ / liveSlots_ > 3 && count > 2) compact();
@@ -152,7 +155,7 @@ void NodePool::compact() {
     const std::size_t count = blocks_.size();
     std::size_t j = 0;
     for (std::size_t examined = 0; examined < count; ++examined) {
-        if (mapIsEmpty(bitmaps_[j], bitmapBytes_))
+        if (blockLive_[j] == 0)
             releaseBlock(j);
         else
             ++j;
@@ -173,8 +176,10 @@ void NodePool::releaseBlock(std::size_t index) {
     } else if (currentBlock_ > number) {
         --currentBlock_;
     }
+    if (rememberedBlock_ > number) --rememberedBlock_;
     blocks_.erase(blocks_.begin() + std::ptrdiff_t(index));
     bitmaps_.erase(bitmaps_.begin() + std::ptrdiff_t(index));
+    blockLive_.erase(blockLive_.begin() + std::ptrdiff_t(index));
     totalSlots_ -= bitmapBytes_ * 8;
 }
 
@@ -185,11 +190,13 @@ bool NodePool::releaseAll() {
     }
     blocks_.clear();
     bitmaps_.clear();
+    blockLive_.clear();
     hint_ = nullptr;
     currentBlock_ = 0;
     rememberedSlot_ = nullptr;
     rememberedByte_ = nullptr;
     rememberedBit_ = 0;
+    rememberedBlock_ = 0;
     totalSlots_ = 0;
     liveSlots_ = 0;
     return true;

@@ -47,11 +47,14 @@ private:
     std::vector<unsigned char*> blocks_;
     int bitmapBytes_ = 128;
     std::vector<unsigned char*> bitmaps_;
+    // Set bits per block, so that compaction need not read whole bit maps on every free.
+    std::vector<int> blockLive_;
     unsigned char* hint_ = nullptr;
     int currentBlock_ = 0;
     int slotSize_ = 20;
     unsigned char* rememberedSlot_ = nullptr;
     unsigned char* rememberedByte_ = nullptr;
+    int rememberedBlock_ = 0;
     int rememberedBit_ = 0;
     int totalSlots_ = 0;
     int liveSlots_ = 0;

@@ -18,6 +18,24 @@ namespace {
 
 inline bool isBlankByte(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+
+inline bool hasByte(std::uint64_t v, std::uint64_t repeated) {
+    const std::uint64_t x = v ^ repeated;
+    return ((x - kOnes) & ~x & kHighs) != 0;
+}
+
+// Bytes that neither end nor start anything outside a string: they are copied as a run.
+struct PlainBytes {
+    bool plain[256];
+    constexpr PlainBytes() : plain() {
+        for (int c = 0; c < 0x80; ++c) plain[c] = true;
+        for (unsigned char c : {'\\', '"', '\'', '[', '{', ':', ',', ']', '}'}) plain[c] = false;
+    }
+};
+constexpr PlainBytes kPlain;
+
 inline int hexValue(unsigned char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -283,19 +301,37 @@ void* Reader::level(DocNode* owner, bool isArray) {
 
     while (pos_ < length_) {
         if (quote) {
-            // The body of a string: plain bytes and two-byte characters are copied as a run.
-            while (pos_ < length_) {
-                const unsigned char c = text_[pos_];
+            // The body of a string: plain bytes and two-byte characters are copied as a run,
+            // eight at a time while none of them is a quote, a backslash or a lead byte.
+            // The buffer index never passes the text index, so the eight fit.
+            const unsigned char* t = text_;
+            char* b = buf_;
+            const std::size_t n = length_;
+            std::size_t p = pos_, w = w_;
+            const std::uint64_t quotes = kOnes * quote, backslashes = kOnes * '\\';
+            while (p < n) {
+                while (p + 8 <= n) {
+                    std::uint64_t v;
+                    std::memcpy(&v, t + p, 8);
+                    if ((v & kHighs) || hasByte(v, quotes) || hasByte(v, backslashes)) break;
+                    std::memcpy(b + w, &v, 8);
+                    p += 8;
+                    w += 8;
+                }
+                if (p >= n) break;
+                const unsigned char c = t[p];
                 if (c >= 0x80) {
-                    buf_[w_++] = static_cast<char>(c);
-                    if (++pos_ < length_) buf_[w_++] = static_cast<char>(text_[pos_++]);
+                    b[w++] = static_cast<char>(c);
+                    if (++p < n) b[w++] = static_cast<char>(t[p++]);
                 } else if (c == quote || c == '\\') {
                     break;
                 } else {
-                    buf_[w_++] = static_cast<char>(c);
-                    ++pos_;
+                    b[w++] = static_cast<char>(c);
+                    ++p;
                 }
             }
+            pos_ = p;
+            w_ = w;
             if (pos_ >= length_) break;
         }
         const unsigned char c = text_[pos_++];
@@ -410,13 +446,24 @@ void* Reader::level(DocNode* owner, bool isArray) {
                     members_.pop_back();
                 }
                 return finish(owner, isArray, base);
-            default:
-                buf_[w_++] = static_cast<char>(c);
-                if (!tokenPending && !isBlankByte(c)) {
-                    tokenPending = true;
-                    tokenStart = w_ - 1;
-                }
+            default: {
+                // Token bytes and blanks, copied as a run up to the next byte with a meaning.
+                const unsigned char* t = text_;
+                char* b = buf_;
+                const std::size_t n = length_;
+                std::size_t p = pos_ - 1, w = w_;
+                do {
+                    const unsigned char ch = t[p++];
+                    if (!tokenPending && !isBlankByte(ch)) {
+                        tokenPending = true;
+                        tokenStart = w;
+                    }
+                    b[w++] = static_cast<char>(ch);
+                } while (p < n && kPlain.plain[t[p]]);
+                pos_ = p;
+                w_ = w;
                 continue;
+            }
         }
         break;  // an error
     }
