@@ -144,7 +144,9 @@ bool NodePool::free(void* slot) {
         --blockLive_[i];
         --liveSlots_;
         result = true;
-        if (liveSlots_ > 0 && totalSlots_ / liveSlots_ > 3 && count > 2) compact();
+        // totalSlots div liveSlots > 3, without a division on every free.
+        if (count > 2 && liveSlots_ > 0 && std::int64_t(totalSlots_) >= 4 * std::int64_t(liveSlots_))
+            compact();
         break;
     }
     api::LeaveCriticalSection(lock_);

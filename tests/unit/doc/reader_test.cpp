@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/text_util.h"
@@ -221,6 +222,25 @@ TEST(Reader, TrimsTheCallersTextAndPutsErrorExcerptsWithinIt) {
     // Excerpt at the end of the text: the bytes that exist, no more.
     ParseResult r = parseAndDump("[1,2,3,4,5,6:");
     EXPECT_EQ(r.errors, std::vector<std::string>{formatError(13, ",2,3,4,5,6:")});
+}
+
+TEST(Reader, FourJobsReadAtOnce) {
+    // The list jobs read replies side by side; only the pool and the error log are shared.
+    const std::string text = R"({"list":[{"v":"1.0","ok":true},{"v":"2.0","ok":false}],"n":2,"bad":[1,x]})";
+    const std::string expected = R"({list:[{v:"1.0",ok:true},{v:"2.0",ok:false}],n:2,bad:[1]})";
+    std::vector<std::thread> jobs;
+    std::vector<int> mismatches(4);
+    for (int j = 0; j < 4; ++j)
+        jobs.emplace_back([&, j] {
+            for (int i = 0; i < 300; ++i) {
+                std::string copy = text;
+                DataDocument doc = parse(copy);
+                if (dumpNode(doc.root()) != expected) ++mismatches[std::size_t(j)];
+                releaseDocument(doc);
+            }
+        });
+    for (auto& job : jobs) job.join();
+    EXPECT_EQ(mismatches, std::vector<int>(4, 0));
 }
 
 }  // namespace
