@@ -24,9 +24,11 @@ void prepare() {
         for (unsigned u = 0; u < 65536; ++u) {
             const win::WCHAR unit = static_cast<win::WCHAR>(u);
             char out[4] = {0, 0, 0, 0};
-            const int n = api::WideCharToMultiByte(win::CP_ACP, 0, &unit, 1, out, 4, nullptr, nullptr);
-            entries[u] = static_cast<std::uint16_t>(static_cast<unsigned char>(out[0]) |
-                                                    (n >= 2 ? static_cast<unsigned char>(out[1]) << 8 : 0));
+            const int n =
+                api::WideCharToMultiByte(win::CP_ACP, 0, &unit, 1, out, 4, nullptr, nullptr);
+            entries[u] =
+                static_cast<std::uint16_t>(static_cast<unsigned char>(out[0]) |
+                                           (n >= 2 ? static_cast<unsigned char>(out[1]) << 8 : 0));
         }
         table.store(entries, std::memory_order_release);
         pool.store(made, std::memory_order_release);
@@ -51,7 +53,9 @@ const std::uint16_t* codePageTable() {
     return made;
 }
 
-DataDocument::DataDocument() { prepare(); }
+DataDocument::DataDocument() {
+    prepare();
+}
 
 DataDocument::DataDocument(DocNode* node, DocNode* root, char* textBuffer)
     : node_(node), root_(root), textBuffer_(textBuffer) {}
@@ -73,8 +77,7 @@ std::string formatErrorText(const std::string& text, std::size_t position) {
     static const std::string before = gbk("前面10个文本:");
     std::string excerpt;
     // Twenty bytes from ten before the position, cut at either end of the text.
-    if (position > 10 && position - 11 < text.size())
-        excerpt = text.substr(position - 11, 20);
+    if (position > 10 && position - 11 < text.size()) excerpt = text.substr(position - 11, 20);
     return head + std::to_string(position) + before + excerpt;
 }
 

@@ -20,7 +20,7 @@ NodePool& nodePool();
 const std::uint16_t* codePageTable();
 
 class DataDocument {
-public:
+  public:
     // The view's operations keep this order (the program's table of operations):
     //  1 destroy, 2 copy: the compiler's; views never own the tree.
     //  3 attach
@@ -43,7 +43,7 @@ public:
     char* textBuffer() const { return textBuffer_; }
     bool isNothing() const { return node_ == nullptr; }
 
-private:
+  private:
     // Every view that an operation returns: same root and text buffer, another node.
     DataDocument viewOn(DocNode* node) const { return DataDocument(node, root_, textBuffer_); }
 

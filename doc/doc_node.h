@@ -25,8 +25,8 @@ enum DocKind : std::uint32_t {
 
 struct DocNode {
     // Flags above the kind byte.
-    static constexpr std::uint32_t typedArray = 128;  // kind = element kind + 128
-    static constexpr std::uint32_t keyBorrowed = 256;  // key lies in the text buffer
+    static constexpr std::uint32_t typedArray = 128;     // kind = element kind + 128
+    static constexpr std::uint32_t keyBorrowed = 256;    // key lies in the text buffer
     static constexpr std::uint32_t valueBorrowed = 512;  // text/bytes value lies in the buffer
 
     struct ObjectValue {

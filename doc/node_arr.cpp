@@ -49,7 +49,9 @@ void releaseTypedArray(void* block, std::uint32_t elementKind) {
 
 }  // namespace
 
-NodeArr* makeNodeArr(int n) { return allocNodeArr(n > 0 ? n : 0); }
+NodeArr* makeNodeArr(int n) {
+    return allocNodeArr(n > 0 ? n : 0);
+}
 
 DocNode* nodeArrSet(NodeArr* list, int position, DocNode* node) {
     if (!list || position < 1 || position > list->count) return nullptr;
@@ -61,7 +63,9 @@ DocNode* nodeArrSet(NodeArr* list, int position, DocNode* node) {
 void nodeArrAppend(NodeArr*& list, DocNode* node) {
     const int count = nodeArrCount(list);
     NodeArr* grown = allocNodeArr(count + 1);
-    if (count) api::RtlMoveMemory(nodeArrItems(grown), nodeArrItems(list), std::size_t(count) * sizeof(DocNode*));
+    if (count)
+        api::RtlMoveMemory(nodeArrItems(grown), nodeArrItems(list),
+                           std::size_t(count) * sizeof(DocNode*));
     nodeArrItems(grown)[count] = node;
     releaseNodeArr(list);
     list = grown;
@@ -71,7 +75,9 @@ void nodeArrResize(NodeArr*& list, int n) {
     if (n < 0) n = 0;
     const int keep = nodeArrCount(list) < n ? nodeArrCount(list) : n;
     NodeArr* resized = allocNodeArr(n);
-    if (keep) api::RtlMoveMemory(nodeArrItems(resized), nodeArrItems(list), std::size_t(keep) * sizeof(DocNode*));
+    if (keep)
+        api::RtlMoveMemory(nodeArrItems(resized), nodeArrItems(list),
+                           std::size_t(keep) * sizeof(DocNode*));
     releaseNodeArr(list);
     list = resized;
 }
@@ -81,7 +87,8 @@ bool nodeArrInsert(NodeArr*& list, int position, DocNode* node) {
     if (position < 1 || position > count + 1) return false;
     NodeArr* grown = allocNodeArr(count + 1);
     DocNode** to = nodeArrItems(grown);
-    if (position > 1) api::RtlMoveMemory(to, nodeArrItems(list), std::size_t(position - 1) * sizeof(DocNode*));
+    if (position > 1)
+        api::RtlMoveMemory(to, nodeArrItems(list), std::size_t(position - 1) * sizeof(DocNode*));
     to[position - 1] = node;
     if (count >= position)
         api::RtlMoveMemory(to + position, nodeArrItems(list) + (position - 1),
@@ -119,7 +126,9 @@ bool sameName(const char* a, const char* b) {
     return std::strcmp(a ? a : "", b ? b : "") == 0;
 }
 
-void setDocMessageBox(DocMessageBox show) { messageBox = show; }
+void setDocMessageBox(DocMessageBox show) {
+    messageBox = show;
+}
 
 NodeArr* ToDisorderArr(DocNode** members, int& length, int n, bool useN) {
     if (useN && length < n) {

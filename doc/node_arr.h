@@ -13,13 +13,17 @@ struct NodeArr {
     std::int32_t count;
 };
 
-inline DocNode** nodeArrItems(NodeArr* list) { return reinterpret_cast<DocNode**>(list + 1); }
+inline DocNode** nodeArrItems(NodeArr* list) {
+    return reinterpret_cast<DocNode**>(list + 1);
+}
 inline DocNode* const* nodeArrItems(const NodeArr* list) {
     return reinterpret_cast<DocNode* const*>(list + 1);
 }
 
 NodeArr* makeNodeArr(int n);
-inline int nodeArrCount(const NodeArr* list) { return list ? list->count : 0; }
+inline int nodeArrCount(const NodeArr* list) {
+    return list ? list->count : 0;
+}
 // Nothing outside 1 to count.
 inline DocNode* nodeArrGet(const NodeArr* list, int position) {
     if (!list || position < 1 || position > list->count) return nullptr;
@@ -44,7 +48,9 @@ inline void setBucket(NodeArr* table, int b, NodeArr* bucket) {
 std::uint32_t nameHash(const char* name);
 // Byte-exact; a missing name equals an empty one.
 bool sameName(const char* a, const char* b);
-inline int bucketOf(std::uint32_t hash, int buckets) { return int(hash % std::uint32_t(buckets)) + 1; }
+inline int bucketOf(std::uint32_t hash, int buckets) {
+    return int(hash % std::uint32_t(buckets)) + 1;
+}
 
 // Builds an object's bucket table from its members in reading order. A later member with a
 // name already seen is released and removed from `members` (length shrinks); the first

@@ -82,8 +82,8 @@ void* NodePool::alloc() {
             if (pos < 0) {
                 auto* block = static_cast<unsigned char*>(
                     api::HeapAlloc(processHeap(), win::HEAP_ZERO_MEMORY, blockBytes()));
-                auto* map = static_cast<unsigned char*>(
-                    api::HeapAlloc(processHeap(), win::HEAP_ZERO_MEMORY, win::SIZE_T(bitmapBytes_)));
+                auto* map = static_cast<unsigned char*>(api::HeapAlloc(
+                    processHeap(), win::HEAP_ZERO_MEMORY, win::SIZE_T(bitmapBytes_)));
                 if (!block || !map || groups == 0) {
                     // No slot can be had: a node pool that hands out nothing would only
                     // move the crash elsewhere.
@@ -121,8 +121,9 @@ bool NodePool::free(void* slot) {
     const std::size_t count = blocks_.size();
     const std::uint32_t bytes = blockBytes();
     // Blocks never overlap, so looking at the current block first finds the same one.
-    const std::size_t first =
-        currentBlock_ > 0 && std::size_t(currentBlock_) <= count ? std::size_t(currentBlock_ - 1) : 0;
+    const std::size_t first = currentBlock_ > 0 && std::size_t(currentBlock_) <= count
+                                  ? std::size_t(currentBlock_ - 1)
+                                  : 0;
     for (std::size_t n = 0; n < count; ++n) {
         const std::size_t i = n == 0 ? first : (n <= first ? n - 1 : n);
         unsigned char* start = blocks_[i];
@@ -145,7 +146,8 @@ bool NodePool::free(void* slot) {
         --liveSlots_;
         result = true;
         // totalSlots div liveSlots > 3, without a division on every free.
-        if (count > 2 && liveSlots_ > 0 && std::int64_t(totalSlots_) >= 4 * std::int64_t(liveSlots_))
+        if (count > 2 && liveSlots_ > 0 &&
+            std::int64_t(totalSlots_) >= 4 * std::int64_t(liveSlots_))
             compact();
         break;
     }

@@ -8,7 +8,7 @@
 #include "platform/lock.h"
 
 class NodePool {
-public:
+  public:
     NodePool();
     ~NodePool();
     NodePool(const NodePool&) = delete;
@@ -37,8 +37,10 @@ public:
     unsigned char* blockStart(int number) const { return blocks_[std::size_t(number - 1)]; }
     const unsigned char* bitmap(int number) const { return bitmaps_[std::size_t(number - 1)]; }
 
-private:
-    std::uint32_t blockBytes() const { return std::uint32_t(bitmapBytes_) * 8u * std::uint32_t(slotSize_); }
+  private:
+    std::uint32_t blockBytes() const {
+        return std::uint32_t(bitmapBytes_) * 8u * std::uint32_t(slotSize_);
+    }
     // The byte position of the first group of n, from p, that has a clear bit; -1 if none.
     static int scan(const unsigned char* map, int p, int n);
     void compact();

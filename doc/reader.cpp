@@ -1,12 +1,12 @@
 // The JSON reader: one pass over code page 936 text. Names, texts and tokens are decoded
 // into one text buffer that the nodes borrow from; each nesting level is one call of
 // Reader::level, and an error ends only the levels that are open around it.
+#include <locale.h>
 #include <cerrno>
 #include <charconv>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 #include <vector>
 
 #include "base/api.h"
@@ -16,7 +16,9 @@
 
 namespace {
 
-inline bool isBlankByte(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+inline bool isBlankByte(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 constexpr std::uint64_t kOnes = 0x0101010101010101ull;
 constexpr std::uint64_t kHighs = 0x8080808080808080ull;
@@ -113,17 +115,19 @@ bool readLiteral(const char* begin, const char* end, std::uint32_t& kind, DocNod
     // 11 to 19 digits: saturating, as the standard conversion does.
     kind = kInt64;
     if (negative)
-        value.integer = magnitude > std::uint64_t(INT64_MAX) + 1 ? INT64_MIN
-                                                                 : std::int64_t(0 - magnitude);
+        value.integer =
+            magnitude > std::uint64_t(INT64_MAX) + 1 ? INT64_MIN : std::int64_t(0 - magnitude);
     else
         value.integer = magnitude > std::uint64_t(INT64_MAX) ? INT64_MAX : std::int64_t(magnitude);
     return true;
 }
 
-void pushError(const std::string& text) { errorLog().push(text); }
+void pushError(const std::string& text) {
+    errorLog().push(text);
+}
 
 class Reader {
-public:
+  public:
     Reader(const std::string& text, char* buffer)
         : text_(reinterpret_cast<const unsigned char*>(text.data())),
           length_(text.size()),
@@ -140,7 +144,7 @@ public:
     // The root text value; false when the text ends before its closing quote.
     bool readRootString(DocNode* root, std::size_t start);
 
-private:
+  private:
     enum class Escape { done, end, byteArray };
 
     void* level(DocNode* owner, bool isArray);
@@ -240,11 +244,21 @@ Reader::Escape Reader::escape(unsigned char quote, bool inString, bool keepBacks
     if (pos_ >= length_) return Escape::end;
     const unsigned char e = text_[pos_++];
     switch (e) {
-        case 'b': buf_[w_++] = 8; break;
-        case 'f': buf_[w_++] = 12; break;
-        case 'n': buf_[w_++] = 10; break;
-        case 'r': buf_[w_++] = 13; break;
-        case 't': buf_[w_++] = 9; break;
+        case 'b':
+            buf_[w_++] = 8;
+            break;
+        case 'f':
+            buf_[w_++] = 12;
+            break;
+        case 'n':
+            buf_[w_++] = 10;
+            break;
+        case 'r':
+            buf_[w_++] = 13;
+            break;
+        case 't':
+            buf_[w_++] = 9;
+            break;
         case 'u': {
             unsigned unit = 0;
             for (std::size_t k = 0; k < 4 && pos_ + k < length_; ++k) {
@@ -391,7 +405,8 @@ void* Reader::level(DocNode* owner, bool isArray) {
                     break;
                 }
                 releaseContent(member);
-                member->type = (member->type & DocNode::keyBorrowed) | (c == '[' ? kArray : kObject);
+                member->type =
+                    (member->type & DocNode::keyBorrowed) | (c == '[' ? kArray : kObject);
                 ++depth_;
                 void* nested = level(member, c == '[');
                 --depth_;

@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
+#include <rapidjson/document.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,7 +14,6 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <random>
-#include <rapidjson/document.h>
 #include <string>
 #include <vector>
 
@@ -24,7 +24,9 @@ namespace {
 
 // 32-bit results, so that they print with %u.
 using Rng = std::mt19937;
-unsigned next(Rng& rng) { return unsigned(rng()); }
+unsigned next(Rng& rng) {
+    return unsigned(rng());
+}
 
 struct Sample {
     std::string name;
@@ -39,23 +41,27 @@ std::string pick(std::mt19937& rng, const std::vector<std::string>& from) {
 // An object of models, each an array of firmware records, as the iPhone catalogue sends it.
 std::string catalogue(std::size_t targetBytes) {
     Rng rng(42u);
-    const std::vector<std::string> names = {"iPhone 15 Pro Max", "华为 Mate 60 Pro", "ZTE Axon 50",
-                                            "LG G8 ThinQ", "酷派 大神 X7", "iPad Air (5th generation)"};
+    const std::vector<std::string> names = {"iPhone 15 Pro Max", "华为 Mate 60 Pro",
+                                            "ZTE Axon 50",       "LG G8 ThinQ",
+                                            "酷派 大神 X7",      "iPad Air (5th generation)"};
     const std::vector<std::string> types = {"官方固件", "定制固件", "OTA", "Full", "Beta"};
     const std::vector<std::string> states = {"可刷", "已关闭验证", "signed", "unsigned"};
     std::string out = "{";
     for (int model = 0; out.size() < targetBytes; ++model) {
-        out += (model ? ",\"" : "\"") + std::string("Model") + std::to_string(1000 + model) + "\":[";
+        out +=
+            (model ? ",\"" : "\"") + std::string("Model") + std::to_string(1000 + model) + "\":[";
         const int records = 3 + int(rng() % 20);
         for (int r = 0; r < records; ++r) {
             char version[64];
-            std::snprintf(version, sizeof version, "%u.%u.%u (%uA%u)", 10 + next(rng) % 8, next(rng) % 10,
-                          next(rng) % 10, 17 + next(rng) % 5, 100 + next(rng) % 900);
-            out += std::string(r ? "," : "") + "{\"version\":\"" + version + "\",\"productName\":\"" +
-                   pick(rng, names) + "\",\"types\":\"" + pick(rng, types) +
-                   "\",\"isSetup\":" + (rng() % 2 ? "true" : "false") + ",\"productState\":\"" +
-                   pick(rng, states) + "\",\"downUrl\":\"https://updates.example.com/fw/" +
-                   std::to_string(rng()) + "/Restore_" + std::to_string(r) + ".ipsw\"}";
+            std::snprintf(version, sizeof version, "%u.%u.%u (%uA%u)", 10 + next(rng) % 8,
+                          next(rng) % 10, next(rng) % 10, 17 + next(rng) % 5,
+                          100 + next(rng) % 900);
+            out += std::string(r ? "," : "") + "{\"version\":\"" + version +
+                   "\",\"productName\":\"" + pick(rng, names) + "\",\"types\":\"" +
+                   pick(rng, types) + "\",\"isSetup\":" + (rng() % 2 ? "true" : "false") +
+                   ",\"productState\":\"" + pick(rng, states) +
+                   "\",\"downUrl\":\"https://updates.example.com/fw/" + std::to_string(rng()) +
+                   "/Restore_" + std::to_string(r) + ".ipsw\"}";
         }
         out += "]";
     }
@@ -65,19 +71,21 @@ std::string catalogue(std::size_t targetBytes) {
 // Tweets: long texts with escapes and \u sequences, nested user objects, large ids.
 std::string tweets(std::size_t targetBytes) {
     Rng rng(7u);
-    const std::vector<std::string> words = {"firmware", "update", "\\\"quoted\\\"", "line\\nbreak",
-                                            "\\u4e2d\\u6587", "caf\\u00e9", "手机", "刷机",
-                                            "https:\\/\\/t.co\\/abc", "#root", "@user", "tab\\there"};
+    const std::vector<std::string> words = {
+        "firmware",   "update",    "\\\"quoted\\\"", "line\\nbreak",           "\\u4e2d\\u6587",
+        "caf\\u00e9", "手机",      "刷机",           "https:\\/\\/t.co\\/abc", "#root",
+        "@user",      "tab\\there"};
     std::string out = "{\"statuses\":[";
     for (int i = 0; out.size() < targetBytes; ++i) {
         std::string text;
         for (int w = 0; w < 25; ++w) text += (w ? " " : "") + pick(rng, words);
-        out += std::string(i ? "," : "") + "{\"id\":" + std::to_string(1000000000000000000ull + rng()) +
-               ",\"id_str\":\"" + std::to_string(rng()) + "\",\"text\":\"" + text +
+        out += std::string(i ? "," : "") +
+               "{\"id\":" + std::to_string(1000000000000000000ull + rng()) + ",\"id_str\":\"" +
+               std::to_string(rng()) + "\",\"text\":\"" + text +
                "\",\"truncated\":false,\"user\":{\"id\":" + std::to_string(rng()) +
-               ",\"name\":\"User " + std::to_string(i) + "\",\"screen_name\":\"u" + std::to_string(i) +
-               "\",\"description\":\"" + pick(rng, words) + " " + pick(rng, words) +
-               "\",\"followers_count\":" + std::to_string(rng() % 100000) +
+               ",\"name\":\"User " + std::to_string(i) + "\",\"screen_name\":\"u" +
+               std::to_string(i) + "\",\"description\":\"" + pick(rng, words) + " " +
+               pick(rng, words) + "\",\"followers_count\":" + std::to_string(rng() % 100000) +
                ",\"verified\":" + (rng() % 2 ? "true" : "false") +
                "},\"retweet_count\":" + std::to_string(rng() % 1000) +
                ",\"favorited\":false,\"in_reply_to_status_id\":null,\"lang\":\"zh\"}";
@@ -240,17 +248,20 @@ void replay(benchmark::State& state, Alloc alloc, Free release) {
 
 void poolChurn(benchmark::State& state) {
     NodePool& pool = nodePool();
-    replay(state, [&pool] { return pool.alloc(); }, [&pool](void* p) { pool.free(p); });
+    replay(
+        state, [&pool] { return pool.alloc(); }, [&pool](void* p) { pool.free(p); });
 }
 
 void mallocChurn(benchmark::State& state) {
     // calloc: pool slots come zero-filled too.
-    replay(state, [] { return std::calloc(1, sizeof(DocNode)); }, [](void* p) { std::free(p); });
+    replay(
+        state, [] { return std::calloc(1, sizeof(DocNode)); }, [](void* p) { std::free(p); });
 }
 
-// Keeps every run's CPU time per iteration (the machine is shared; wall time is noisy) so that the ratios can be printed at the end.
+// Keeps every run's CPU time per iteration (the machine is shared; wall time is noisy) so that the
+// ratios can be printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs) times[r.benchmark_name()] = r.GetAdjustedCPUTime();
         ConsoleReporter::ReportRuns(runs);
@@ -263,31 +274,37 @@ public:
 int main(int argc, char** argv) {
     prepare();
     for (Sample& s : samples()) {
-        benchmark::RegisterBenchmark(("parse/" + s.name).c_str(), parseOurs, &s)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("rapidjson/" + s.name).c_str(), parseRapid, &s)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("nlohmann/" + s.name).c_str(), parseNlohmann, &s)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("parse/" + s.name).c_str(), parseOurs, &s)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("rapidjson/" + s.name).c_str(), parseRapid, &s)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("nlohmann/" + s.name).c_str(), parseNlohmann, &s)
+            ->Unit(benchmark::kMillisecond);
     }
     for (Sample& s : samples())
-        benchmark::RegisterBenchmark(("memory/" + s.name).c_str(), memoryPerDocument, &s)->Iterations(1);
+        benchmark::RegisterBenchmark(("memory/" + s.name).c_str(), memoryPerDocument, &s)
+            ->Iterations(1);
     benchmark::RegisterBenchmark("churn/pool", poolChurn)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("churn/malloc", mallocChurn)->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    std::printf("\n%-14s %10s %12s %12s %14s %14s\n", "document", "MB", "parse MB/s", "vs rapidjson",
-                "vs nlohmann", "");
+    std::printf("\n%-14s %10s %12s %12s %14s %14s\n", "document", "MB", "parse MB/s",
+                "vs rapidjson", "vs nlohmann", "");
     for (const Sample& s : samples()) {
         auto& t = reporter.times;
         const double ours = t["parse/" + s.name], rapid = t["rapidjson/" + s.name],
                      nl = t["nlohmann/" + s.name];
         if (ours <= 0) continue;
-        std::printf("%-14s %10.2f %12.1f %11.2fx %13.2fx\n", s.name.c_str(), double(s.utf8.size()) / 1e6,
-                    double(s.utf8.size()) / 1e6 / (ours / 1e3), rapid / ours, nl / ours);
+        std::printf("%-14s %10.2f %12.1f %11.2fx %13.2fx\n", s.name.c_str(),
+                    double(s.utf8.size()) / 1e6, double(s.utf8.size()) / 1e6 / (ours / 1e3),
+                    rapid / ours, nl / ours);
     }
     auto& t = reporter.times;
     if (t["churn/pool"] > 0)
-        std::printf("pool alloc+free vs calloc+free, same churn: %.2fx\n", t["churn/malloc"] / t["churn/pool"]);
+        std::printf("pool alloc+free vs calloc+free, same churn: %.2fx\n",
+                    t["churn/malloc"] / t["churn/pool"]);
     benchmark::Shutdown();
     return 0;
 }

@@ -31,18 +31,21 @@ void walk(const DocNode* node, const DocNode* parent, int depth) {
         }
         case kArray: {
             const auto* list = static_cast<const NodeArr*>(node->value.address);
-            for (int i = 1; i <= nodeArrCount(list); ++i) walk(nodeArrGet(list, i), node, depth + 1);
+            for (int i = 1; i <= nodeArrCount(list); ++i)
+                walk(nodeArrGet(list, i), node, depth + 1);
             break;
         }
         case kObject: {
             const NodeArr* members = node->value.object.members;
             const NodeArr* table = node->value.object.buckets;
             int inBuckets = 0;
-            for (int b = 1; b <= nodeArrCount(table); ++b) inBuckets += nodeArrCount(bucketAt(table, b));
+            for (int b = 1; b <= nodeArrCount(table); ++b)
+                inBuckets += nodeArrCount(bucketAt(table, b));
             check(inBuckets == nodeArrCount(members));
             for (int i = 1; i <= nodeArrCount(members); ++i) {
                 const DocNode* m = nodeArrGet(members, i);
-                const NodeArr* bucket = bucketAt(table, bucketOf(nameHash(m->key), nodeArrCount(table)));
+                const NodeArr* bucket =
+                    bucketAt(table, bucketOf(nameHash(m->key), nodeArrCount(table)));
                 check(nodeArrFind(bucket, m) > 0);
                 walk(m, node, depth + 1);
             }

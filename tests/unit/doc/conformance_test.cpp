@@ -19,8 +19,7 @@ TEST(Conformance, ValidDocumentsReadToTheirTrees) {
          "[\"\",\" \",\"\"\",\"\\\",\"/\",\"\b\f\n\r\t\",\" ~\"]"},
         {gbk(R"({"名称":"华为 Mate 60","版本":"4.0.0.120"})"),
          gbk(R"({名称:"华为 Mate 60",版本:"4.0.0.120"})")},
-        {"\t[\n  1 ,\r\n  { \"k\" : [ false , true , null ] }\n]\n",
-         "[1,{k:[false,true,null]}]"},
+        {"\t[\n  1 ,\r\n  { \"k\" : [ false , true , null ] }\n]\n", "[1,{k:[false,true,null]}]"},
         {R"({"big":9007199254740993,"small":-2147483649,"exact":2147483647})",
          "{big:9007199254740993L,small:-2147483649L,exact:2147483647}"},
         {R"({"a":{"b":{"c":{"d":{"e":"deep"}}}},"z":[1,[2,[3,[4]]]]})",
@@ -43,8 +42,10 @@ TEST(Conformance, ManyMembersAndElements) {
     std::string text = "{", tree = "{";
     for (int i = 0; i < 500; ++i) {
         const std::string name = "model" + std::to_string(i);
-        text += (i ? ",\"" : "\"") + name + "\":[" + std::to_string(i) + ",\"v" + std::to_string(i) + "\"]";
-        tree += (i ? "," : "") + name + ":[" + std::to_string(i) + ",\"v" + std::to_string(i) + "\"]";
+        text += (i ? ",\"" : "\"") + name + "\":[" + std::to_string(i) + ",\"v" +
+                std::to_string(i) + "\"]";
+        tree +=
+            (i ? "," : "") + name + ":[" + std::to_string(i) + ",\"v" + std::to_string(i) + "\"]";
     }
     text += "}";
     tree += "}";

@@ -14,19 +14,26 @@ inline std::string dumpNode(const DocNode* node) {
     if (!node) return "~";
     char number[64];
     switch (node->kind()) {
-        case kNull: return "null";
-        case kBool: return node->value.integer ? "true" : "false";
-        case kInt32: return std::to_string(node->value.integer);
-        case kInt64: return std::to_string(node->value.integer) + "L";
+        case kNull:
+            return "null";
+        case kBool:
+            return node->value.integer ? "true" : "false";
+        case kInt32:
+            return std::to_string(node->value.integer);
+        case kInt64:
+            return std::to_string(node->value.integer) + "L";
         case kDouble:
             std::snprintf(number, sizeof number, "%.17gd", node->value.real);
             return number;
-        case kText: return "\"" + std::string(static_cast<const char*>(node->value.address)) + "\"";
+        case kText:
+            return "\"" + std::string(static_cast<const char*>(node->value.address)) + "\"";
         case kBytes: {
             ByteArrayHeader h;
             std::memcpy(&h, node->value.address, sizeof h);
-            return "b'" + std::string(static_cast<const char*>(node->value.address) + sizeof h,
-                                      std::size_t(h.length)) + "'";
+            return "b'" +
+                   std::string(static_cast<const char*>(node->value.address) + sizeof h,
+                               std::size_t(h.length)) +
+                   "'";
         }
         case kArray: {
             std::string out = "[";
@@ -44,7 +51,8 @@ inline std::string dumpNode(const DocNode* node) {
             }
             return out + "}";
         }
-        default: return "?" + std::to_string(node->type);
+        default:
+            return "?" + std::to_string(node->type);
     }
 }
 

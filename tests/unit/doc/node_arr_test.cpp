@@ -10,40 +10,43 @@
 
 namespace {
 
-// Nodes with owned copies of their names, as trees built in code have them.
+// A node with an owned copy of its name, as trees built in code have them.
 DocNode* named(const std::string& name) {
     DocNode* node = newNode();
-    node->key = static_cast<char*>(api::HeapAlloc(api::GetProcessHeap(), win::HEAP_ZERO_MEMORY, name.size() + 1));
+    node->key = static_cast<char*>(api::HeapAlloc(api::GetProcessHeap(), 8, name.size() + 1));
     std::memcpy(node->key, name.data(), name.size());
     return node;
+}
+
+int bucketEntries(const NodeArr* table) {
+    int n = 0;
+    for (int b = 1; b <= nodeArrCount(table); ++b) n += nodeArrCount(bucketAt(table, b));
+    return n;
+}
+
+void releaseTable(NodeArr* table) {
+    for (int b = 1; b <= nodeArrCount(table); ++b) releaseNodeArr(bucketAt(table, b));
+    releaseNodeArr(table);
 }
 
 TEST(NodeArr, PositionsCountFromOneAndStayInRange) {
     DocNode a{}, b{}, c{};
     NodeArr* list = nullptr;
-    EXPECT_EQ(nodeArrCount(list), 0);
     EXPECT_EQ(nodeArrGet(list, 1), nullptr);
     nodeArrAppend(list, &a);
     nodeArrAppend(list, &c);
-    ASSERT_EQ(nodeArrCount(list), 2);
     EXPECT_TRUE(nodeArrInsert(list, 2, &b));
     EXPECT_FALSE(nodeArrInsert(list, 5, &b));
     EXPECT_FALSE(nodeArrInsert(list, 0, &b));
     ASSERT_EQ(nodeArrCount(list), 3);
-    EXPECT_EQ(nodeArrGet(list, 1), &a);
     EXPECT_EQ(nodeArrGet(list, 2), &b);
-    EXPECT_EQ(nodeArrGet(list, 3), &c);
-    EXPECT_EQ(nodeArrGet(list, 0), nullptr);
     EXPECT_EQ(nodeArrGet(list, 4), nullptr);
-    EXPECT_EQ(nodeArrFind(list, &c), 3);
     EXPECT_EQ(nodeArrSet(list, 3, &a), &c);
     EXPECT_EQ(nodeArrSet(list, 4, &a), nullptr);
     EXPECT_EQ(nodeArrFind(list, &a), 1);
     EXPECT_EQ(nodeArrFind(list, &c), 0);
     EXPECT_TRUE(nodeArrInsert(list, 4, &c));
-    EXPECT_EQ(nodeArrGet(list, 4), &c);
     nodeArrResize(list, 6);
-    EXPECT_EQ(nodeArrCount(list), 6);
     EXPECT_EQ(nodeArrGet(list, 4), &c);
     EXPECT_EQ(nodeArrGet(list, 6), nullptr);
     nodeArrResize(list, 1);
@@ -54,43 +57,39 @@ TEST(NodeArr, PositionsCountFromOneAndStayInRange) {
 
 TEST(NodeArr, NamesHashAndCompareByteForByte) {
     EXPECT_EQ(nameHash(nullptr), 0u);
-    EXPECT_EQ(nameHash(""), 0u);
-    EXPECT_EQ(nameHash("a"), 97u);
-    EXPECT_EQ(nameHash("ab"), 97u * 31 + 98);
-    EXPECT_EQ(nameHash("\xFF"), 255u);  // bytes count as unsigned
     EXPECT_EQ(bucketOf(nameHash(""), 31), 1);
+    EXPECT_EQ(nameHash("ab"), 97u * 31 + 98);
+    EXPECT_EQ(nameHash("\xFF"), 255u);
     EXPECT_TRUE(sameName(nullptr, ""));
-    EXPECT_TRUE(sameName(nullptr, nullptr));
     EXPECT_FALSE(sameName("Name", "name"));
     EXPECT_FALSE(sameName("ab", "abc"));
 }
 
-int bucketEntries(const NodeArr* table) {
-    int n = 0;
-    for (int b = 1; b <= nodeArrCount(table); ++b) n += nodeArrCount(bucketAt(table, b));
-    return n;
-}
-
-TEST(NodeArr, ToDisorderArrSizesTheTableAndDropsRepeatedNames) {
+TEST(NodeArr, ToDisorderArrSizesTheTableAndRebuildKeepsEveryEntry) {
     for (auto [members, buckets] : {std::pair{0, 31}, {30, 31}, {31, 53}, {100, 173}}) {
         std::vector<DocNode*> nodes;
         for (int i = 0; i < members; ++i) nodes.push_back(named("m" + std::to_string(i)));
         int length = members;
         NodeArr* table = ToDisorderArr(nodes.data(), length);
-        EXPECT_EQ(nodeArrCount(table), buckets) << members;
-        EXPECT_EQ(bucketEntries(table), members);
-        for (DocNode* n : nodes) {
-            EXPECT_GT(nodeArrFind(bucketAt(table, bucketOf(nameHash(n->key), buckets)), n), 0);
-            releaseNode(n);
+        for (int grown : {buckets, buckets * 135 / 100}) {
+            if (grown != buckets) table = rebuildBuckets(table);
+            ASSERT_EQ(nodeArrCount(table), grown) << members;
+            EXPECT_EQ(bucketEntries(table), members);
+            for (DocNode* n : nodes)
+                EXPECT_GT(nodeArrFind(bucketAt(table, bucketOf(nameHash(n->key), grown)), n), 0);
         }
-        for (int b = 1; b <= buckets; ++b) releaseNodeArr(bucketAt(table, b));
-        releaseNodeArr(table);
+        // An object owns its table and member list; releasing it releases all of them.
+        const int live = nodePool().liveSlots();
+        DocNode* object = newNode();
+        object->type = kObject;
+        object->value.object = {table, nodeArrFromMembers(nodes.data(), members)};
+        releaseNode(object);
+        EXPECT_EQ(nodePool().liveSlots(), live - members);
     }
-    ParseResult r = parseAndDump(R"({"x":1,"y":2,"x":3,"z":4,"":5,"y":6})");
-    EXPECT_EQ(r.tree, "{x:1,y:2,z:4,:5}");
-    std::string text = R"({"x":1,"y":2,"x":3,"z":4})";
+    std::string text = R"({"x":1,"y":2,"x":3,"z":4,"":5,"y":6})";
     DataDocument doc = parse(text);
-    EXPECT_EQ(bucketEntries(doc.root()->value.object.buckets), 3);
+    EXPECT_EQ(dumpNode(doc.root()), "{x:1,y:2,z:4,:5}");
+    EXPECT_EQ(bucketEntries(doc.root()->value.object.buckets), 4);
     releaseDocument(doc);
 }
 
@@ -106,33 +105,8 @@ TEST(NodeArr, ToDisorderArrWithNCountsOnlyTheFirstN) {
     EXPECT_EQ(bucketEntries(table), 2);
     EXPECT_STREQ(nodes[2]->key, "c");
     for (int i = 0; i < 3; ++i) releaseNode(nodes[std::size_t(i)]);
-    for (int b = 1; b <= nodeArrCount(table); ++b) releaseNodeArr(bucketAt(table, b));
-    releaseNodeArr(table);
+    releaseTable(table);
     setDocMessageBox(nullptr);
-}
-
-TEST(NodeArr, RebuildKeepsEveryEntryReachable) {
-    std::vector<DocNode*> nodes;
-    for (int i = 0; i < 30; ++i) nodes.push_back(named("k" + std::to_string(i)));
-    int length = 30;
-    NodeArr* table = ToDisorderArr(nodes.data(), length);
-    for (int expected : {41, 55, 74, 99}) {
-        table = rebuildBuckets(table);
-        ASSERT_EQ(nodeArrCount(table), expected);
-        EXPECT_EQ(bucketEntries(table), 30);
-        for (DocNode* n : nodes) {
-            const NodeArr* bucket = bucketAt(table, bucketOf(nameHash(n->key), expected));
-            EXPECT_GT(nodeArrFind(bucket, n), 0);
-        }
-    }
-    // An object node owns its table and member list; releasing it frees all of it.
-    const int live = nodePool().liveSlots();
-    DocNode* object = newNode();
-    object->type = kObject;
-    object->value.object.buckets = table;
-    object->value.object.members = nodeArrFromMembers(nodes.data(), 30);
-    releaseNode(object);
-    EXPECT_EQ(nodePool().liveSlots(), live - 30);
 }
 
 TEST(NodeArr, ReleaseHonoursBorrowedFlags) {
@@ -144,14 +118,14 @@ TEST(NodeArr, ReleaseHonoursBorrowedFlags) {
     DocNode* list = newNode();
     list->type = kArray;
     list->value.address = nodeArrFromMembers(&text, 1);
-    DocNode* owned = newNode();
-    owned->key = borrowed;
-    owned->type = kBytes | DocNode::keyBorrowed;
-    owned->value.address = api::HeapAlloc(api::GetProcessHeap(), win::HEAP_ZERO_MEMORY, 12);
-    releaseContent(owned);
-    EXPECT_EQ(owned->type, DocNode::keyBorrowed);
-    EXPECT_EQ(owned->value.address, nullptr);
-    releaseNode(owned);
+    DocNode* bytes = newNode();
+    bytes->key = borrowed;
+    bytes->type = kBytes | DocNode::keyBorrowed;
+    bytes->value.address = api::HeapAlloc(api::GetProcessHeap(), 8, 12);
+    releaseContent(bytes);
+    EXPECT_EQ(bytes->type, DocNode::keyBorrowed);
+    EXPECT_EQ(bytes->value.address, nullptr);
+    releaseNode(bytes);
     releaseNode(list);
     EXPECT_EQ(nodePool().liveSlots(), live);
     EXPECT_STREQ(borrowed, "in a text buffer");
@@ -160,18 +134,11 @@ TEST(NodeArr, ReleaseHonoursBorrowedFlags) {
 TEST(Prepare, RunsOnceWhenThreadsRaceToIt) {
     std::vector<std::thread> threads;
     std::vector<const std::uint16_t*> tables(4);
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&tables, t] {
-            std::string text = R"(["\u4e2d",1])";
-            DataDocument doc = parse(text);
-            tables[std::size_t(t)] = codePageTable();
-            releaseDocument(doc);
-        });
+    for (std::size_t t = 0; t < 4; ++t)
+        threads.emplace_back([&tables, t] { tables[t] = codePageTable(); });
     for (auto& t : threads) t.join();
     for (auto* t : tables) EXPECT_EQ(t, tables[0]);
     EXPECT_EQ(codePageTable()[0x4E2D], 0xD0D6);
-    EXPECT_EQ(codePageTable()['A'], 'A');
-    EXPECT_TRUE(nodePool().isInitialized());
     EXPECT_EQ(nodePool().slotSize(), int(sizeof(DocNode)));
     EXPECT_EQ(nodePool().bitmapBytes() * 8, 20480);
 }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <random>
 #include <set>
@@ -14,133 +13,98 @@ namespace {
 constexpr int kSlot = 20;
 constexpr int kPerBlock = 20480;
 
-bool bitSet(const NodePool& pool, int block, void* slot) {
-    const auto k = std::size_t(static_cast<unsigned char*>(slot) - pool.blockStart(block)) / kSlot;
-    return (pool.bitmap(block)[k / 8] >> (k % 8)) & 1;
-}
+struct Pool : NodePool {
+    Pool(int slots = kPerBlock) { init(kSlot, slots, true); }
+    ~Pool() { releaseAll(); }
+    std::vector<void*> take(int n) {
+        std::vector<void*> s;
+        for (int i = 0; i < n; ++i) s.push_back(alloc());
+        return s;
+    }
+};
 
 TEST(NodePool, InitChoosesTheBitmapSize) {
     NodePool pool;
-    EXPECT_FALSE(pool.isInitialized());
     EXPECT_FALSE(pool.init(0, 100, true));
     EXPECT_FALSE(pool.isInitialized());
-    ASSERT_TRUE(pool.init(kSlot, 100, true));
-    EXPECT_EQ(pool.bitmapBytes(), 12);
-    ASSERT_TRUE(pool.init(kSlot, 100, false));
-    EXPECT_EQ(pool.bitmapBytes(), 128);
-    ASSERT_TRUE(pool.init(kSlot, kPerBlock, true));
-    EXPECT_EQ(pool.bitmapBytes(), 2560);
+    for (auto [exact, bytes] : {std::pair{true, 12}, {false, 128}}) {
+        ASSERT_TRUE(pool.init(kSlot, 100, exact));
+        EXPECT_EQ(pool.bitmapBytes(), bytes);
+    }
     EXPECT_TRUE(pool.isInitialized());
 }
 
-TEST(NodePool, FirstAllocMakesBlockOneAndFreedSlotComesBackAsItWas) {
-    NodePool pool;
-    pool.init(kSlot, kPerBlock, true);
+TEST(NodePool, AllocFreeAndGrowth) {
+    Pool pool;
     auto* p = static_cast<unsigned char*>(pool.alloc());
-    ASSERT_EQ(pool.blockCount(), 1);
     EXPECT_EQ(p, pool.blockStart(1));
     EXPECT_EQ(pool.currentBlock(), 1);
     EXPECT_EQ(pool.totalSlots(), kPerBlock);
-    EXPECT_TRUE(std::all_of(p, p + kSlot, [](unsigned char b) { return b == 0; }));
+    EXPECT_EQ(p[0] | p[kSlot - 1], 0);
     std::memset(p, 0x5A, kSlot);
-    void* q = pool.alloc();
-    EXPECT_EQ(q, p + kSlot);
-    ASSERT_TRUE(pool.free(p));
-    EXPECT_EQ(pool.alloc(), p);
-    EXPECT_EQ(p[7], 0x5A);  // not zero-filled
-    EXPECT_EQ(pool.liveSlots(), 2);
-    pool.releaseAll();
-}
-
-TEST(NodePool, RefusesWhatIsNotALiveSlot) {
-    NodePool pool;
-    pool.init(kSlot, kPerBlock, true);
-    auto* p = static_cast<unsigned char*>(pool.alloc());
-    pool.alloc();
-    const unsigned char before = pool.bitmap(1)[0];
+    EXPECT_EQ(pool.alloc(), p + kSlot);
+    // Refused, changing nothing: null, inside a slot, outside every block, already free.
+    const unsigned char map = pool.bitmap(1)[0];
+    int outside = 0;
     EXPECT_FALSE(pool.free(nullptr));
     EXPECT_FALSE(pool.free(p + 1));
-    int outside = 0;
     EXPECT_FALSE(pool.free(&outside));
-    EXPECT_EQ(pool.bitmap(1)[0], before);
+    EXPECT_EQ(pool.bitmap(1)[0], map);
     ASSERT_TRUE(pool.free(p));
-    // Given back twice: refused, counted once, never handed out twice.
     EXPECT_FALSE(pool.free(p));
     EXPECT_EQ(pool.liveSlots(), 1);
-    EXPECT_EQ(pool.alloc(), p);
+    EXPECT_EQ(pool.alloc(), p);  // the remembered slot, with its old contents
+    EXPECT_EQ(p[7], 0x5A);
     EXPECT_NE(pool.alloc(), p);
-    pool.releaseAll();
+    auto rest = pool.take(kPerBlock - 3);
+    EXPECT_EQ(pool.blockCount(), 1);
+    void* grown = pool.alloc();
+    EXPECT_EQ(grown, pool.blockStart(2));
 }
 
-TEST(NodePool, GrowsOnlyWhenEveryBlockIsFullAndKeepsBlocksOfAnEmptiedPool) {
-    NodePool pool;
-    pool.init(kSlot, kPerBlock, true);
-    std::vector<void*> slots;
-    for (int i = 0; i < kPerBlock; ++i) slots.push_back(pool.alloc());
-    EXPECT_EQ(pool.blockCount(), 1);
-    void* next = pool.alloc();
-    ASSERT_EQ(pool.blockCount(), 2);
-    EXPECT_EQ(next, pool.blockStart(2));
-    slots.push_back(next);
-    for (int i = 0; i < kPerBlock; ++i) slots.push_back(pool.alloc());
-    ASSERT_EQ(pool.blockCount(), 3);
-    // Compaction thins the pool on the way down, but the last free releases nothing.
+TEST(NodePool, TheLastFreeReleasesNothing) {
+    Pool pool;
+    auto slots = pool.take(2 * kPerBlock + 1);
     for (std::size_t i = 0; i + 1 < slots.size(); ++i) ASSERT_TRUE(pool.free(slots[i]));
-    const int before = pool.blockCount();
+    const int blocks = pool.blockCount();
     ASSERT_TRUE(pool.free(slots.back()));
     EXPECT_EQ(pool.liveSlots(), 0);
-    EXPECT_EQ(pool.blockCount(), before);
-    pool.releaseAll();
+    EXPECT_EQ(pool.blockCount(), blocks);
 }
 
 TEST(NodePool, CompactionReleasesEmptyBlocksAndRenumbersTheCurrentOne) {
-    NodePool pool;
-    pool.init(kSlot, kPerBlock, true);
-    std::vector<void*> slots;
-    for (int i = 0; i < 4 * kPerBlock; ++i) slots.push_back(pool.alloc());
+    Pool pool;
+    auto slots = pool.take(4 * kPerBlock);
     unsigned char* fourth = pool.blockStart(4);
-    for (int i = kPerBlock; i < 3 * kPerBlock; ++i) ASSERT_TRUE(pool.free(slots[i]));
-    for (int i = 1; i < kPerBlock; ++i) ASSERT_TRUE(pool.free(slots[i]));
+    for (int i = 1; i < 3 * kPerBlock; ++i) ASSERT_TRUE(pool.free(slots[std::size_t(i)]));
     ASSERT_EQ(pool.blockCount(), 4);
     ASSERT_TRUE(pool.free(slots[3 * kPerBlock + 5]));
     EXPECT_EQ(pool.blockCount(), 2);
     EXPECT_EQ(pool.blockStart(2), fourth);
     EXPECT_EQ(pool.currentBlock(), 2);
     EXPECT_EQ(pool.totalSlots(), 2 * kPerBlock);
-    EXPECT_EQ(pool.liveSlots(), kPerBlock);
     EXPECT_EQ(pool.alloc(), slots[3 * kPerBlock + 5]);
-    pool.releaseAll();
 }
 
 TEST(NodePool, ForgetsTheRememberedSlotWhenItsBlockIsReleased) {
-    NodePool pool;
-    pool.init(kSlot, kPerBlock, true);
-    std::vector<void*> slots;
-    for (int i = 0; i < 3 * kPerBlock + 1; ++i) slots.push_back(pool.alloc());
-    for (int i = kPerBlock; i < 3 * kPerBlock; ++i) ASSERT_TRUE(pool.free(slots[i]));
-    ASSERT_EQ(pool.blockCount(), 4);
-    // Empties block 4, which compaction then releases with the slot just remembered.
-    ASSERT_TRUE(pool.free(slots.back()));
+    Pool pool;
+    auto slots = pool.take(3 * kPerBlock + 1);
+    for (int i = kPerBlock; i < 3 * kPerBlock; ++i) ASSERT_TRUE(pool.free(slots[std::size_t(i)]));
+    ASSERT_TRUE(pool.free(slots.back()));  // empties block 4; compaction releases it
     ASSERT_EQ(pool.blockCount(), 1);
     void* fresh = pool.alloc();
-    ASSERT_EQ(pool.blockCount(), 2);
     EXPECT_EQ(fresh, pool.blockStart(2));
-    EXPECT_TRUE(bitSet(pool, 2, fresh));
     EXPECT_EQ(pool.liveSlots(), kPerBlock + 1);
     pool.releaseAll();
-    EXPECT_EQ(pool.totalSlots(), 0);
-    EXPECT_EQ(pool.liveSlots(), 0);
-    // Usable again after releaseAll, as a new pool.
-    EXPECT_NE(pool.alloc(), nullptr);
-    EXPECT_EQ(pool.blockCount(), 1);
-    pool.releaseAll();
+    EXPECT_EQ(pool.totalSlots() + pool.liveSlots(), 0);
+    fresh = pool.alloc();
+    EXPECT_EQ(fresh, pool.blockStart(1));  // usable again, as a new pool
 }
 
-// A model of the pool's bookkeeping: per block (by start address) its live slots.
+// After every step the pool's counts match a model that tracks live slots per block.
 TEST(NodePool, RandomChurnMatchesAModel) {
-    constexpr int kSmallBlock = 64;
-    NodePool pool;
-    pool.init(kSlot, kSmallBlock, true);
+    constexpr int kSmall = 64;
+    Pool pool(kSmall);
     std::mt19937 rng(20261208);
     std::vector<void*> live;
     std::set<void*> liveSet;
@@ -148,27 +112,23 @@ TEST(NodePool, RandomChurnMatchesAModel) {
     auto blockOf = [&](void* p) {
         auto* b = static_cast<unsigned char*>(p);
         for (std::size_t i = 0; i < blocks.size(); ++i)
-            if (b >= blocks[i].first && b < blocks[i].first + kSmallBlock * kSlot) return int(i);
-        return -1;
+            if (b >= blocks[i].first && b < blocks[i].first + kSmall * kSlot) return i;
+        return blocks.size();
     };
     for (int step = 0; step < 60000; ++step) {
-        // Phases of growth and shrinkage so that compaction gets its turn.
-        const bool growing = (step / 5000) % 2 == 0;
-        const unsigned roll = rng() % 100;
-        if (live.empty() || roll < (growing ? 65u : 30u)) {
+        const unsigned roll = rng() % 100, allocShare = (step / 5000) % 2 ? 30 : 65;
+        if (live.empty() || roll < allocShare) {
             void* p = pool.alloc();
-            ASSERT_FALSE(liveSet.count(p)) << "slot handed out twice at step " << step;
-            int b = blockOf(p);
-            if (b < 0) {
-                ASSERT_EQ(int(live.size()), int(blocks.size()) * kSmallBlock) << "grew while not full";
+            ASSERT_TRUE(liveSet.insert(p).second) << "handed out twice, step " << step;
+            if (blockOf(p) == blocks.size()) {
+                ASSERT_EQ(live.size(), blocks.size() * kSmall) << "grew while not full";
                 blocks.push_back({pool.blockStart(pool.blockCount()), 0});
-                b = blockOf(p);
-                ASSERT_GE(b, 0);
             }
-            ASSERT_EQ((static_cast<unsigned char*>(p) - blocks[std::size_t(b)].first) % kSlot, 0);
-            ++blocks[std::size_t(b)].second;
+            const std::size_t b = blockOf(p);
+            ASSERT_LT(b, blocks.size());
+            ASSERT_EQ((static_cast<unsigned char*>(p) - blocks[b].first) % kSlot, 0);
+            ++blocks[b].second;
             live.push_back(p);
-            liveSet.insert(p);
         } else if (roll < 97) {
             const std::size_t i = rng() % live.size();
             void* p = live[i];
@@ -176,41 +136,35 @@ TEST(NodePool, RandomChurnMatchesAModel) {
             live[i] = live.back();
             live.pop_back();
             liveSet.erase(p);
-            --blocks[std::size_t(blockOf(p))].second;
-            const int total = int(blocks.size()) * kSmallBlock;
-            if (!live.empty() && total / int(live.size()) > 3 && blocks.size() > 2)
+            --blocks[blockOf(p)].second;
+            if (!live.empty() && blocks.size() * kSmall >= 4 * live.size() && blocks.size() > 2)
                 std::erase_if(blocks, [](auto& b) { return b.second == 0; });
         } else {
-            // Misaligned addresses and slots already given back are refused.
             auto* p = static_cast<unsigned char*>(live[rng() % live.size()]);
             ASSERT_FALSE(pool.free(p + 1 + rng() % (kSlot - 1)));
         }
         ASSERT_EQ(pool.liveSlots(), int(live.size())) << "step " << step;
         ASSERT_EQ(pool.blockCount(), int(blocks.size())) << "step " << step;
-        ASSERT_EQ(pool.totalSlots(), int(blocks.size()) * kSmallBlock) << "step " << step;
+        ASSERT_EQ(pool.totalSlots(), int(blocks.size()) * kSmall) << "step " << step;
     }
-    pool.releaseAll();
 }
 
 TEST(NodePool, FourThreadsShareOnePool) {
-    NodePool pool;
-    pool.init(kSlot, 256, true);
+    Pool pool(256);
     auto worker = [&pool](unsigned seed) {
         std::mt19937 rng(seed);
         std::vector<std::pair<unsigned*, unsigned>> mine;
         for (int step = 0; step < 40000; ++step) {
             if (mine.empty() || rng() % 100 < 55) {
                 auto* p = static_cast<unsigned*>(pool.alloc());
-                const unsigned stamp = rng();
-                p[0] = stamp;
-                p[4] = ~stamp;
-                mine.push_back({p, stamp});
+                mine.push_back({p, unsigned(rng())});
+                p[0] = mine.back().second;
+                p[4] = ~p[0];
             } else {
                 const std::size_t i = rng() % mine.size();
                 auto [p, stamp] = mine[i];
                 // Another thread writing into this slot would show here.
-                if (p[0] != stamp || p[4] != ~stamp) std::abort();
-                if (!pool.free(p)) std::abort();
+                if (p[0] != stamp || p[4] != ~stamp || !pool.free(p)) std::abort();
                 mine[i] = mine.back();
                 mine.pop_back();
             }
@@ -222,7 +176,6 @@ TEST(NodePool, FourThreadsShareOnePool) {
     for (unsigned t = 0; t < 4; ++t) threads.emplace_back(worker, 1000 + t);
     for (auto& t : threads) t.join();
     EXPECT_EQ(pool.liveSlots(), 0);
-    pool.releaseAll();
 }
 
 }  // namespace
