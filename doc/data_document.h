@@ -1,0 +1,70 @@
+#pragma once
+// DataDocument: a view on one node of a data document tree. Views are small values: copying
+// one copies its three fields, and dropping one never touches the tree or the text buffer
+// that the tree's names and texts borrow from. parse() reads JSON text (code page 936) into
+// a new tree; errors go to errorLog() and leave a partial tree.
+#include <cstdint>
+#include <string>
+
+#include "doc/doc_node.h"
+#include "doc/node_arr.h"
+#include "doc/node_pool.h"
+
+// Makes the node pool and the code-page table, once per process; safe to call from any
+// thread at any time (the first caller builds, the others wait for it).
+void prepare();
+// The process-wide node pool (calls prepare() first).
+NodePool& nodePool();
+// Entry u: the system ANSI code page's bytes for the UTF-16 unit u, first byte low; the
+// second byte is 0 for a one-byte result.
+const std::uint16_t* codePageTable();
+
+class DataDocument {
+  public:
+    // The view's operations keep this order (the program's table of operations):
+    //  1 destroy, 2 copy: the compiler's; views never own the tree.
+    //  3 attach
+    //  4 newRoot, 5 index, 6 insert, 7 member, 8 clear, 9 position, 10 query, 11 key
+    // 12 jsonText, 13 xmlText
+    // 14 remove, 15 getAs, 16 setAs, 17 dateValue, 18 setDocument, 19 int64Value,
+    // 20 textValue, 21 floatValue, 22 doubleValue, 23 intValue, 24 boolValue, 25 names,
+    // 26 keyName, 27 rename, 28 isEmpty, 29 kindOf, 30 count, 31 findAll, 32 hasKey,
+    // 33 rootView, 34 parentView, 35 sort, 36 textSlot, 37 numberSlot, 38 clone, 39 join
+    DataDocument();
+    DataDocument(DocNode* node, DocNode* root, char* textBuffer);
+    ~DataDocument() = default;
+    DataDocument(const DataDocument&) = default;
+    DataDocument& operator=(const DataDocument&) = default;
+
+    void attach(DocNode* node, DocNode* root, char* textBuffer);
+
+    DocNode* node() const { return node_; }
+    DocNode* root() const { return root_; }
+    char* textBuffer() const { return textBuffer_; }
+    bool isNothing() const { return node_ == nullptr; }
+
+  private:
+    // Every view that an operation returns: same root and text buffer, another node.
+    DataDocument viewOn(DocNode* node) const { return DataDocument(node, root_, textBuffer_); }
+
+    DocNode* node_ = nullptr;
+    DocNode* root_ = nullptr;
+    char* textBuffer_ = nullptr;
+};
+
+// Reads `text` (replaced by its trimmed form: ASCII and full-width spaces off both ends) into
+// a new tree. Never fails; a malformed text gives a partial tree or a null root.
+DataDocument parse(std::string& text);
+
+// Releases the tree that the view belongs to (its root with everything below it) and its
+// text buffer, and leaves the view on nothing. Every other view on that tree is dangling
+// afterwards; the caller releases a tree only when none is used any more.
+void releaseDocument(DataDocument& view);
+
+// The texts that the reader writes to the error log, for callers that match them.
+std::string formatErrorText(const std::string& text, std::size_t position);
+std::string valueErrorText(std::size_t position);
+std::string missingCloseText(std::size_t position);
+std::string nestingErrorText(std::size_t position);
+// The deepest nesting of arrays and objects that parse reads; the next level is refused.
+constexpr int kMaxNesting = 512;

@@ -1,0 +1,207 @@
+#include "doc/node_pool.h"
+
+#include <cstring>
+
+#include "base/api.h"
+#include "base/text_util.h"
+
+namespace {
+
+win::HANDLE processHeap() {
+    static const win::HANDLE heap = api::GetProcessHeap();
+    return heap;
+}
+
+std::uint32_t groupAt(const unsigned char* p) {
+    // Bit b of the little-endian value at byte p stands for slot 8p + b.
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+
+void storeGroup(unsigned char* p, std::uint32_t v) {
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+    p[2] = static_cast<unsigned char>(v >> 16);
+    p[3] = static_cast<unsigned char>(v >> 24);
+}
+
+}  // namespace
+
+NodePool::NodePool() {
+    lock_ = static_cast<win::CRITICAL_SECTION*>(
+        api::HeapAlloc(processHeap(), win::HEAP_ZERO_MEMORY, sizeof(win::CRITICAL_SECTION)));
+    if (!lock_) api::fatalError(gbk("内存不足"));
+    api::InitializeCriticalSection(lock_);
+}
+
+NodePool::~NodePool() {
+    api::DeleteCriticalSection(lock_);
+    api::HeapFree(processHeap(), 0, lock_);
+}
+
+bool NodePool::init(int slotSize, int slotCount, bool exact) {
+    if (slotSize <= 0) return false;
+    slotSize_ = slotSize;
+    bitmapBytes_ = exact ? int(4 * ((unsigned(slotCount) / 8) / 4)) : 128;
+    initialized_ = true;
+    return true;
+}
+
+int NodePool::scan(const unsigned char* map, int p, int n) {
+    for (int g = 0; g < n; ++g, p += 4)
+        if (groupAt(map + p) != 0xFFFFFFFFu) return p;
+    return -1;
+}
+
+void* NodePool::alloc() {
+    api::EnterCriticalSection(lock_);
+    unsigned char* result;
+    if (rememberedSlot_) {
+        // Handed back as it is: the caller that freed it a moment ago expects no zeroing.
+        result = rememberedSlot_;
+        *rememberedByte_ |= static_cast<unsigned char>(1u << rememberedBit_);
+        ++blockLive_[std::size_t(rememberedBlock_ - 1)];
+        rememberedSlot_ = nullptr;
+    } else {
+        const int groups = bitmapBytes_ / 4;
+        int pos = -1;
+        if (currentBlock_ == 0) {
+            currentBlock_ = 1;
+        } else if (hint_) {
+            unsigned char* map = bitmaps_[std::size_t(currentBlock_ - 1)];
+            int n = (bitmapBytes_ - int(hint_ - map)) / 4;
+            if (n >= 3) pos = scan(map, int(hint_ - map), n);
+        }
+        if (pos < 0) {
+            const int count = int(blocks_.size());
+            const int s = currentBlock_;
+            for (int j = s; j <= count && pos < 0; ++j)
+                if ((pos = scan(bitmaps_[std::size_t(j - 1)], 0, groups)) >= 0) currentBlock_ = j;
+            for (int j = 1; j < s && pos < 0; ++j)
+                if ((pos = scan(bitmaps_[std::size_t(j - 1)], 0, groups)) >= 0) currentBlock_ = j;
+            if (pos < 0) {
+                auto* block = static_cast<unsigned char*>(
+                    api::HeapAlloc(processHeap(), win::HEAP_ZERO_MEMORY, blockBytes()));
+                auto* map = static_cast<unsigned char*>(api::HeapAlloc(
+                    processHeap(), win::HEAP_ZERO_MEMORY, win::SIZE_T(bitmapBytes_)));
+                if (!block || !map || groups == 0) {
+                    // No slot can be had: a node pool that hands out nothing would only
+                    // move the crash elsewhere.
+                    api::LeaveCriticalSection(lock_);
+                    api::fatalError(gbk("内存不足"));
+                }
+                blocks_.push_back(block);
+                bitmaps_.push_back(map);
+                blockLive_.push_back(0);
+                totalSlots_ += bitmapBytes_ * 8;
+                currentBlock_ = count + 1;
+                pos = 0;
+            }
+        }
+        unsigned char* map = bitmaps_[std::size_t(currentBlock_ - 1)];
+        std::uint32_t group = groupAt(map + pos);
+        int bit = __builtin_ctz(~group);
+        storeGroup(map + pos, group | (1u << bit));
+        result = blocks_[std::size_t(currentBlock_ - 1)] +
+                 std::size_t(8 * pos + bit) * std::size_t(slotSize_);
+        std::memset(result, 0, std::size_t(slotSize_));
+        ++blockLive_[std::size_t(currentBlock_ - 1)];
+        hint_ = map + pos;
+    }
+    ++liveSlots_;
+    api::LeaveCriticalSection(lock_);
+    return result;
+}
+
+bool NodePool::free(void* slot) {
+    if (!slot) return false;
+    auto* address = static_cast<unsigned char*>(slot);
+    api::EnterCriticalSection(lock_);
+    bool result = false;
+    const std::size_t count = blocks_.size();
+    const std::uint32_t bytes = blockBytes();
+    // Blocks never overlap, so looking at the current block first finds the same one.
+    const std::size_t first = currentBlock_ > 0 && std::size_t(currentBlock_) <= count
+                                  ? std::size_t(currentBlock_ - 1)
+                                  : 0;
+    for (std::size_t n = 0; n < count; ++n) {
+        const std::size_t i = n == 0 ? first : (n <= first ? n - 1 : n);
+        unsigned char* start = blocks_[i];
+        if (address < start || address >= start + bytes) continue;
+        std::size_t offset = std::size_t(address - start);
+        if (offset % std::size_t(slotSize_) != 0) break;
+        std::size_t k = offset / std::size_t(slotSize_);
+        unsigned char* byte = bitmaps_[i] + k / 8;
+        const int bit = int(k % 8);
+        // A slot given back twice would otherwise be counted twice and handed out twice.
+        if (!(*byte & (1u << bit))) break;
+        *byte &= static_cast<unsigned char>(~(1u << bit));
+        currentBlock_ = int(i) + 1;
+        hint_ = byte;
+        rememberedSlot_ = address;
+        rememberedByte_ = byte;
+        rememberedBit_ = bit;
+        rememberedBlock_ = int(i) + 1;
+        --blockLive_[i];
+        --liveSlots_;
+        result = true;
+        // totalSlots div liveSlots > 3, without a division on every free.
+        if (count > 2 && liveSlots_ > 0 &&
+            std::int64_t(totalSlots_) >= 4 * std::int64_t(liveSlots_))
+            compact();
+        break;
+    }
+    api::LeaveCriticalSection(lock_);
+    return result;
+}
+
+void NodePool::compact() {
+    const std::size_t count = blocks_.size();
+    std::size_t j = 0;
+    for (std::size_t examined = 0; examined < count; ++examined) {
+        if (blockLive_[j] == 0)
+            releaseBlock(j);
+        else
+            ++j;
+    }
+}
+
+void NodePool::releaseBlock(std::size_t index) {
+    unsigned char* block = blocks_[index];
+    // The remembered slot would otherwise be handed out from memory that is gone.
+    if (rememberedSlot_ && rememberedSlot_ >= block && rememberedSlot_ < block + blockBytes())
+        rememberedSlot_ = nullptr;
+    api::HeapFree(processHeap(), 0, block);
+    api::HeapFree(processHeap(), 0, bitmaps_[index]);
+    const int number = int(index) + 1;
+    if (currentBlock_ == number) {
+        currentBlock_ = 1;
+        hint_ = nullptr;
+    } else if (currentBlock_ > number) {
+        --currentBlock_;
+    }
+    if (rememberedBlock_ > number) --rememberedBlock_;
+    blocks_.erase(blocks_.begin() + std::ptrdiff_t(index));
+    bitmaps_.erase(bitmaps_.begin() + std::ptrdiff_t(index));
+    blockLive_.erase(blockLive_.begin() + std::ptrdiff_t(index));
+    totalSlots_ -= bitmapBytes_ * 8;
+}
+
+bool NodePool::releaseAll() {
+    for (std::size_t i = 0; i < blocks_.size(); ++i) {
+        api::HeapFree(processHeap(), 0, blocks_[i]);
+        api::HeapFree(processHeap(), 0, bitmaps_[i]);
+    }
+    blocks_.clear();
+    bitmaps_.clear();
+    blockLive_.clear();
+    hint_ = nullptr;
+    currentBlock_ = 0;
+    rememberedSlot_ = nullptr;
+    rememberedByte_ = nullptr;
+    rememberedBit_ = 0;
+    rememberedBlock_ = 0;
+    totalSlots_ = 0;
+    liveSlots_ = 0;
+    return true;
+}

@@ -1,0 +1,1 @@
+romhaul_fuzz_target(parse DEPS romhaul_doc)
