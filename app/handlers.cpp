@@ -1,8 +1,30 @@
 #include "app/handlers.h"
 
 #include "app/main_window.h"
+#include "app/open_address.h"
+#include "app/qt_text.h"
 #include "app/startup.h"
+#include "base/text_util.h"
+#include "vendors/coolpad_page.h"
+#include "vendors/lg_page.h"
 
 void bindHandlers(MainWindow& w) {
     QObject::connect(&w, &MainWindow::created, &w, [] { onMainWindowCreated(); });
+
+    // Coolpad page.
+    QObject::connect(w.按钮6, &QPushButton::clicked, &w, [] { coolpadSearch(); });
+    QObject::connect(w.编辑框11, &QLineEdit::returnPressed, &w, [] { coolpadSearch(); });
+    // Clearing the list before a search leaves no row chosen; that loads nothing.
+    QObject::connect(w.列表框1, &QListWidget::currentRowChanged, &w, [](int row) {
+        if (row >= 0) coolpadLoadDownloads();
+    });
+    QObject::connect(w.超级列表框3, &ReportView::currentRowChanged, &w,
+                     [&w](int row) { openAddress(w.超级列表框3->itemText(row, 4)); });
+
+    // LG page.
+    QObject::connect(w.按钮4, &QPushButton::clicked, &w, [] { lgLookup(); });
+    QObject::connect(w.编辑框9, &QLineEdit::textChanged, &w,
+                     [&w](const QString& text) { w.按钮5->setEnabled(!isBlank(fromQt(text))); });
+    QObject::connect(w.按钮5, &QPushButton::clicked, &w,
+                     [&w] { openAddress(fromQt(w.编辑框9->text())); });
 }
