@@ -14,9 +14,11 @@ void bindHandlers(MainWindow& w) {
     // Coolpad page.
     QObject::connect(w.按钮6, &QPushButton::clicked, &w, [] { coolpadSearch(); });
     QObject::connect(w.编辑框11, &QLineEdit::returnPressed, &w, [] { coolpadSearch(); });
-    // Clearing the list before a search leaves no row chosen; that loads nothing.
-    QObject::connect(w.列表框1, &QListWidget::currentRowChanged, &w, [](int row) {
-        if (row >= 0) coolpadLoadDownloads();
+    // A type is chosen when it becomes the selected entry. Tabbing into the list only
+    // marks its first entry current, and clearing it before a search leaves nothing
+    // selected: neither loads a page.
+    QObject::connect(w.列表框1, &QListWidget::itemSelectionChanged, &w, [&w] {
+        if (!w.列表框1->selectedItems().isEmpty()) coolpadLoadDownloads();
     });
     QObject::connect(w.超级列表框3, &ReportView::currentRowChanged, &w,
                      [&w](int row) { openAddress(w.超级列表框3->itemText(row, 4)); });

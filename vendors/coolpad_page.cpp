@@ -17,8 +17,9 @@ namespace {
 constexpr int kNameBytesRole = Qt::UserRole;
 
 std::string chosenProductType(const QListWidget& list) {
-    const QListWidgetItem* item = list.currentItem();
-    if (!item) return {};
+    const QList<QListWidgetItem*> selected = list.selectedItems();
+    if (selected.isEmpty()) return {};
+    const QListWidgetItem* item = selected.front();
     const QVariant bytes = item->data(kNameBytesRole);
     if (bytes.isValid()) return bytes.toByteArray().toStdString();
     return fromQt(item->text());

@@ -170,7 +170,11 @@ TEST_F(VendorPages, CoolpadChoosingATypeListsItsFilesAndFetchesEveryTime) {
     QTest::mouseClick(w->按钮6, Qt::LeftButton);
     ASSERT_EQ(w->列表框1->count(), 4);
     sim->clearRequests();
-    EXPECT_EQ(w->超级列表框3->itemCount(), 0);  // filling the list chooses nothing
+    // Neither filling the list nor tabbing into it chooses a type.
+    w->列表框1->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    EXPECT_EQ(sim->requestCount(VendorService::Coolpad), 0u);
+    EXPECT_EQ(w->超级列表框3->itemCount(), 0);
 
     // A click on 大神F1: its three files in page order, five columns each.
     QListWidget* list = w->列表框1;
@@ -191,7 +195,8 @@ TEST_F(VendorPages, CoolpadChoosingATypeListsItsFilesAndFetchesEveryTime) {
     EXPECT_EQ(codepage::gbkToUtf8(files->itemText(1, 0)), "酷派大神F1 官方固件 4.3.064.P2.140512");
 
     // Another type, then the first again: fetched again, nothing cached.
-    list->setCurrentRow(1);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
     EXPECT_EQ(files->itemCount(), 2);
     list->setCurrentRow(3);
     list->setCurrentRow(0);
