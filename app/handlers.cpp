@@ -20,8 +20,13 @@ void bindHandlers(MainWindow& w) {
     QObject::connect(w.列表框1, &QListWidget::itemSelectionChanged, &w, [&w] {
         if (!w.列表框1->selectedItems().isEmpty()) coolpadLoadDownloads();
     });
-    QObject::connect(w.超级列表框3, &ReportView::currentRowChanged, &w,
-                     [&w](int row) { openAddress(w.超级列表框3->itemText(row, 4)); });
+    // A file row is made current by selecting it. Tabbing into the list marks its first
+    // row current without selecting it, and must not send that file to the browser.
+    QObject::connect(
+        w.超级列表框3->selectionModel(), &QItemSelectionModel::selectionChanged, &w, [&w] {
+            const QModelIndexList rows = w.超级列表框3->selectionModel()->selectedRows();
+            if (!rows.isEmpty()) openAddress(w.超级列表框3->itemText(rows.front().row(), 4));
+        });
 
     // LG page.
     QObject::connect(w.按钮4, &QPushButton::clicked, &w, [] { lgLookup(); });

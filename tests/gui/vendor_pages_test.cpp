@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <atomic>
 #include <memory>
 
@@ -116,6 +117,21 @@ TEST_F(VendorPages, CoolpadSearchPostsTheKeywordAsTypedAndListsEachTypeOnce) {
               "searchKeywordBO.searchKey=" + gbk("大神 ") + "&x=33&y=9");
 }
 
+// The search lets pending events run once before its request; an Enter waiting there
+// must not start a second search that fills the list under the first.
+TEST_F(VendorPages, CoolpadEnterDuringASearchStartsNoSecondOne) {
+    showPage(2);
+    MessageRecorder messages;
+    w->编辑框11->setText("大神");
+    QApplication::postEvent(w->编辑框11,
+                            new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
+    QTest::mouseClick(w->按钮6, Qt::LeftButton);
+    EXPECT_EQ(listItems(),
+              (std::vector<std::string>{"大神F1", "大神F2", "大神Note", "大神F1 Plus"}));
+    EXPECT_EQ(sim->requestCount(VendorService::Coolpad), 1u);
+    EXPECT_TRUE(messages.texts().empty());
+}
+
 TEST_F(VendorPages, CoolpadSearchMatchesALongReplyInThreeChunks) {
     showPage(2);
     MessageRecorder messages;
@@ -222,6 +238,10 @@ TEST_F(VendorPages, CoolpadMakingAFileCurrentOpensItsAddress) {
     ReportView* files = w->超级列表框3;
     ASSERT_EQ(files->itemCount(), 2);
     OpenRecorder opens;
+    // Tabbing into the list chooses no file.
+    files->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    EXPECT_TRUE(opens.addresses().empty());
     files->setCurrentRow(1);
     ASSERT_EQ(opens.addresses().size(), 1u);
     EXPECT_EQ(opens.addresses()[0], files->itemText(1, 4));
