@@ -10,14 +10,17 @@
 
 namespace {
 
-// The subject in one conversion: a GBK text never has more characters than bytes.
-std::u16string subjectUnits(std::string_view text) {
-    if (text.empty() || text.size() > 0x7FFFFFFF) return textToUtf16(text);
-    std::u16string units(text.size(), u'\0');
+// The subject in one conversion into `units`: a GBK text never has more characters than
+// bytes.
+void convertSubject(std::string_view text, std::u16string& units) {
+    if (text.empty() || text.size() > 0x7FFFFFFF) {
+        units = textToUtf16(text);
+        return;
+    }
+    units.resize(text.size());
     int n = api::MultiByteToWideChar(win::CP_GBK, 0, text.data(), int(text.size()), units.data(),
                                      int(units.size()));
     units.resize(std::size_t(n));
-    return units;
 }
 
 const std::string& quoteToken() {
@@ -69,8 +72,25 @@ bool RegexObject::create(std::string_view pattern, std::string_view subject, boo
         engine_->setPattern(textToUtf16(replaceAll(pattern, quoteToken(), "\"")));
     else
         engine_->setPattern(textToUtf16(pattern));
-    subject_ = std::make_shared<const std::u16string>(subjectUnits(subject));
-    subjectText_ = std::make_shared<const std::string>(subject);
+    // A routine that runs one object over a long reply piece by piece gets the buffers of
+    // the last piece back, unless a copy of this object still shares them: allocating and
+    // faulting in a fresh megabyte per piece cost more than the matching.
+    std::shared_ptr<std::u16string> units;
+    if (subject_.use_count() == 1)
+        units = std::const_pointer_cast<std::u16string>(std::move(subject_));
+    else
+        units = std::make_shared<std::u16string>();
+    std::shared_ptr<std::string> bytes;
+    if (subjectText_.use_count() == 1)
+        bytes = std::const_pointer_cast<std::string>(std::move(subjectText_));
+    else
+        bytes = std::make_shared<std::string>();
+    subject_.reset();
+    subjectText_.reset();
+    convertSubject(subject, *units);
+    bytes->assign(subject);
+    subject_ = std::move(units);
+    subjectText_ = std::move(bytes);
     cursorUnit_ = cursorByte_ = 0;
     matches_ = engine_->Execute(subject_);
     return matches_ != nullptr;

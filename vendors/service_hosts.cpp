@@ -151,7 +151,12 @@ std::string serviceHost(VendorService service) {
     if (service == VendorService::Lg) {
         std::string_view name, port;
         splitHostPort(host, name, port);
-        if (port.empty()) host += ":" + std::to_string(kLgDefaultPort);
+        // Two appends: GCC 12 at -O3 reads ":" + to_string(...) as an overlapping copy
+        // (-Wrestrict) and fails the Release build.
+        if (port.empty()) {
+            host += ':';
+            host += std::to_string(kLgDefaultPort);
+        }
     }
     return host;
 }

@@ -172,6 +172,29 @@ TEST(RegexObject, SecondCreateReplacesTheFirst) {
     EXPECT_EQ(re.replace("$2$1"), gbk("中Yx"));
 }
 
+// One object run over the pieces of a long reply reuses its buffers: a shorter piece
+// after a longer one must not see the longer one's tail, and a copy made before the next
+// run keeps its own subject and matches.
+TEST(RegexObject, LaterRunsKeepEarlierCopiesAndNoStaleTail) {
+    RegexObject re;
+    const std::string longer = gbk("甲乙 ") + std::string(5000, 'a') + gbk(" 丙丁 tail7");
+    ASSERT_TRUE(re.create("(\\S+)$", longer));
+    EXPECT_EQ(re.subMatchText(1, 1), "tail7");
+    const RegexObject copy = re;
+    ASSERT_TRUE(re.create("(\\S+)$", gbk("丙 x1")));
+    EXPECT_EQ(re.matchCount(), 1);
+    int position = -1;
+    EXPECT_EQ(re.subMatchText(1, 1, &position), "x1");
+    EXPECT_EQ(position, 3);
+    EXPECT_EQ(re.replace("[$1]"), gbk("丙 [x1]"));
+    EXPECT_EQ(copy.subMatchText(1, 1, &position), "tail7");
+    EXPECT_EQ(position, int(longer.size()) - 5);
+    EXPECT_EQ(copy.matchText(1), "tail7");
+    ASSERT_TRUE(re.create("a+", ""));
+    EXPECT_EQ(re.matchCount(), 0);
+    EXPECT_EQ(copy.replace("<$1>"), longer.substr(0, longer.size() - 5) + "<tail7>");
+}
+
 TEST(RegexObject, NumbersOutsideTheCollectionGiveEmptyText) {
     RegexObject re;
     EXPECT_EQ(re.matchCount(), 0);  // before any create

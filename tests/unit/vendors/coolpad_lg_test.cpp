@@ -1,0 +1,146 @@
+// The Coolpad and LG cores: requests as built, replies read as the pages show them.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "base/text_util.h"
+#include "vendors/coolpad.h"
+#include "vendors/lg.h"
+#include "vendors/service_hosts.h"
+
+namespace {
+
+std::string resultLine(const std::string& type, const std::string& key = "DOWNLOAD_KEY",
+                       const std::string& category = "下载中心") {
+    return gbk("<li><a href=\"javascript:void(0);\" onclick=\"searchResult('" + type + "','" + key +
+               "')\">" + type + "</a><span class=\"cate\">所属类别：" + category +
+               "</span></li>\r\n");
+}
+
+// Pads `text` with a comment so that it ends exactly at byte `size`.
+void padTo(std::string& text, std::size_t size) {
+    ASSERT_LE(text.size() + 9, size);
+    text += "<!--" + std::string(size - text.size() - 9, ' ') + "-->\r\n";
+}
+
+TEST(CoolpadCore, BuildsRequestsFromTheInputAsTyped) {
+    setenv("ROMHAUL_COOLPAD_HOST", "127.0.0.1:4100", 1);
+    EXPECT_EQ(coolpadSearchAddress(),
+              "http://127.0.0.1:4100/search/search/searchKeyword/searclist.html");
+    // Blanks and GBK bytes are neither trimmed nor encoded.
+    EXPECT_EQ(coolpadSearchBody(gbk(" 大神 F1&")),
+              "searchKeywordBO.searchKey=" + gbk(" 大神 F1&") + "&x=33&y=9");
+    EXPECT_EQ(coolpadSearchBody(""), "searchKeywordBO.searchKey=&x=33&y=9");
+    EXPECT_EQ(coolpadDownloadAddress(gbk("大神F1 Plus")),
+              "http://127.0.0.1:4100/product/download/downloadInfo/downloadInfo.html"
+              "?downloadInfoBO.downloadInfo.mobileType=" +
+                  gbk("大神F1 Plus") + "#downListUL");
+    unsetenv("ROMHAUL_COOLPAD_HOST");
+}
+
+TEST(CoolpadCore, ListsDownloadTypesOnceInReplyOrder) {
+    const std::string reply = gbk("<ul>\r\n") + resultLine("大神F1") +
+                              resultLine("大神F1 发布会", "NEWS_KEY", "新闻中心") +
+                              resultLine("大神F2") + resultLine("大神F1") + resultLine("") +
+                              resultLine("大神note") + resultLine("大神NOTE") +
+                              resultLine("锋尚", "SERVICE_KEY", "服务支持") + gbk("</ul>");
+    // Letter case counts in the comparison, as the list compares bytes.
+    const std::vector<std::string> want = {gbk("大神F1"), gbk("大神F2"), gbk("大神note"),
+                                           gbk("大神NOTE")};
+    EXPECT_EQ(coolpadProductTypes(reply), want);
+    EXPECT_TRUE(coolpadProductTypes("").empty());
+    EXPECT_TRUE(coolpadProductTypes(gbk("<li class=\"none\">抱歉</li>")).empty());
+}
+
+// 1,200,000 bytes: a result in each chunk, one across the second cut, the first cut
+// inside a two-byte character, and the first chunk's type again in the third.
+TEST(CoolpadCore, MatchesLongRepliesInFixedChunks) {
+    std::string reply = gbk("<html>\r\n") + resultLine("A1");
+    padTo(reply, kCoolpadChunkBytes - 16);
+    reply += gbk("<p class=\"tip\">");
+    reply += gbk("酷派商城</p>\r\n");  // its first character's lead byte is byte 500,000
+    ASSERT_EQ(gbk("酷").size(), 2u);
+    ASSERT_EQ(reply.substr(kCoolpadChunkBytes - 1, 2), gbk("酷"));
+    reply += resultLine("B2");
+    const std::string straddle = resultLine("C3");
+    const std::size_t cut = straddle.find("DOWNLOAD_KEY") + 4;  // inside the handler call
+    padTo(reply, 2 * kCoolpadChunkBytes - cut);
+    reply += straddle;
+    reply += resultLine("D4") + resultLine("A1");
+    padTo(reply, 1'200'000);
+    ASSERT_EQ(reply.size(), 1'200'000u);
+
+    const std::vector<std::string> want = {"A1", "B2", "D4"};
+    EXPECT_EQ(coolpadProductTypes(reply), want);
+    // The line cut by the second chunk boundary is itself a well-formed result.
+    EXPECT_EQ(coolpadProductTypes(reply.substr(2 * kCoolpadChunkBytes - cut, straddle.size())),
+              std::vector<std::string>{"C3"});
+}
+
+std::string fileRow(const std::string& desc, const std::string& date, const std::string& size,
+                    const std::string& kind, const std::string& url) {
+    return gbk("<tr>\r\n<td width=\"38%\" class=\"desc\">" + desc + "</td>\r\n<td>" + date +
+               "</td>\r\n<td>" + size + "</td>\r\n<td>Android 4.4</td>\r\n<td>" + kind +
+               "</td>\r\n<td>\r\n<a href=\"" + url +
+               "\" target=\"_blank\" class=\"down-btn\">下载</a>\r\n</td>\r\n</tr>\r\n");
+}
+
+TEST(CoolpadCore, ReadsFiveCellsPerFileInPageOrder) {
+    const std::string page = gbk("<table>\r\n<tr>\r\n<th width=\"38%\">描述</th>\r\n</tr>\r\n") +
+                             fileRow("大神F1 官方固件 &amp; 驱动", "2014-05-06", "812.3M", "固件",
+                                     "http://dl.coolpad.com/f1.zip") +
+                             fileRow(" 说明书 ", "2014-01-02", "2.1M", "文档", "ftp://h/a b.pdf") +
+                             gbk("</table>");
+    const std::vector<CoolpadFileRow> want = {
+        {gbk("大神F1 官方固件 &amp; 驱动"), "2014-05-06", "812.3M", gbk("固件"),
+         "http://dl.coolpad.com/f1.zip"},
+        {gbk(" 说明书 "), "2014-01-02", "2.1M", gbk("文档"), "ftp://h/a b.pdf"},
+    };
+    EXPECT_EQ(coolpadFileRows(page), want);
+    // The layout the pattern needs: without the CRs nothing matches.
+    EXPECT_TRUE(coolpadFileRows(replaceAll(page, "\r\n", "\n")).empty());
+    EXPECT_TRUE(coolpadFileRows("").empty());
+}
+
+TEST(LgCore, BuildsTheRequestFromTheSerialAsTyped) {
+    setenv("ROMHAUL_LG_HOST", "127.0.0.1", 1);
+    EXPECT_EQ(lgLookupAddress("356789051234567 "),
+              "http://127.0.0.1:9002/csmg/b2c/client/auth_model_check2.jsp?esn=356789051234567 ");
+    unsetenv("ROMHAUL_LG_HOST");
+}
+
+TEST(LgCore, ReadsTheOutcomeAndTheSixFields) {
+    using F = std::array<std::string, kLgFieldCount>;
+    struct Case {
+        const char* reply;
+        LgOutcome outcome;
+        F fields;
+    };
+    const Case cases[] = {
+        {"", LgOutcome::NoReply, {}},
+        {"<PRODUCT status='FAIL'><model>X</model><esn>1</esn></PRODUCT>", LgOutcome::Failed, {}},
+        {"<model>X1</model><esn>123</esn>", LgOutcome::Found, {"X1", "123", "", "", "", ""}},
+        {"<PRODUCT status='OK'><model>LG-D858</model><esn>3567</esn><msn>407K</msn>"
+         "<prod_type>GSM</prod_type><sw_version>D85810c</sw_version>"
+         "<sw_url>http://h/a.kdz?v=2&amp;s=b</sw_url></PRODUCT>",
+         LgOutcome::Found,
+         {"LG-D858", "3567", "407K", "GSM", "D85810c", "http://h/a.kdz?v=2&amp;s=b"}},
+        // The marker is looked for with letter case; values are taken as they stand.
+        {"status='Fail'<model> a </model>", LgOutcome::Found, {" a ", "", "", "", "", ""}},
+        // A start tag without its end tag, and an end tag before its start tag.
+        {"<model>LG-E612\r\n<esn>35</esn></msn><msn>9",
+         LgOutcome::Found,
+         {"", "35", "", "", "", ""}},
+        // The first occurrence of each tag counts.
+        {"<esn>1</esn><esn>2</esn><model></model>", LgOutcome::Found, {"", "1", "", "", "", ""}},
+    };
+    for (const Case& c : cases) {
+        const LgReply r = readLgReply(c.reply);
+        EXPECT_EQ(r.outcome, c.outcome) << c.reply;
+        EXPECT_EQ(r.fields, c.fields) << c.reply;
+    }
+}
+
+}  // namespace

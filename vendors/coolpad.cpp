@@ -1,0 +1,79 @@
+#include "vendors/coolpad.h"
+
+#include <unordered_set>
+
+#include "base/text_util.h"
+#include "text/regex_object.h"
+#include "vendors/service_hosts.h"
+
+std::string coolpadSearchAddress() {
+    return coolpadBase() + "/search/search/searchKeyword/searclist.html";
+}
+
+std::string coolpadSearchBody(std::string_view keyword) {
+    return joinTexts({"searchKeywordBO.searchKey=", keyword, "&x=33&y=9"});
+}
+
+std::string coolpadDownloadAddress(std::string_view productType) {
+    return joinTexts({coolpadBase(),
+                      "/product/download/downloadInfo/downloadInfo.html"
+                      "?downloadInfoBO.downloadInfo.mobileType=",
+                      productType, "#downListUL"});
+}
+
+const std::string& coolpadSearchPattern() {
+    static const std::string pattern =
+        gbk(R"re(\('(.*?)','DOWNLOAD_KEY'\)">.*?所属类别：下载中心</span>)re");
+    return pattern;
+}
+
+// The site's table puts each cell on a line of its own and ends the date, size and kind
+// lines with CR LF; the literal CRs hold the match to that layout, since "." also takes
+// a CR.
+const std::string& coolpadDownloadPattern() {
+    static const std::string pattern =
+        std::string(R"re(<td width=.*>(.*)</td>.*\n.*<td>(.*)</td>)re") + "\r" +
+        R"re(.*\n.*<td>(.*)</td>)re" + "\r" + R"re(.*\n.*\n.*<td>(.*)</td>)re" + "\r" +
+        R"re(.*\n.*<td>.*\n.*<a href="(.*?)" )re";
+    return pattern;
+}
+
+std::vector<std::string> coolpadProductTypes(std::string_view replyText) {
+    std::vector<std::string> types;
+    std::unordered_set<std::string> listed;
+    RegexObject re;
+    for (std::size_t s = 0; s < replyText.size(); s += kCoolpadChunkBytes) {
+        re.create(coolpadSearchPattern(), replyText.substr(s, kCoolpadChunkBytes));
+        const int count = re.matchCount();
+        for (int i = 1; i <= count; ++i) {
+            std::string type = re.subMatchText(i, 1);
+            if (type.empty() || listed.count(type)) continue;
+            listed.insert(type);
+            types.push_back(std::move(type));
+        }
+    }
+    return types;
+}
+
+std::vector<CoolpadFileRow> coolpadFileRows(std::string_view pageText) {
+    std::vector<CoolpadFileRow> rows;
+    RegexObject re;
+    re.create(coolpadDownloadPattern(), pageText);
+    const int count = re.matchCount();
+    rows.reserve(std::size_t(count));
+    for (int i = 1; i <= count; ++i) {
+        rows.push_back({re.subMatchText(i, 1), re.subMatchText(i, 2), re.subMatchText(i, 3),
+                        re.subMatchText(i, 4), re.subMatchText(i, 5)});
+    }
+    return rows;
+}
+
+const std::string& coolpadEmptyKeywordMessage() {
+    static const std::string text = gbk("您要搜索的关键字呢？");
+    return text;
+}
+
+const std::string& coolpadNoResultMessage() {
+    static const std::string text = gbk("抱歉，未找到合适结果。");
+    return text;
+}

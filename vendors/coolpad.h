@@ -1,0 +1,44 @@
+#pragma once
+// Coolpad: a keyword search that lists product types, then the download table of one type.
+// The core below builds the requests and reads the replies; coolpadSearch and
+// coolpadLoadDownloads (vendors/coolpad_page.h) drive the page's controls with it.
+// Texts are code page 936 (GBK).
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The search reply is matched piece by piece so that the engine never holds more than
+// this many bytes of subject at once. Pieces are cut at fixed byte offsets, so a result
+// that straddles a cut is not found, and a cut may fall inside a two-byte character.
+inline constexpr std::size_t kCoolpadChunkBytes = 500'000;
+
+std::string coolpadSearchAddress();
+// The form body as posted: the keyword exactly as typed, neither trimmed nor encoded.
+std::string coolpadSearchBody(std::string_view keyword);
+// The download page of a product type, name as listed, with the list's fragment.
+std::string coolpadDownloadAddress(std::string_view productType);
+
+const std::string& coolpadSearchPattern();
+const std::string& coolpadDownloadPattern();
+
+// The product types of a search reply (text), in reply order, each once, none empty.
+std::vector<std::string> coolpadProductTypes(std::string_view replyText);
+
+// One file of a download page: 描述, 更新日期, 文件大小, 文件种类 and the download address,
+// as they stand in the page.
+struct CoolpadFileRow {
+    std::string description;
+    std::string date;
+    std::string size;
+    std::string kind;
+    std::string address;
+
+    bool operator==(const CoolpadFileRow&) const = default;
+};
+// The files of a download page (text), in page order.
+std::vector<CoolpadFileRow> coolpadFileRows(std::string_view pageText);
+
+// What the page tells the user.
+const std::string& coolpadEmptyKeywordMessage();  // 您要搜索的关键字呢？
+const std::string& coolpadNoResultMessage();      // 抱歉，未找到合适结果。

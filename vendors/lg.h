@@ -1,0 +1,35 @@
+#pragma once
+// LG: the KDZ firmware of one handset, looked up by its serial number (IMEI). The core
+// below builds the request and reads the reply; lgLookup (vendors/lg_page.h) drives the
+// page's controls with it. Texts are code page 936 (GBK).
+#include <array>
+#include <string>
+#include <string_view>
+
+// The serial number goes to the service exactly as typed, neither trimmed nor encoded.
+std::string lgLookupAddress(std::string_view serial);
+
+// The reply's elements in the order of the page's read-out boxes: model, esn, msn,
+// prod_type, sw_version, sw_url.
+inline constexpr int kLgFieldCount = 6;
+extern const std::array<const char*, kLgFieldCount> kLgTags;
+
+enum class LgOutcome {
+    NoReply,  // nothing came back
+    Failed,   // the service does not know the number
+    Found,
+};
+
+struct LgReply {
+    LgOutcome outcome = LgOutcome::NoReply;
+    // Only for Found: each element's value as sent (no entity decoding, no trimming), ""
+    // where the element or its end tag is missing.
+    std::array<std::string, kLgFieldCount> fields;
+};
+
+LgReply readLgReply(std::string_view replyText);
+
+// What the page tells the user.
+const std::string& lgEmptySerialMessage();  // 请输入串号，可在拨号界面按*#06#进行查询！
+const std::string& lgNoReplyMessage();  // 抱歉，未找到合适结果。
+const std::string& lgFailedMessage();   // 查询失败，请检查您的手机串号是否有误！
