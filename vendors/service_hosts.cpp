@@ -151,7 +151,12 @@ std::string serviceHost(VendorService service) {
     if (service == VendorService::Lg) {
         std::string_view name, port;
         splitHostPort(host, name, port);
-        if (port.empty()) host += ":" + std::to_string(kLgDefaultPort);
+        // Two appends, not ":" + ...: GCC 12 at -O3 takes that prepend for an overlapping
+        // copy and stops the Release build with -Wrestrict.
+        if (port.empty()) {
+            host += ':';
+            host += std::to_string(kLgDefaultPort);
+        }
     }
     return host;
 }
