@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <atomic>
-#include <chrono>
+#include <QKeyEvent>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
@@ -34,6 +33,34 @@ std::string targetOf(int page, const std::string& encodedKeyword) {
 std::string utf8(const std::string& gbkText) {
     return codepage::gbkToUtf8(gbkText);
 }
+
+// What the search did to 按钮1 and 超级列表框1, seen on the window thread, each with the
+// number of requests that had reached the service by then.
+class Timeline : public QObject {
+  public:
+    Timeline(MainWindow& window, const Simulator& sim) : button_(window.按钮1), sim_(sim) {
+        button_->installEventFilter(this);
+        const ReportModel* model = window.超级列表框1->reportModel();
+        connect(model, &QAbstractItemModel::modelReset, this, [this] { note("cleared"); });
+        connect(model, &QAbstractItemModel::rowsInserted, this, [this] { note("rows"); });
+    }
+    std::vector<std::string> events;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == button_ && event->type() == QEvent::EnabledChange)
+            note(button_->isEnabled() ? "enabled" : "disabled");
+        return false;
+    }
+
+  private:
+    void note(const char* what) {
+        events.push_back(std::string(what) + " after " +
+                         std::to_string(sim_.requestCount(VendorService::Huawei)));
+    }
+    QPushButton* button_;
+    const Simulator& sim_;
+};
 
 class HuaweiSearchTest : public ::testing::Test {
   protected:
@@ -115,27 +142,19 @@ TEST_F(HuaweiSearchTest, SearchFetchesPageAfterPageWithTheKeywordAsTyped) {
     for (const bool byEnter : {false, true}) {
         SCOPED_TRACE(byEnter ? "Enter" : "button");
         sim->clearRequests();
-        window->超级列表框1->clearItems();
-        // The button is off while the pages are fetched, and the list was emptied first.
-        std::atomic<int> requestsSeen{0}, buttonEnabledDuring{0};
-        sim->setDelayHook([&](const RecordedRequest&) {
-            ++requestsSeen;
-            if (window->按钮1->isEnabled()) ++buttonEnabledDuring;
-            return std::chrono::milliseconds(0);
-        });
+        Timeline timeline(*window, *sim);
         MessageRecorder messages;
         type("  P6  ");
         byEnter ? pressEnter() : clickSearch();
-        sim->setDelayHook(nullptr);
 
         // 12 files on pages of 5, 5 and 2; page 4 is empty and ends the search.
         const std::string keyword = "%20%20P6%20%20";
         EXPECT_EQ(targets(),
                   (std::vector<std::string>{targetOf(1, keyword), targetOf(2, keyword),
                                             targetOf(3, keyword), targetOf(4, keyword)}));
-        EXPECT_EQ(requestsSeen.load(), 4);
-        EXPECT_EQ(buttonEnabledDuring.load(), 0);
-        EXPECT_TRUE(window->按钮1->isEnabled());
+        // The second round finds the first round's rows and empties the list all the same.
+        EXPECT_EQ(timeline.events, (std::vector<std::string>{"disabled after 0", "cleared after 0",
+                                                             "rows after 4", "enabled after 4"}));
         EXPECT_TRUE(messages.texts().empty());
 
         const auto& files = sim->fixtures().huawei.at(0).files;
@@ -218,20 +237,26 @@ TEST_F(HuaweiSearchTest, SecondSearchReplacesTheFirstList) {
     ASSERT_EQ(window->超级列表框1->itemCount(), 12);
     sim->clearRequests();
 
-    std::atomic<int> rowsAtFirstRequest{-1};
-    sim->setDelayHook([&](const RecordedRequest&) {
-        int expected = -1;
-        rowsAtFirstRequest.compare_exchange_strong(expected, window->超级列表框1->itemCount());
-        return std::chrono::milliseconds(0);
-    });
+    Timeline timeline(*window, *sim);
     type("G610");
     clickSearch();
-    sim->setDelayHook(nullptr);
-    EXPECT_EQ(rowsAtFirstRequest.load(), 0);
-    EXPECT_EQ(sim->requestCount(VendorService::Huawei), 2u);
+    EXPECT_EQ(timeline.events, (std::vector<std::string>{"disabled after 0", "cleared after 0",
+                                                         "rows after 2", "enabled after 2"}));
     const std::vector<std::string> names = column(0);
     ASSERT_EQ(names.size(), 5u);
     for (const std::string& name : names) EXPECT_NE(name.find("G610"), std::string::npos) << name;
+}
+
+TEST_F(HuaweiSearchTest, EnterWaitingInTheQueueDoesNotStartASecondSearch) {
+    // The search lets pending events run once; an Enter already queued then must find the
+    // search busy, as a click finds the button disabled.
+    type("Mate7");
+    QCoreApplication::postEvent(window->编辑框1,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
+    clickSearch();
+    QApplication::processEvents();
+    EXPECT_EQ(sim->requestCount(VendorService::Huawei), 3u);
+    EXPECT_EQ(window->超级列表框1->itemCount(), 7);
 }
 
 TEST_F(HuaweiSearchTest, ServiceThatIgnoresThePageStopsAtTheRepeatedPage) {
