@@ -42,22 +42,18 @@ std::vector<HuaweiFile> huaweiFiles(std::string_view replyText) {
     return huaweiFiles(regex, replyText);
 }
 
-HuaweiSearchResult huaweiSearchFiles(std::string_view keyword) {
-    HuaweiSearchResult result;
+std::vector<HuaweiFile> huaweiSearchFiles(std::string_view keyword) {
+    std::vector<HuaweiFile> found;
     RegexObject regex;
     std::string previousReply;
     for (int page = 1;; ++page) {
         std::string reply = net::fetchUrl(huaweiPageAddress(page, keyword));
-        ++result.requests;
-        if (page > 1 && reply == previousReply) {
-            result.repeatedPage = true;
-            break;
-        }
+        if (page > 1 && reply == previousReply) break;
         std::vector<HuaweiFile> files = huaweiFiles(regex, net::utf8ToText(reply));
         if (files.empty()) break;
-        result.files.insert(result.files.end(), std::make_move_iterator(files.begin()),
-                            std::make_move_iterator(files.end()));
+        found.insert(found.end(), std::make_move_iterator(files.begin()),
+                     std::make_move_iterator(files.end()));
         previousReply = std::move(reply);
     }
-    return result;
+    return found;
 }

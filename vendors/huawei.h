@@ -32,15 +32,8 @@ std::string huaweiPageAddress(int page, std::string_view keyword);
 std::vector<HuaweiFile> huaweiFiles(RegexObject& regex, std::string_view replyText);
 std::vector<HuaweiFile> huaweiFiles(std::string_view replyText);
 
-// What a whole search found, page after page.
-struct HuaweiSearchResult {
-    std::vector<HuaweiFile> files;
-    int requests = 0;           // pages fetched, the last one included
-    bool repeatedPage = false;  // stopped because a page repeated the page before it
-};
-
 // Fetches page 1, 2, 3 ... for `keyword` (as typed) until a page yields no file: an empty
 // list, an error page or a failed request. A service that ignores the page number answers
 // every page alike, which would never end; so a reply that is byte for byte the reply of
 // the page before also ends the search, and its files are not taken a second time.
-HuaweiSearchResult huaweiSearchFiles(std::string_view keyword);
+std::vector<HuaweiFile> huaweiSearchFiles(std::string_view keyword);

@@ -34,11 +34,11 @@ void huaweiSearch() {
     }
     window->超级列表框1->clearItems();
 
-    HuaweiSearchResult found = huaweiSearchFiles(fromQt(window->编辑框1->text()));
+    std::vector<HuaweiFile> found = huaweiSearchFiles(fromQt(window->编辑框1->text()));
     // One insertion for the whole list: a long list fills without a layout pass per row.
     std::vector<std::vector<std::string>> rows;
-    rows.reserve(found.files.size());
-    for (HuaweiFile& f : found.files)
+    rows.reserve(found.size());
+    for (HuaweiFile& f : found)
         rows.push_back(
             {std::move(f.name), std::move(f.date), std::move(f.size), std::move(f.address)});
     window->超级列表框1->addRows(rows);
