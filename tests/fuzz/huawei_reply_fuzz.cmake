@@ -1,0 +1,1 @@
+romhaul_fuzz_target(huawei_reply DEPS romhaul_vendors)
