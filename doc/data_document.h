@@ -5,6 +5,8 @@
 // a new tree; errors go to errorLog() and leave a partial tree.
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "doc/doc_node.h"
 #include "doc/node_arr.h"
@@ -37,6 +39,36 @@ class DataDocument {
     DataDocument& operator=(const DataDocument&) = default;
 
     void attach(DocNode* node, DocNode* root, char* textBuffer);
+
+    // A new null node that becomes both this view's node and its root; the tree the view
+    // stood in stays as it was.
+    bool newRoot();
+    // Element n (from 1), created as needed; a node that is not an array becomes one (its old
+    // content released). n < 1: a view on nothing.
+    DataDocument index(int n);
+    // A new null element at position pos (1 to count + 1) of an array; nothing otherwise.
+    DataDocument insert(int pos);
+    // Element n of an array or the n-th member of an object; never creates.
+    DataDocument member(int n) const;
+    // Releases the node's content; the node becomes null, its key stays.
+    void clear();
+    // The node's position (from 1) in its parent array or object; 0 without one.
+    int position() const;
+    // The node that a path such as "data.list[2].name" names, or a view on nothing; never
+    // changes the tree.
+    DataDocument query(std::string_view path) const;
+    // The member of that name, created as needed; a node that is not an object becomes one.
+    DataDocument key(std::string_view name);
+    // Compact JSON of the node and everything below it ("" for a view on nothing).
+    std::string jsonText() const;
+    // Get (set false): the value as text. Set: the node becomes an owned text; returns "".
+    std::string textValue(std::string_view value = {}, bool set = false);
+    // Get: the value as a 32-bit integer. Set: the node becomes an int32; returns 0.
+    int intValue(int value = 0, bool set = false);
+    // The member names of an object in order (out is resized to them); 0 for anything else.
+    int names(std::vector<std::string>& out) const;
+    // Elements of an array, members of an object, bytes of a text; 0 otherwise.
+    int count() const;
 
     DocNode* node() const { return node_; }
     DocNode* root() const { return root_; }

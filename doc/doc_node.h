@@ -21,6 +21,9 @@ enum DocKind : std::uint32_t {
     kBytes = 11,
     kArray = 21,
     kObject = 22,
+    // Conversion targets only.
+    kDocument = 23,
+    kValueAddress = 24,
 };
 
 struct DocNode {

@@ -49,6 +49,10 @@ void releaseTypedArray(void* block, std::uint32_t elementKind) {
 
 }  // namespace
 
+void releaseNativeArray(void* block, std::uint32_t elementKind) {
+    releaseTypedArray(block, elementKind);
+}
+
 NodeArr* makeNodeArr(int n) {
     return allocNodeArr(n > 0 ? n : 0);
 }

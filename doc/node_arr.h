@@ -65,6 +65,9 @@ DocNode* newNode();
 // Releases what the node owns below it (elements, members, buckets, owned texts and byte
 // arrays) and leaves it null, keeping its key and keyBorrowed.
 void releaseContent(DocNode* node);
+// Releases a native typed array block, with the texts or byte arrays it holds for those
+// element kinds.
+void releaseNativeArray(void* block, std::uint32_t elementKind);
 // Releases the node's key unless borrowed, its content, and gives the node back to the pool.
 void releaseNode(DocNode* node);
 
