@@ -210,9 +210,9 @@ TEST(TypedValues, GetAndSet) {
     EXPECT_EQ(d.view.key("t").intValue(), 0);
     // boolValue reads the low word of the double 0.5, which is 0; getAs converts.
     EXPECT_FALSE(d.view.key("h").boolValue());
-    bool b = false;
+    std::int32_t b = 0;  // a bool target is four bytes wide
     EXPECT_TRUE(d.view.key("h").getAs(kBool, &b));
-    EXPECT_TRUE(b);
+    EXPECT_EQ(b, 1);
     EXPECT_EQ(d.view.key("n").dateValue(), 0.0);
     EXPECT_EQ(formatDate(d.view.key("n").dateValue(), "yyyy-MM-dd HH:mm:ss"),
               "1899-12-30 00:00:00");
