@@ -399,14 +399,18 @@ bool DataDocument::sort(bool descending) {
     std::vector<DocNode*> order;
     order.reserve(std::size_t(n));
     if (byText) {
-        std::vector<std::string> keys;
+        // The keys stay where they are made; the sorted list holds views of them, so that an
+        // insertion moves small records only. Same probes as textSlot.
+        std::vector<std::string> texts;
+        texts.resize(std::size_t(n));
+        std::vector<std::string_view> keys;
         keys.reserve(std::size_t(n));
-        std::string key;
+        std::string_view key;
         for (int i = 0; i < n; ++i) {
             // An element without a text form takes the key before it.
-            std::string text;
-            if (appendValueText(items[i], text)) key = std::move(text);
-            const int slot = textSlot(keys, key);
+            if (appendValueText(items[i], texts[std::size_t(i)])) key = texts[std::size_t(i)];
+            const int slot = slotOf(int(keys.size()),
+                                    [&](int p) { return key.compare(keys[std::size_t(p - 1)]); });
             keys.insert(keys.begin() + (slot - 1), key);
             order.insert(order.begin() + (slot - 1), items[i]);
         }
