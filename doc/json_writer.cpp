@@ -234,6 +234,16 @@ void putNativeArray(JsonOut& out, const DocNode* node) {
     out.put(']');
 }
 
+// Element lists and member lists lie apart on the heap: while one node is written, the list
+// of the next sibling (or its text) is fetched.
+inline void prefetchAhead(DocNode* const* items, int i, int count) {
+    if (i + 1 >= count || !items[i + 1]) return;
+    const DocNode* next = items[i + 1];
+    __builtin_prefetch(next->kind() == kObject
+                           ? static_cast<const void*>(next->value.object.members)
+                           : next->value.address);
+}
+
 void writeNode(const DocNode* node, JsonOut& out, bool top) {
     if (!node) {
         out.put("null");
@@ -288,9 +298,11 @@ void writeNode(const DocNode* node, JsonOut& out, bool top) {
             const auto* list = static_cast<const NodeArr*>(v.address);
             const int count = nodeArrCount(list);
             out.put('[');
+            DocNode* const* items = count ? nodeArrItems(list) : nullptr;
             for (int i = 0; i < count; ++i) {
                 if (i) out.put(',');
-                writeNode(nodeArrItems(list)[i], out, false);
+                prefetchAhead(items, i, count);
+                writeNode(items[i], out, false);
             }
             out.put(']');
             return;
@@ -299,9 +311,11 @@ void writeNode(const DocNode* node, JsonOut& out, bool top) {
             const NodeArr* members = v.object.members;
             const int count = nodeArrCount(members);
             out.put('{');
+            DocNode* const* items = count ? nodeArrItems(members) : nullptr;
             for (int i = 0; i < count; ++i) {
                 if (i) out.put(',');
-                writeNode(nodeArrItems(members)[i], out, false);
+                prefetchAhead(items, i, count);
+                writeNode(items[i], out, false);
             }
             out.put('}');
             return;
