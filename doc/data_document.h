@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "doc/doc_date.h"
 #include "doc/doc_node.h"
 #include "doc/node_arr.h"
 #include "doc/node_pool.h"
@@ -61,14 +62,69 @@ class DataDocument {
     DataDocument key(std::string_view name);
     // Compact JSON of the node and everything below it ("" for a view on nothing).
     std::string jsonText() const;
+    // An XML declaration naming `encoding`, then the node as indented elements (an empty
+    // item element for a view on nothing).
+    std::string xmlText(std::string_view itemName = "item", std::string_view encoding = "gb2312",
+                        std::string_view lineBreak = "\r\n", std::string_view indent = "\t") const;
+    // Takes the node out of its parent and releases it, or with liftChildren (and not
+    // dropAll) moves an array's elements or an object's members into a parent of the same
+    // kind. A root takes its whole tree and the text buffer with it. 0 when the node is gone
+    // (the view is then on nothing), the node's address when it was only taken out (the view
+    // keeps it, as the root of a tree of its own), -1 without a node.
+    std::intptr_t remove(bool dropAll = false, bool liftChildren = false);
+    // convertValue of the node into `destination`; never creates a node.
+    bool getAs(int kind, void* destination) const;
+    // storeValue into the node (a new root first for a view on nothing).
+    bool setAs(int kind, const void* source);
+    // Typed get and set: get converts (0 when the value does not convert); set clears the
+    // node and stores the value, keeping the key, and returns 0.
+    DocDateTime dateValue(DocDateTime value = 0, bool set = false);
+    // The node becomes a deep copy of the other view's node (null when it has none); false
+    // without another view.
+    bool setDocument(const DataDocument* other);
+    std::int64_t int64Value(std::int64_t value = 0, bool set = false);
     // Get (set false): the value as text. Set: the node becomes an owned text; returns "".
     std::string textValue(std::string_view value = {}, bool set = false);
+    float floatValue(float value = 0, bool set = false);
+    double doubleValue(double value = 0, bool set = false);
     // Get: the value as a 32-bit integer. Set: the node becomes an int32; returns 0.
     int intValue(int value = 0, bool set = false);
+    // Reads the low value word as it is (a double 0.5 reads false); get and set both return
+    // whether that word was non-zero before the call.
+    bool boolValue(bool value = false, bool set = false);
     // The member names of an object in order (out is resized to them); 0 for anything else.
     int names(std::vector<std::string>& out) const;
+    // A copy of the node's member name; "" without one.
+    std::string keyName() const;
+    // Gives an object member another name (owned by the node); its place in the member order
+    // stays. An existing member of that name is not checked for.
+    bool rename(std::string_view newName);
+    // No node, null, or an empty text, array or object.
+    bool isEmpty() const;
+    // The kind byte (128 + element kind for a native array), -1 without a node.
+    int kindOf() const;
     // Elements of an array, members of an object, bytes of a text; 0 otherwise.
     int count() const;
+    // Views on every member named `name` below the node, in the order met; depth 1 looks at
+    // the node's own members only, 0 or less at the whole subtree. `out` is replaced.
+    int findAll(std::string_view name, std::vector<DataDocument>& out, int depth = 0) const;
+    // Whether the node is an object with a member of that name.
+    bool hasKey(std::string_view name) const;
+    DataDocument rootView() const;
+    // A view on the node's parent, or on nothing for a root.
+    DataDocument parentView() const;
+    // Reorders an array by its elements' text (first element a text) or 64-bit number
+    // (first element byte to dateTime); false for anything else. Equal keys may swap.
+    bool sort(bool descending = false);
+    // Insertion position (from 1) of a key in a list sorted largest first.
+    static int textSlot(const std::vector<std::string>& sorted, std::string_view key);
+    static int numberSlot(const std::vector<DocNode*>& sorted, std::int64_t key);
+    // A view on a deep copy of the node: a root of its own, sharing nothing with this tree.
+    DataDocument clone() const;
+    // The values of an array, or name + equals + value of an object's members, joined with
+    // `separator`; empty values are left out unless keepEmpty (objects only).
+    std::string join(std::string_view separator, std::string_view equals = "=",
+                     bool keepEmpty = false) const;
 
     DocNode* node() const { return node_; }
     DocNode* root() const { return root_; }

@@ -9,6 +9,7 @@
 #include <rapidjson/pointer.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -405,6 +406,93 @@ class RatioReporter : public benchmark::ConsoleReporter {
     std::map<std::string, double> times;
 };
 
+// sort of 100,000 elements, numbers and texts, against std::sort on the same keys; clone of
+// the catalogue against RapidJSON's deep copy (CopyFrom) of its own tree of it.
+constexpr int kSortCount = 100000;
+
+std::string sortInput(bool texts) {
+    Rng rng(7u);
+    std::string out = "[";
+    for (int i = 0; i < kSortCount; ++i) {
+        if (i) out += ',';
+        if (texts) {
+            out += '"';
+            const int length = 4 + int(next(rng) % 12);
+            for (int c = 0; c < length; ++c) out += char('a' + next(rng) % 26);
+            out += '"';
+        } else {
+            out += std::to_string(std::int64_t(next(rng)) - 2147483648LL);
+        }
+    }
+    return out + "]";
+}
+
+void sortOurs(benchmark::State& state, bool texts) {
+    const std::string input = sortInput(texts);
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::string text = input;
+        DataDocument doc = parse(text);
+        state.ResumeTiming();
+        if (!doc.sort(false)) state.SkipWithError("sort refused the array");
+        state.PauseTiming();
+        releaseDocument(doc);
+        state.ResumeTiming();
+    }
+}
+
+void sortStd(benchmark::State& state, bool texts) {
+    std::string text = sortInput(texts);
+    DataDocument doc = parse(text);
+    std::vector<std::int64_t> numbers;
+    std::vector<std::string> words;
+    for (int i = 1; i <= doc.count(); ++i) {
+        if (texts)
+            words.push_back(doc.member(i).textValue());
+        else
+            numbers.push_back(doc.member(i).int64Value());
+    }
+    releaseDocument(doc);
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto n = numbers;
+        auto w = words;
+        state.ResumeTiming();
+        if (texts)
+            std::sort(w.begin(), w.end());
+        else
+            std::sort(n.begin(), n.end());
+        benchmark::DoNotOptimize(n.data());
+        benchmark::DoNotOptimize(w.data());
+    }
+}
+
+void cloneOurs(benchmark::State& state) {
+    std::string text = samples()[0].gbk;
+    DataDocument doc = parse(text);
+    for (auto _ : state) {
+        DataDocument copy = doc.clone();
+        benchmark::DoNotOptimize(copy.node());
+        state.PauseTiming();
+        copy.remove();
+        state.ResumeTiming();
+    }
+    releaseDocument(doc);
+}
+
+void cloneRapid(benchmark::State& state) {
+    rapidjson::Document doc;
+    doc.Parse(samples()[0].utf8.data(), samples()[0].utf8.size());
+    for (auto _ : state) {
+        auto* copy = new rapidjson::Document;
+        copy->CopyFrom(doc, copy->GetAllocator());
+        benchmark::DoNotOptimize(copy->IsObject());
+        state.PauseTiming();
+        delete copy;
+        state.ResumeTiming();
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -437,6 +525,16 @@ int main(int argc, char** argv) {
             ->Iterations(1);
     benchmark::RegisterBenchmark("churn/pool", poolChurn)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("churn/malloc", mallocChurn)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("sort/numbers100k", sortOurs, false)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("std_sort/numbers100k", sortStd, false)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("sort/texts100k", sortOurs, true)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("std_sort/texts100k", sortStd, true)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("clone/catalogue", cloneOurs)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("rapidjson_copyfrom/catalogue", cloneRapid)
+        ->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -472,6 +570,15 @@ int main(int argc, char** argv) {
     if (t["churn/pool"] > 0)
         std::printf("pool alloc+free vs calloc+free, same churn: %.2fx\n",
                     t["churn/malloc"] / t["churn/pool"]);
+    for (const char* what : {"numbers100k", "texts100k"}) {
+        const double ours = t[std::string("sort/") + what];
+        if (ours > 0)
+            std::printf("sort of %s: %.1f ms, %.1fx the time of std::sort\n", what, ours,
+                        ours / t[std::string("std_sort/") + what]);
+    }
+    if (t["clone/catalogue"] > 0)
+        std::printf("clone of the catalogue: %.2fx rapidjson CopyFrom\n",
+                    t["rapidjson_copyfrom/catalogue"] / t["clone/catalogue"]);
     benchmark::Shutdown();
     return 0;
 }
