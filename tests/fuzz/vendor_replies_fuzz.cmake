@@ -1,0 +1,1 @@
+romhaul_fuzz_target(vendor_replies DEPS romhaul_vendors)
