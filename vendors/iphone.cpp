@@ -46,17 +46,33 @@ std::string iphoneChoice(std::string_view chosen, std::string_view firstEntry) {
 std::string iphoneNote(std::int32_t types, std::int32_t isSetup, std::int32_t productState) {
     std::string note = gbk(types == 0 ? "原厂固件" : "自制固件");
     switch (isSetup) {
-        case 20: note += gbk("，不可越狱"); break;
-        case 80: note += gbk("，可不完美越狱"); break;
-        case 120: note += gbk("，可完美越狱"); break;
-        default: break;
+        case 20:
+            note += gbk("，不可越狱");
+            break;
+        case 80:
+            note += gbk("，可不完美越狱");
+            break;
+        case 120:
+            note += gbk("，可完美越狱");
+            break;
+        default:
+            break;
     }
     switch (productState) {
-        case 30: note += gbk("，不可刷"); break;
-        case 60: note += gbk("，可随意刷此版本"); break;
-        case 90: note += gbk("，可平刷"); break;
-        case 120: note += gbk("，有SHSH则可以刷"); break;
-        default: break;
+        case 30:
+            note += gbk("，不可刷");
+            break;
+        case 60:
+            note += gbk("，可随意刷此版本");
+            break;
+        case 90:
+            note += gbk("，可平刷");
+            break;
+        case 120:
+            note += gbk("，有SHSH则可以刷");
+            break;
+        default:
+            break;
     }
     return note;
 }

@@ -55,8 +55,7 @@ struct Choices {
 void loadIphoneCatalogue() {
     MainWindow* w = mainWindow();
     if (!w) return;
-    fillBox(w->组合框1, iphoneAllModels(),
-            iphoneReadList(iphoneFetch(iphoneModelListAddress())));
+    fillBox(w->组合框1, iphoneAllModels(), iphoneReadList(iphoneFetch(iphoneModelListAddress())));
     fillBox(w->组合框2, iphoneAllTypes(), {});
     fillBox(w->组合框3, iphoneAllVersions(),
             iphoneReadList(iphoneFetch(iphoneVersionListAddress())));
@@ -74,7 +73,8 @@ void refreshIphoneTypes() {
     if (!w) return;
     const std::string model = fromQt(w->组合框1->currentText());
     std::vector<std::string> types;
-    if (model != iphoneAllModels()) types = iphoneReadList(iphoneFetch(iphoneTypeListAddress(model)));
+    if (model != iphoneAllModels())
+        types = iphoneReadList(iphoneFetch(iphoneTypeListAddress(model)));
     fillBox(w->组合框2, iphoneAllTypes(), types);
     startJob(jobRunner);
 }
@@ -95,8 +95,8 @@ void fillIphoneList() {
     if (!choices || choices->turn == 0) return;
     const std::uint64_t turn = choices->turn;
 
-    const std::string reply = iphoneFetch(
-        iphoneFirmwareAddress(choices->model, choices->type, choices->version, choices->allVersions));
+    const std::string reply = iphoneFetch(iphoneFirmwareAddress(
+        choices->model, choices->type, choices->version, choices->allVersions));
     // A newer fill has read the boxes meanwhile: its rows are the ones wanted.
     if (!isLatest(turn)) return;
     auto rows = std::make_shared<QtRows>(toQtRows(iphoneReadFirmware(reply)));

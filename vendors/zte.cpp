@@ -20,9 +20,9 @@ const std::string kCrLf = "\r\n";
 }  // namespace
 
 const std::string& zteFilePattern() {
-    static const std::string pattern =
-        gbk("<a href=\"(.*?)\" target=\"_blank\">(.*?)</a></h4>") + kCrLf +
-        gbk(".*?<pre>文件大小：(.+[a-z]).+更新日期：(.{10})");
+    static const std::string pattern = gbk("<a href=\"(.*?)\" target=\"_blank\">(.*?)</a></h4>") +
+                                       kCrLf +
+                                       gbk(".*?<pre>文件大小：(.+[a-z]).+更新日期：(.{10})");
     return pattern;
 }
 
@@ -31,8 +31,7 @@ std::string zteModelListAddress() {
 }
 
 std::string zteFilePageAddress(std::string_view categoryId, std::string_view modelId) {
-    return zteBase() + "/support/" + std::string(categoryId) + "/" + std::string(modelId) +
-           ".html";
+    return zteBase() + "/support/" + std::string(categoryId) + "/" + std::string(modelId) + ".html";
 }
 
 std::string zteModelListJson(std::string_view scriptText) {
@@ -117,8 +116,7 @@ std::vector<std::string> zteFileInfoPieces(std::string_view fileName, std::strin
             gbk("更新日期：") + std::string(date)};
 }
 
-int zteFindNext(const std::vector<std::string>& itemTexts, std::string_view typed,
-                int& searchPos) {
+int zteFindNext(const std::vector<std::string>& itemTexts, std::string_view typed, int& searchPos) {
     const int n = int(itemTexts.size());
     for (int tries = 0; tries < n; ++tries) {
         const int at = searchPos;

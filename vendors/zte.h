@@ -67,5 +67,4 @@ std::vector<std::string> zteFileInfoPieces(std::string_view fileName, std::strin
 // wrapping, the first item whose text holds `typed` in any letter case. Returns its
 // position and moves `searchPos` past it; returns -1 and sets `searchPos` to 0 when
 // there is none.
-int zteFindNext(const std::vector<std::string>& itemTexts, std::string_view typed,
-                int& searchPos);
+int zteFindNext(const std::vector<std::string>& itemTexts, std::string_view typed, int& searchPos);

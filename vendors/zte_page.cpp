@@ -133,8 +133,8 @@ void zteLoadFiles() {
 
     std::string fileList = record.fileList;
     if (fileList.empty()) {
-        fileList = zteFileList(net::utf8ToText(
-            net::fetchUrl(zteFilePageAddress(record.categoryId, record.modelId))));
+        fileList = zteFileList(
+            net::utf8ToText(net::fetchUrl(zteFilePageAddress(record.categoryId, record.modelId))));
         if (index < table.size() && table[index].modelId == record.modelId &&
             table[index].modelName == record.modelName) {
             table[index].fileList = fileList;
@@ -153,8 +153,8 @@ void zteShowFileInfo() {
     if (row < 0) return;
     QTextCursor end = w->编辑框3->textCursor();
     for (const std::string& piece :
-         zteFileInfoPieces(list->itemText(row, 0), list->itemText(row, 1),
-                           list->itemText(row, 2), list->itemText(row, 3))) {
+         zteFileInfoPieces(list->itemText(row, 0), list->itemText(row, 1), list->itemText(row, 2),
+                           list->itemText(row, 3))) {
         // An edit box shows CR LF as one line break; Qt would make two of it.
         end.movePosition(QTextCursor::End);
         end.insertText(toQt(replaceAll(piece, "\r\n", "\n")));

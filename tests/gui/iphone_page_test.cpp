@@ -142,10 +142,12 @@ TEST_F(IphonePageTest, FirstVisitFillsTheBoxesAndListsEveryFlashableFirmware) {
             if (row[1] == productName) return row[2];
         return std::string("(missing)");
     };
-    EXPECT_EQ(noteOf("iPhone4,1_6.1.3_10B329_Custom.ipsw"), "自制固件，可不完美越狱，有SHSH则可以刷");
+    EXPECT_EQ(noteOf("iPhone4,1_6.1.3_10B329_Custom.ipsw"),
+              "自制固件，可不完美越狱，有SHSH则可以刷");
     EXPECT_EQ(noteOf("iPhone6,1_7.1.2_11D257_Restore.ipsw"), "原厂固件");
     EXPECT_EQ(noteOf("iPhone5,2_6.1.3_Custom_Unlock.ipsw"), "自制固件");
-    EXPECT_EQ(noteOf("iPhone3,1_7.1.2_11D257_Restore.ipsw"), "原厂固件，可完美越狱，可随意刷此版本");
+    EXPECT_EQ(noteOf("iPhone3,1_7.1.2_11D257_Restore.ipsw"),
+              "原厂固件，可完美越狱，可随意刷此版本");
     EXPECT_EQ(noteOf("iPhone7,1_8.1_12B411_Restore.ipsw"), "原厂固件，可随意刷此版本")
         << "an entry without isSetup reads 0";
 
@@ -169,8 +171,8 @@ TEST_F(IphonePageTest, EachChoiceAsksForItsListWithTheTextsAsTheyStand) {
     clickCheckBox();
     waitForJobs();
     ASSERT_TRUE(waitFor([&] { return window->超级列表框5->itemCount() == 23; }));
-    EXPECT_EQ(targets(), std::vector<std::string>{
-                             "down/getDown.go?model=all&type=all&version=all&brush=1"});
+    EXPECT_EQ(targets(),
+              std::vector<std::string>{"down/getDown.go?model=all&type=all&version=all&brush=1"});
 
     // A model with Chinese and a blank: its type list, then the list job.
     sim->clearRequests();
@@ -212,11 +214,11 @@ TEST_F(IphonePageTest, TwoMembersGiveTheirEntriesInOrderAndDoubleClickOpensTheAd
     visitIphone();
     choose(window->组合框1, 1);  // iPhone 4
     waitForJobs();
-    EXPECT_EQ(column(1), (std::vector<std::string>{"iPhone3,1_7.1.2_11D257_Restore.ipsw",
-                                                   "iPhone3,1_6.1.3_10B329_Restore.ipsw",
-                                                   "iPhone3,1_7.1.2_Custom_NoBaseband.ipsw",
-                                                   "iPhone3,2_7.1.2_11D257_Restore.ipsw",
-                                                   "iPhone3,2_6.1.3_10B329_Restore.ipsw"}));
+    EXPECT_EQ(column(1),
+              (std::vector<std::string>{
+                  "iPhone3,1_7.1.2_11D257_Restore.ipsw", "iPhone3,1_6.1.3_10B329_Restore.ipsw",
+                  "iPhone3,1_7.1.2_Custom_NoBaseband.ipsw", "iPhone3,2_7.1.2_11D257_Restore.ipsw",
+                  "iPhone3,2_6.1.3_10B329_Restore.ipsw"}));
     EXPECT_EQ(column(0), (std::vector<std::string>{"7.1.2", "6.1.3", "7.1.2", "7.1.2", "6.1.3"}));
 
     OpenRecorder opened;
@@ -242,21 +244,29 @@ TEST_F(IphonePageTest, TwentyQuickChoicesLeaveExactlyTheLastChoicesRows) {
     });
     for (int i = 0; i < 20; ++i) {
         switch (i % 4) {
-            case 0: choose(window->组合框3, 1 + i % 6); break;
-            case 1: clickCheckBox(); break;
-            case 2: choose(window->组合框1, 1 + i % 6); break;
-            default: choose(window->组合框2, window->组合框2->count() - 1); break;
+            case 0:
+                choose(window->组合框3, 1 + i % 6);
+                break;
+            case 1:
+                clickCheckBox();
+                break;
+            case 2:
+                choose(window->组合框1, 1 + i % 6);
+                break;
+            default:
+                choose(window->组合框2, window->组合框2->count() - 1);
+                break;
         }
         // Some jobs read the boxes between the choices, some only after the last one.
         if (i % 3 == 0) QApplication::processEvents();
     }
     waitForJobs();
     QApplication::processEvents();
-    const auto wanted = expectedRows(
-        iphoneChoice(fromQt(window->组合框1->currentText()), iphoneAllModels()),
-        iphoneChoice(fromQt(window->组合框2->currentText()), iphoneAllTypes()),
-        iphoneChoice(fromQt(window->组合框3->currentText()), iphoneAllVersions()),
-        window->选择框1->isChecked());
+    const auto wanted =
+        expectedRows(iphoneChoice(fromQt(window->组合框1->currentText()), iphoneAllModels()),
+                     iphoneChoice(fromQt(window->组合框2->currentText()), iphoneAllTypes()),
+                     iphoneChoice(fromQt(window->组合框3->currentText()), iphoneAllVersions()),
+                     window->选择框1->isChecked());
     ASSERT_FALSE(wanted.empty()) << "the last choice lists something";
     EXPECT_EQ(rows(), wanted);
 }

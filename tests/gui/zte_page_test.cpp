@@ -136,7 +136,8 @@ TEST_F(ZtePageTest, FailedLoadsShowTheRedStatusAndTheNextVisitLoadsAgain) {
         for (std::size_t visit = 1; visit <= 2; ++visit) {
             MessageRecorder messages;
             visitZte();
-            EXPECT_EQ(messages.texts(), std::vector<std::string>{"读取机型列表出错，请尝试刷新列表！"});
+            EXPECT_EQ(messages.texts(),
+                      std::vector<std::string>{"读取机型列表出错，请尝试刷新列表！"});
             EXPECT_EQ(status(), "当前状态：读取机型列表出错，请尝试刷新列表！");
             EXPECT_EQ(statusColour(), kRed);
             EXPECT_FALSE(zteModelsLoaded);
@@ -199,10 +200,11 @@ TEST_F(ZtePageTest, SelectingAModelListsItsFilesOnceFetched) {
     const std::string soft = "http://download.ztedevices.com/UpLoadFiles/product/550/1201/soft/";
     EXPECT_EQ(fileRows(),
               (std::vector<std::vector<std::string>>{
-                  {"中兴U880 官方软件升级包 V1.0.2", "215.6MB", "2013-05-20", soft + "U880_V1.0.2.zip", "zip"},
+                  {"中兴U880 官方软件升级包 V1.0.2", "215.6MB", "2013-05-20",
+                   soft + "U880_V1.0.2.zip", "zip"},
                   {"U880_升级工具.exe", "12.3MB", "2013-05-18", soft + "U880_Tool.exe", "exe"},
-                  {"中兴U880 用户手册", "3.2 MB", "2012-11-02", "/support/fileDownload?fileId=88012",
-                   "/support/fileDownload?fileId=88012"}}));
+                  {"中兴U880 用户手册", "3.2 MB", "2012-11-02",
+                   "/support/fileDownload?fileId=88012", "/support/fileDownload?fileId=88012"}}));
     EXPECT_EQ(requests(filePage(0, 0)), 1u);
 
     select(0);  // a series: nothing happens
@@ -229,19 +231,20 @@ TEST_F(ZtePageTest, SelectingAModelListsItsFilesOnceFetched) {
 TEST_F(ZtePageTest, DetailsShowTheNameWithItsExtensionAndDoubleClickOpensTheAddress) {
     // One model's page served with the cases of the display name.
     const std::string page = filePage(0, 1);
-    sim->setReplyHook(VendorService::Zte,
-                      [page](const vendorsim::RecordedRequest& r) -> std::optional<vendorsim::Reply> {
-                          if (r.target != page) return std::nullopt;
-                          std::string body;
-                          const auto file = [&](const std::string& url, const std::string& name) {
-                              body += "<li>\r\n<h4><a href=\"" + url + "\" target=\"_blank\">" +
-                                      name + "</a></h4>\r\n<pre>文件大小：1.5MB　更新日期：2014-01-02　</pre>\r\n";
-                          };
-                          file("http://h/a.zip", "a.zip");
-                          file("http://h/a.zip", "a");
-                          file("ftp://h/noext", "b");
-                          return vendorsim::Reply{200, "text/html; charset=utf-8", body};
-                      });
+    sim->setReplyHook(
+        VendorService::Zte,
+        [page](const vendorsim::RecordedRequest& r) -> std::optional<vendorsim::Reply> {
+            if (r.target != page) return std::nullopt;
+            std::string body;
+            const auto file = [&](const std::string& url, const std::string& name) {
+                body += "<li>\r\n<h4><a href=\"" + url + "\" target=\"_blank\">" + name +
+                        "</a></h4>\r\n<pre>文件大小：1.5MB　更新日期：2014-01-02　</pre>\r\n";
+            };
+            file("http://h/a.zip", "a.zip");
+            file("http://h/a.zip", "a");
+            file("ftp://h/noext", "b");
+            return vendorsim::Reply{200, "text/html; charset=utf-8", body};
+        });
     visitZte();
     select(2);
     ASSERT_EQ(window->超级列表框2->itemCount(), 3);

@@ -20,9 +20,9 @@ TEST(ZteModelList, CutsThePrefixAndTheClosingByteOrGivesNothing) {
     };
     const Case cases[] = {
         {"", ""},
-        {"0123456789", ""},          // ten bytes: the cut would be negative
-        {kPrefix, ""},               // the prefix alone
-        {kPrefix + ";", ""},         // prefix and closing byte, nothing between
+        {"0123456789", ""},   // ten bytes: the cut would be negative
+        {kPrefix, ""},        // the prefix alone
+        {kPrefix + ";", ""},  // prefix and closing byte, nothing between
         {kPrefix + "{};", "{}"},
         {kPrefix + "{\"a\":1}\n", "{\"a\":1}"},
     };
@@ -32,9 +32,10 @@ TEST(ZteModelList, CutsThePrefixAndTheClosingByteOrGivesNothing) {
 TEST(ZteModelList, ReadsSeriesAndModelsInDocumentOrder) {
     const std::string id1(36, 'a'), id2(36, 'b'), id3(36, 'c');
     const std::string script =
-        kPrefix + gbk("{\"s2\":[\"功能手机\",\"1002\",{\"" + id1 + "\":[6,\"中兴 U960\",51476],\"" +
-                      id2 + "\":[7,\"F160\",2]}],\"s1\":[\"固定台\",\"1003\",{}],\"s3\":[\"平板\",\"1004\",{\"" +
-                      id3 + "\":[1,\"中兴 U960\",3]}]};");
+        kPrefix +
+        gbk("{\"s2\":[\"功能手机\",\"1002\",{\"" + id1 + "\":[6,\"中兴 U960\",51476],\"" + id2 +
+            "\":[7,\"F160\",2]}],\"s1\":[\"固定台\",\"1003\",{}],\"s3\":[\"平板\",\"1004\",{\"" +
+            id3 + "\":[1,\"中兴 U960\",3]}]};");
     const std::vector<ZteSeries> series = zteReadModelList(script);
     ASSERT_EQ(series.size(), 3u);
     EXPECT_EQ(series[0].title, gbk("功能手机"));
@@ -50,9 +51,9 @@ TEST(ZteModelList, ReadsSeriesAndModelsInDocumentOrder) {
 }
 
 TEST(ZteModelList, BrokenRepliesGiveWhatCanBeRead) {
-    for (const std::string& reply :
-         {std::string(), std::string("0123456789"), kPrefix + "[1,2,3];", kPrefix + "\"text\";",
-          kPrefix + "{\"s\":5,\"t\":{\"x\":1}};", kPrefix + "{\"s\":[\"A\",\"1\",{\"short\":[1,\"n\",2]}]"}) {
+    for (const std::string& reply : {std::string(), std::string("0123456789"), kPrefix + "[1,2,3];",
+                                     kPrefix + "\"text\";", kPrefix + "{\"s\":5,\"t\":{\"x\":1}};",
+                                     kPrefix + "{\"s\":[\"A\",\"1\",{\"short\":[1,\"n\",2]}]"}) {
         const std::vector<ZteSeries> series = zteReadModelList(reply);
         for (const ZteSeries& s : series) EXPECT_TRUE(s.models.empty()) << reply;
         EXPECT_LT(zteTreeItemCount(series), kZteMinTreeItems) << reply;
@@ -64,12 +65,13 @@ std::string heading(const std::string& url, const std::string& name) {
 }
 
 TEST(ZteFiles, FilePatternNeedsTheSizeLineRightAfterTheHeading) {
-    const std::string pre = gbk("<pre>文件大小：12.3MB　　更新日期：2013-05-18　　下载次数：9</pre>");
+    const std::string pre =
+        gbk("<pre>文件大小：12.3MB　　更新日期：2013-05-18　　下载次数：9</pre>");
     const std::string page = "<ul>\r\n<li>\r\n" + heading("http://h/a.zip", gbk("　 升级包 ")) +
-                             "\r\n" + pre + "\r\n</li>\r\n<li>\r\n" + heading("http://h/b.rar", "B") +
-                             "\n" + pre + "\r\n</li>\r\n<li>\r\n" + heading("/x?id=1", "C") +
-                             "\r\n" + gbk("<pre>文件大小：3.2 mb　更新日期：2012-11-02</pre>") +
-                             "\r\n</ul>";
+                             "\r\n" + pre + "\r\n</li>\r\n<li>\r\n" +
+                             heading("http://h/b.rar", "B") + "\n" + pre + "\r\n</li>\r\n<li>\r\n" +
+                             heading("/x?id=1", "C") + "\r\n" +
+                             gbk("<pre>文件大小：3.2 mb　更新日期：2012-11-02</pre>") + "\r\n</ul>";
     EXPECT_EQ(zteFileList(page), "http://h/a.zip|" + gbk("升级包") + "|12.3MB|2013-05-18\r\n" +
                                      "/x?id=1|C|3.2 mb|2012-11-02\r\n");
     EXPECT_EQ(zteFileList(""), "");
@@ -83,10 +85,9 @@ TEST(ZteFiles, RowsComeFromLinesOfExactlyFourFields) {
         "three|fields|only\r\n"
         "five|f|i|e|lds\r\n"
         "http://h/v1.2/c.tar.gz|C|3MB|\r\n";
-    EXPECT_EQ(zteFileRows(list),
-              (Rows{{"A", "1MB", "2013-01-01", "http://h/a.zip", "zip"},
-                    {"B", "2MB", "2013-01-02", "noextension", "noextension"},
-                    {"C", "3MB", "", "http://h/v1.2/c.tar.gz", "gz"}}));
+    EXPECT_EQ(zteFileRows(list), (Rows{{"A", "1MB", "2013-01-01", "http://h/a.zip", "zip"},
+                                       {"B", "2MB", "2013-01-02", "noextension", "noextension"},
+                                       {"C", "3MB", "", "http://h/v1.2/c.tar.gz", "gz"}}));
     EXPECT_TRUE(zteFileRows("").empty());
 }
 
