@@ -1,10 +1,13 @@
 #include "app/jobs.h"
 
-#include <QMetaObject>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QObject>
+#include <QPointer>
 #include <QThread>
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 
@@ -14,19 +17,51 @@ namespace {
 
 std::atomic<int> jobsRunning{0};
 
-// The hub pointer is read by job threads and cleared by the window thread when the hub
-// goes; the lock spans each hand-over, so a job never posts to a hub being destroyed.
+// Calls for the window thread wait in the hub's own queue, under a lock of ours; the event
+// posted to the hub only wakes it up. So what a job hands over is published by this lock,
+// which every checker of thread races understands, and not only by Qt's event queue.
+// The lock also spans each hand-over, so a job never posts to a hub being destroyed.
 std::mutex hubMutex;
-QObject* hub = nullptr;
+class JobHub;
+JobHub* hub = nullptr;
 
 class JobHub : public QObject {
   public:
     explicit JobHub(QObject* parent) : QObject(parent) {}
     ~JobHub() override {
-        std::lock_guard lock(hubMutex);
-        if (hub == this) hub = nullptr;
-        // Calls still queued for this object are dropped by QObject's destructor.
+        std::deque<std::function<void()>> dropped;
+        {
+            std::lock_guard lock(hubMutex);
+            if (hub == this) hub = nullptr;
+            dropped.swap(calls);
+        }
+        // Wake-ups still queued for this object go with QObject's destructor.
     }
+
+    // Under hubMutex.
+    void queue(std::function<void()> call) {
+        calls.push_back(std::move(call));
+        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+    }
+
+  protected:
+    void customEvent(QEvent*) override {
+        std::deque<std::function<void()>> due;
+        {
+            std::lock_guard lock(hubMutex);
+            due.swap(calls);
+        }
+        // A call may destroy the window and this hub with it: the rest must not follow.
+        QPointer<JobHub> alive(this);
+        while (!due.empty() && alive) {
+            std::function<void()> call = std::move(due.front());
+            due.pop_front();
+            call();
+        }
+    }
+
+  private:
+    std::deque<std::function<void()>> calls;
 };
 
 win::DWORD jobThread(win::LPVOID parameter) {
@@ -78,7 +113,8 @@ void attachJobHub(QObject* window) {
 bool postToWindow(std::function<void()> call) {
     std::lock_guard lock(hubMutex);
     if (!hub) return false;
-    return QMetaObject::invokeMethod(hub, std::move(call), Qt::QueuedConnection);
+    hub->queue(std::move(call));
+    return true;
 }
 
 bool runOnWindow(std::function<void()> call) {
