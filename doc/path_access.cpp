@@ -17,7 +17,8 @@ std::uint32_t hashOf(const char* name, std::size_t length) {
 
 bool keyIs(const char* key, const char* name, std::size_t length) {
     if (!key) return length == 0;
-    return std::memcmp(key, name, length) == 0 && key[length] == 0;
+    // strncmp stops at the end of a shorter key.
+    return std::strncmp(key, name, length) == 0 && key[length] == 0;
 }
 
 // The member of that name through the bucket table, or null.

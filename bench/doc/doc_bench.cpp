@@ -6,6 +6,9 @@
 #include <malloc.h>
 
 #include <rapidjson/document.h>
+#include <rapidjson/pointer.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -158,6 +161,139 @@ void parseNlohmann(benchmark::State& state, Sample* s) {
     state.SetBytesProcessed(std::int64_t(state.iterations() * s->utf8.size()));
 }
 
+// Writing: each peer writes its own tree of the same document, compact, into a new text.
+void writeOurs(benchmark::State& state, Sample* s) {
+    std::string text = s->gbk;
+    DataDocument doc = parse(text);
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        std::string json = doc.jsonText();
+        bytes = json.size();
+        benchmark::DoNotOptimize(json.data());
+    }
+    releaseDocument(doc);
+    state.SetBytesProcessed(std::int64_t(state.iterations() * s->utf8.size()));
+    state.counters["out_MB"] = double(bytes) / 1e6;
+}
+
+void writeRapid(benchmark::State& state, Sample* s) {
+    rapidjson::Document doc;
+    doc.Parse(s->utf8.data(), s->utf8.size());
+    for (auto _ : state) {
+        rapidjson::StringBuffer buffer;
+        rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+        doc.Accept(writer);
+        benchmark::DoNotOptimize(buffer.GetString());
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations() * s->utf8.size()));
+}
+
+void writeNlohmann(benchmark::State& state, Sample* s) {
+    auto doc = nlohmann::json::parse(s->utf8, nullptr, false);
+    for (auto _ : state) {
+        std::string json = doc.dump();
+        benchmark::DoNotOptimize(json.data());
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations() * s->utf8.size()));
+}
+
+// A document nested 24 levels deep, each level an object of 30 members of which "next" is an
+// array whose third element goes on; the path names the innermost value.
+struct Deep {
+    std::string json, path, pointer;
+};
+const Deep& deep() {
+    static const Deep d = [] {
+        Deep out;
+        std::string inner = "\"bottom\"";
+        for (int level = 23; level >= 0; --level) {
+            std::string object = "{";
+            for (int m = 0; m < 29; ++m)
+                object += "\"f" + std::to_string(m) + "\":" + std::to_string(m) + ",";
+            object += "\"next" + std::to_string(level) + "\":[0,1," + inner + "]}";
+            inner = object;
+        }
+        out.json = inner;
+        for (int level = 0; level < 24; ++level) {
+            out.path += (level ? "." : "") + std::string("next") + std::to_string(level) + "[3]";
+            out.pointer += "/next" + std::to_string(level) + "/2";
+        }
+        return out;
+    }();
+    return d;
+}
+
+void queryOurs(benchmark::State& state) {
+    std::string text = deep().json;
+    DataDocument doc = parse(text);
+    const std::string& path = deep().path;
+    if (doc.query(path).textValue() != "bottom") state.SkipWithError("query missed");
+    for (auto _ : state) benchmark::DoNotOptimize(doc.query(path).node());
+    releaseDocument(doc);
+    state.SetItemsProcessed(std::int64_t(state.iterations()));
+}
+
+// The pointer parsed from its text on every look-up, as query reads its path every time.
+void queryRapidPointer(benchmark::State& state) {
+    rapidjson::Document doc;
+    doc.Parse(deep().json.c_str());
+    const std::string& pointer = deep().pointer;
+    const rapidjson::Value* found = rapidjson::Pointer(pointer.c_str()).Get(doc);
+    if (!found || !found->IsString()) state.SkipWithError("pointer missed");
+    for (auto _ : state) benchmark::DoNotOptimize(rapidjson::Pointer(pointer.c_str()).Get(doc));
+    state.SetItemsProcessed(std::int64_t(state.iterations()));
+}
+
+// A pointer made once and only resolved in the loop.
+void queryRapidPointerReady(benchmark::State& state) {
+    rapidjson::Document doc;
+    doc.Parse(deep().json.c_str());
+    const rapidjson::Pointer pointer(deep().pointer.c_str());
+    for (auto _ : state) benchmark::DoNotOptimize(pointer.Get(doc));
+    state.SetItemsProcessed(std::int64_t(state.iterations()));
+}
+
+// Look-up by name in an object of 10,000 members: 1,000 names spread over the object.
+struct Wide {
+    std::string json;
+    std::vector<std::string> names;
+};
+const Wide& wide() {
+    static const Wide w = [] {
+        Wide out;
+        out.json = "{";
+        for (int m = 0; m < 10000; ++m)
+            out.json += (m ? ",\"" : "\"") + std::string("member") + std::to_string(m) +
+                        "\":" + std::to_string(m);
+        out.json += "}";
+        for (int m = 7; m < 10000; m += 10) out.names.push_back("member" + std::to_string(m));
+        return out;
+    }();
+    return w;
+}
+
+void keyOurs(benchmark::State& state) {
+    std::string text = wide().json;
+    DataDocument doc = parse(text);
+    for (auto _ : state)
+        for (const std::string& name : wide().names) benchmark::DoNotOptimize(doc.key(name).node());
+    if (doc.count() != 10000) state.SkipWithError("key added a member");
+    releaseDocument(doc);
+    state.SetItemsProcessed(std::int64_t(state.iterations() * wide().names.size()));
+}
+
+void keyRapid(benchmark::State& state) {
+    rapidjson::Document doc;
+    doc.Parse(wide().json.c_str());
+    for (auto _ : state)
+        for (const std::string& name : wide().names) {
+            rapidjson::Value::ConstMemberIterator it =
+                doc.FindMember(rapidjson::StringRef(name.data(), rapidjson::SizeType(name.size())));
+            benchmark::DoNotOptimize(it);
+        }
+    state.SetItemsProcessed(std::int64_t(state.iterations() * wide().names.size()));
+}
+
 std::size_t heapInUse() {
     struct mallinfo2 m = mallinfo2();
     return m.uordblks + m.hblkhd;
@@ -281,6 +417,21 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(("nlohmann/" + s.name).c_str(), parseNlohmann, &s)
             ->Unit(benchmark::kMillisecond);
     }
+    for (Sample& s : samples()) {
+        if (s.name != "catalogue" && s.name != "twitter") continue;
+        benchmark::RegisterBenchmark(("write/" + s.name).c_str(), writeOurs, &s)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("rapidjson_write/" + s.name).c_str(), writeRapid, &s)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("nlohmann_dump/" + s.name).c_str(), writeNlohmann, &s)
+            ->Unit(benchmark::kMillisecond);
+    }
+    benchmark::RegisterBenchmark("query/deep24", queryOurs);
+    benchmark::RegisterBenchmark("rapidjson_pointer/deep24", queryRapidPointer);
+    benchmark::RegisterBenchmark("rapidjson_pointer_ready/deep24", queryRapidPointerReady);
+    benchmark::RegisterBenchmark("key/wide10000", keyOurs)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("rapidjson_findmember/wide10000", keyRapid)
+        ->Unit(benchmark::kMicrosecond);
     for (Sample& s : samples())
         benchmark::RegisterBenchmark(("memory/" + s.name).c_str(), memoryPerDocument, &s)
             ->Iterations(1);
@@ -302,6 +453,22 @@ int main(int argc, char** argv) {
                     rapid / ours, nl / ours);
     }
     auto& t = reporter.times;
+    for (const Sample& s : samples()) {
+        const double ours = t["write/" + s.name];
+        if (ours <= 0) continue;
+        std::printf("jsonText %-10s %8.1f MB/s: %.2fx rapidjson Writer, %.2fx nlohmann dump()\n",
+                    s.name.c_str(), double(s.utf8.size()) / 1e6 / (ours / 1e3),
+                    t["rapidjson_write/" + s.name] / ours, t["nlohmann_dump/" + s.name] / ours);
+    }
+    if (t["query/deep24"] > 0)
+        std::printf(
+            "query of a 24-level path: %.2fx rapidjson Pointer (parsed each time), "
+            "%.2fx (made once)\n",
+            t["rapidjson_pointer/deep24"] / t["query/deep24"],
+            t["rapidjson_pointer_ready/deep24"] / t["query/deep24"]);
+    if (t["key/wide10000"] > 0)
+        std::printf("key in 10,000 members: %.2fx rapidjson FindMember\n",
+                    t["rapidjson_findmember/wide10000"] / t["key/wide10000"]);
     if (t["churn/pool"] > 0)
         std::printf("pool alloc+free vs calloc+free, same churn: %.2fx\n",
                     t["churn/malloc"] / t["churn/pool"]);

@@ -67,6 +67,9 @@ inline std::vector<std::string> loggedErrors() {
     return texts;
 }
 
+// The reader's conformance set (conformance_test.cpp): document text, tree dump.
+std::vector<std::pair<std::string, std::string>> validDocuments();
+
 // Parses, dumps, records the errors and releases the tree.
 struct ParseResult {
     std::string tree;

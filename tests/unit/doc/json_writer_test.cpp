@@ -146,7 +146,7 @@ TEST(JsonText, NativeArrays) {
         std::memcpy(block, &d, 4);
         int i = 0;
         for (std::int32_t size : dims) std::memcpy(block + 4 + 4 * i++, &size, 4);
-        std::memcpy(block + header, data, bytes);
+        if (bytes) std::memcpy(block + header, data, bytes);
         return block;
     };
     DocNode n{};

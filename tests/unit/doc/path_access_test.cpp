@@ -131,6 +131,31 @@ TEST(Key, BucketGrowthKeepsEveryMemberAndOrder) {
     for (int i = 0; i < 12; ++i) EXPECT_EQ(b.view.query(wanted[std::size_t(i)]).intValue(), i);
 }
 
+TEST(Key, ReusesTheFirstEmptyEntryOfItsBucket) {
+    // Names that end alike share a bucket of 31.
+    Doc d(R"({"xA":1,"yA":2,"zA":3})");
+    NodeArr* table = d.view.node()->value.object.buckets;
+    NodeArr* bucket = bucketAt(table, bucketOf(nameHash("xA"), nodeArrCount(table)));
+    ASSERT_EQ(nodeArrCount(bucket), 3);
+    // An entry emptied (as removing a member leaves it) is taken by the next new name.
+    DocNode* y = nodeArrSet(bucket, 2, nullptr);
+    DataDocument w = d.view.key("wA");
+    EXPECT_EQ(nodeArrCount(bucket), 3);
+    EXPECT_EQ(nodeArrGet(bucket, 2), w.node());
+    EXPECT_EQ(d.view.key("xA").intValue(), 1);
+    EXPECT_EQ(d.view.key("zA").intValue(), 3);
+    EXPECT_EQ(w.position(), 4);
+    // The emptied member is still listed; put it back in a bucket of its own making.
+    NodeArr*& members = d.view.node()->value.object.members;
+    const int at = nodeArrFind(members, y);
+    nodeArrSet(members, at, nullptr);
+    releaseNode(y);
+    std::vector<std::string> names;
+    EXPECT_EQ(d.view.names(names), 4);
+    EXPECT_EQ(names, (std::vector<std::string>{"xA", "", "zA", "wA"}));
+    EXPECT_TRUE(d.view.member(2).isNothing());
+}
+
 TEST(Key, ManyMembersStayReachable) {
     Built b;
     for (int i = 0; i < 3000; ++i) b.view.key("m" + std::to_string(i)).intValue(i, true);

@@ -1,0 +1,1 @@
+romhaul_fuzz_target(query DEPS romhaul_doc)
