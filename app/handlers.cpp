@@ -1,5 +1,6 @@
 #include "app/handlers.h"
 
+#include "app/jobs.h"
 #include "app/main_window.h"
 #include "app/open_address.h"
 #include "app/qt_text.h"
@@ -7,26 +8,61 @@
 #include "base/text_util.h"
 #include "vendors/coolpad_page.h"
 #include "vendors/huawei_page.h"
+#include "vendors/iphone_page.h"
 #include "vendors/lg_page.h"
+#include "vendors/zte.h"
+#include "vendors/zte_page.h"
 
 namespace {
 
-// The list handlers open the address in the hidden column of the list's current row; with
-// no current row that is the empty text, which openAddress drops.
-void openCurrentRowAddress(const ReportView* list, int column) {
+// A result list's double-click opens the address in the hidden column of its current
+// row; with no current row that is the empty text, which openAddress drops.
+void openRowAddress(const ReportView* list, int column) {
     openAddress(list->itemText(list->currentRow(), column));
+}
+
+// A page's data is loaded the first time it is shown, and again while it has none.
+void onPageChanged() {
+    MainWindow* w = mainWindow();
+    if (!w) return;
+    if (w->选择夹1->currentIndex() == 1 && !zteModelsLoaded) zteLoadModels();
+    // The load lets window events run; the window may be gone or on another page now.
+    w = mainWindow();
+    if (w && w->选择夹1->currentIndex() == 4 && w->超级列表框5->itemCount() == 0)
+        loadIphoneCatalogue();
 }
 
 }  // namespace
 
 void bindHandlers(MainWindow& w) {
     QObject::connect(&w, &MainWindow::created, &w, [] { onMainWindowCreated(); });
+    attachJobHub(&w);
+    QObject::connect(w.选择夹1, &QTabWidget::currentChanged, &w, [](int) { onPageChanged(); });
+
+    // ZTE page.
+    QObject::connect(w.按钮3, &QPushButton::clicked, &w, [] { zteLoadModels(); });
+    QObject::connect(w.按钮2, &QPushButton::clicked, &w, [] { zteFindModel(); });
+    QObject::connect(w.编辑框2, &QLineEdit::returnPressed, &w, [] { zteFindModel(); });
+    QObject::connect(w.编辑框2, &QLineEdit::textChanged, &w, [] { zteSearchPos = 0; });
+    QObject::connect(w.树型框1, &QTreeWidget::currentItemChanged, &w, [] { zteLoadFiles(); });
+    QObject::connect(w.超级列表框2, &ReportView::currentRowChanged, &w,
+                     [](int) { zteShowFileInfo(); });
+    QObject::connect(w.超级列表框2, &ReportView::rowDoubleClicked, &w,
+                     [list = w.超级列表框2](int) { openRowAddress(list, 3); });
+
+    // iPhone page: an entry chosen by the user (not one selected from code) starts a job.
+    QObject::connect(w.组合框1, &QComboBox::activated, &w, [](int) { refreshIphoneTypes(); });
+    QObject::connect(w.组合框2, &QComboBox::activated, &w, [](int) { startJob(jobRunner); });
+    QObject::connect(w.组合框3, &QComboBox::activated, &w, [](int) { startJob(jobRunner); });
+    QObject::connect(w.选择框1, &QCheckBox::clicked, &w, [] { startJob(jobRunner); });
+    QObject::connect(w.超级列表框5, &ReportView::rowDoubleClicked, &w,
+                     [list = w.超级列表框5](int) { openRowAddress(list, 3); });
 
     // Huawei page.
     QObject::connect(w.按钮1, &QPushButton::clicked, &w, [] { huaweiSearch(); });
     QObject::connect(w.编辑框1, &QLineEdit::returnPressed, &w, [] { huaweiSearch(); });
     QObject::connect(w.超级列表框1, &ReportView::rowDoubleClicked, &w,
-                     [list = w.超级列表框1](int) { openCurrentRowAddress(list, 3); });
+                     [list = w.超级列表框1](int) { openRowAddress(list, 3); });
 
     // Coolpad page.
     QObject::connect(w.按钮6, &QPushButton::clicked, &w, [] { coolpadSearch(); });

@@ -23,6 +23,7 @@ namespace {
 class ControlsTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        pointServicesAtNothing();
         window.reset(loadMainWindow());
         ASSERT_TRUE(window);
         window->show();
@@ -33,6 +34,7 @@ class ControlsTest : public ::testing::Test {
         window->选择夹1->setCurrentIndex(page);
         QApplication::processEvents();
     }
+    MessageRecorder pageLoadMessages;
     std::unique_ptr<MainWindow> window;
 };
 

@@ -2,6 +2,7 @@
 // Helpers for GUI tests: record message boxes and shell opens instead of showing them.
 #include <QString>
 #include <QTest>
+#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -54,4 +55,15 @@ class OpenRecorder {
 template <class Predicate>
 bool waitFor(Predicate done, int milliseconds = 5000) {
     return QTest::qWaitFor(done, milliseconds);
+}
+
+// Showing the ZTE or iPhone page loads its data. Tests that only look at the window point
+// every service at a loopback port where nothing listens, so those loads fail at once and
+// never leave the machine; the ZTE page then shows its error message, which such a test
+// records.
+inline void pointServicesAtNothing() {
+    for (const char* variable :
+         {"ROMHAUL_HUAWEI_HOST", "ROMHAUL_ZTE_HOST", "ROMHAUL_COOLPAD_HOST", "ROMHAUL_LG_HOST"})
+        setenv(variable, "127.0.0.1:9", 1);
+    setenv("ROMHAUL_IPHONE_BASE", "http://127.0.0.1:9/", 1);
 }

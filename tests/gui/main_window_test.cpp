@@ -169,11 +169,13 @@ bool isControlName(const QString& name) {
 class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        pointServicesAtNothing();
         window.reset(loadMainWindow());
         ASSERT_TRUE(window);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
+    MessageRecorder pageLoadMessages;
     std::unique_ptr<MainWindow> window;
 };
 

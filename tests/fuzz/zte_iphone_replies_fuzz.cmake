@@ -1,0 +1,1 @@
+romhaul_fuzz_target(zte_iphone_replies DEPS romhaul_vendors)

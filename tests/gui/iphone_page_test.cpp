@@ -1,0 +1,294 @@
+// The iPhone page end to end against the simulator: the catalogue loaded on the first
+// visit, the request of each choice, the notes, and the list jobs: newest wins, and a
+// window closed under running jobs.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/jobs.h"
+#include "app/main_window.h"
+#include "app/qt_text.h"
+#include "app/startup.h"
+#include "base/text_util.h"
+#include "platform/codepage.h"
+#include "tests/gui/gui_test_support.h"
+#include "tools/vendor-sim/simulator.h"
+#include "vendors/iphone.h"
+
+#if defined(__SANITIZE_THREAD__)
+// Qt is not built for the race checker: its own locks are futexes the checker cannot see,
+// so copies and frees made inside Qt are left out. Our code, and what it hands between
+// threads under its own locks, is still checked.
+extern "C" const char* __tsan_default_options() {
+    return "ignore_noninstrumented_modules=1";
+}
+#endif
+
+namespace {
+
+using namespace std::chrono;
+using vendorsim::RecordedRequest;
+using vendorsim::Simulator;
+
+using Rows = std::vector<std::vector<std::string>>;
+
+class IphonePageTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        sim = new Simulator;
+        ASSERT_TRUE(sim->start()) << sim->error();
+        sim->exportEnvironment();
+    }
+    static void TearDownTestSuite() {
+        delete sim;
+        sim = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(sim && sim->running());
+        sim->resetKnobs();
+        sim->clearRequests();
+        window.reset(loadMainWindow());
+        ASSERT_TRUE(window);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    void TearDown() override {
+        window.reset();
+        // No job may outlive its test: a stray one would write into the next window.
+        EXPECT_TRUE(waitFor([] { return runningJobs() == 0; }, 10000));
+    }
+
+    void visitIphone() {
+        window->选择夹1->setCurrentIndex(0);
+        window->选择夹1->setCurrentIndex(4);
+    }
+    // A choice as the user makes it: the entry becomes current and the box reports it.
+    static void choose(QComboBox* box, int index) {
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+    }
+    void clickCheckBox() { QTest::mouseClick(window->选择框1, Qt::LeftButton); }
+    // The last rows are handed to the window thread just before a job ends.
+    void waitForJobs() {
+        ASSERT_TRUE(waitFor([] { return runningJobs() == 0; }, 10000));
+        QCoreApplication::processEvents();
+    }
+
+    static std::vector<std::string> entries(const QComboBox* box) {
+        std::vector<std::string> out;
+        for (int i = 0; i < box->count(); ++i) out.push_back(box->itemText(i).toStdString());
+        return out;
+    }
+    Rows rows() const {
+        Rows out;
+        for (int r = 0; r < window->超级列表框5->itemCount(); ++r) {
+            std::vector<std::string> row;
+            for (int c = 0; c < 4; ++c)
+                row.push_back(codepage::gbkToUtf8(window->超级列表框5->itemText(r, c)));
+            out.push_back(row);
+        }
+        return out;
+    }
+    std::vector<std::string> column(int c) const {
+        std::vector<std::string> out;
+        for (const auto& row : rows()) out.push_back(row[std::size_t(c)]);
+        return out;
+    }
+    // Request targets after the service's base path.
+    std::vector<std::string> targets() const {
+        std::vector<std::string> out;
+        for (const RecordedRequest& r : sim->requests(VendorService::Iphone))
+            out.push_back(r.target.substr(std::string("/iphone/").size()));
+        return out;
+    }
+    // The rows the service gives for one firmware address, read the way the page reads them.
+    static Rows expectedRows(const std::string& model, const std::string& type,
+                             const std::string& version, bool all) {
+        Rows out;
+        for (const IphoneRow& r :
+             iphoneReadFirmware(iphoneFetch(iphoneFirmwareAddress(model, type, version, all)))) {
+            std::vector<std::string> row;
+            for (const std::string& cell : r) row.push_back(codepage::gbkToUtf8(cell));
+            out.push_back(row);
+        }
+        return out;
+    }
+
+    static Simulator* sim;
+    std::unique_ptr<MainWindow> window;
+};
+
+Simulator* IphonePageTest::sim = nullptr;
+
+TEST_F(IphonePageTest, FirstVisitFillsTheBoxesAndListsEveryFlashableFirmware) {
+    visitIphone();
+    EXPECT_EQ(entries(window->组合框1),
+              (std::vector<std::string>{"--全部机型--", "iPhone 4", "iPhone 4 电信版", "iPhone 4S",
+                                        "iPhone 5", "iPhone 5s", "iPhone 6 Plus"}));
+    EXPECT_EQ(entries(window->组合框2), std::vector<std::string>{"--全部类型--"});
+    EXPECT_EQ(entries(window->组合框3),
+              (std::vector<std::string>{"--全部版本--", "8.1.2", "8.1", "7.1.2", "7.0.4", "6.1.3",
+                                        "5.1.1"}));
+    for (const QComboBox* box : {window->组合框1, window->组合框2, window->组合框3})
+        EXPECT_EQ(box->currentIndex(), 0);
+    EXPECT_EQ(window->超级列表框5->itemCount(), 19);
+    EXPECT_EQ(targets(), (std::vector<std::string>{
+                             "model/getModelSelect.go", "model/getVersionSelect.go?type=all",
+                             "down/getDown.go?model=all&type=all&version=all&brush=30"}));
+    EXPECT_EQ(runningJobs(), 0) << "first entries selected from code start no job";
+
+    // Notes of the catalogue's odd entries.
+    const Rows all = rows();
+    const auto noteOf = [&](const std::string& productName) {
+        for (const auto& row : all)
+            if (row[1] == productName) return row[2];
+        return std::string("(missing)");
+    };
+    EXPECT_EQ(noteOf("iPhone4,1_6.1.3_10B329_Custom.ipsw"),
+              "自制固件，可不完美越狱，有SHSH则可以刷");
+    EXPECT_EQ(noteOf("iPhone6,1_7.1.2_11D257_Restore.ipsw"), "原厂固件");
+    EXPECT_EQ(noteOf("iPhone5,2_6.1.3_Custom_Unlock.ipsw"), "自制固件");
+    EXPECT_EQ(noteOf("iPhone3,1_7.1.2_11D257_Restore.ipsw"),
+              "原厂固件，可完美越狱，可随意刷此版本");
+    EXPECT_EQ(noteOf("iPhone7,1_8.1_12B411_Restore.ipsw"), "原厂固件，可随意刷此版本")
+        << "an entry without isSetup reads 0";
+
+    // Revisiting with rows does nothing; with an empty list it loads again.
+    sim->clearRequests();
+    visitIphone();
+    EXPECT_TRUE(targets().empty());
+    choose(window->组合框1, 5);
+    waitForJobs();
+    ASSERT_GT(entries(window->组合框2).size(), 1u);
+    window->超级列表框5->clearItems();
+    visitIphone();
+    EXPECT_EQ(entries(window->组合框2), std::vector<std::string>{"--全部类型--"});
+    EXPECT_EQ(window->组合框1->currentIndex(), 0);
+    EXPECT_EQ(window->超级列表框5->itemCount(), 19);
+}
+
+TEST_F(IphonePageTest, EachChoiceAsksForItsListWithTheTextsAsTheyStand) {
+    visitIphone();
+    sim->clearRequests();
+    clickCheckBox();
+    waitForJobs();
+    ASSERT_TRUE(waitFor([&] { return window->超级列表框5->itemCount() == 23; }));
+    EXPECT_EQ(targets(),
+              std::vector<std::string>{"down/getDown.go?model=all&type=all&version=all&brush=1"});
+
+    // A model with Chinese and a blank: its type list, then the list job.
+    sim->clearRequests();
+    choose(window->组合框1, 2);
+    EXPECT_EQ(entries(window->组合框2), (std::vector<std::string>{"--全部类型--", "iPhone3,3"}));
+    EXPECT_EQ(window->组合框2->currentIndex(), 0);
+    waitForJobs();
+    const auto sent = sim->requests(VendorService::Iphone);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].param("model"), gbk("iPhone 4 电信版")) << "the model text unchanged";
+    EXPECT_EQ(sent[1].param("model"), gbk("iPhone 4 电信版"));
+    EXPECT_EQ(sent[1].param("type"), "all");
+    EXPECT_EQ(sent[1].param("brush"), "1");
+    EXPECT_EQ(rows(), expectedRows(gbk("iPhone 4 电信版"), "all", "all", true));
+    EXPECT_EQ(rows().size(), 2u);
+
+    // Type and version choices each start a job with every box's choice.
+    sim->clearRequests();
+    choose(window->组合框2, 1);
+    waitForJobs();
+    choose(window->组合框3, 3);
+    waitForJobs();
+    const auto later = sim->requests(VendorService::Iphone);
+    ASSERT_EQ(later.size(), 2u);
+    EXPECT_EQ(later[1].param("type"), "iPhone3,3");
+    EXPECT_EQ(later[1].param("version"), "7.1.2");
+    EXPECT_EQ(column(0), std::vector<std::string>{"7.1.2"});
+
+    // Back to every model: no type list is asked for.
+    sim->clearRequests();
+    choose(window->组合框1, 0);
+    waitForJobs();
+    EXPECT_EQ(entries(window->组合框2), std::vector<std::string>{"--全部类型--"});
+    ASSERT_EQ(targets().size(), 1u);
+    EXPECT_EQ(targets()[0], "down/getDown.go?model=all&type=all&version=7.1.2&brush=1");
+}
+
+TEST_F(IphonePageTest, TwoMembersGiveTheirEntriesInOrderAndDoubleClickOpensTheAddress) {
+    visitIphone();
+    choose(window->组合框1, 1);  // iPhone 4
+    waitForJobs();
+    EXPECT_EQ(column(1),
+              (std::vector<std::string>{
+                  "iPhone3,1_7.1.2_11D257_Restore.ipsw", "iPhone3,1_6.1.3_10B329_Restore.ipsw",
+                  "iPhone3,1_7.1.2_Custom_NoBaseband.ipsw", "iPhone3,2_7.1.2_11D257_Restore.ipsw",
+                  "iPhone3,2_6.1.3_10B329_Restore.ipsw"}));
+    EXPECT_EQ(column(0), (std::vector<std::string>{"7.1.2", "6.1.3", "7.1.2", "7.1.2", "6.1.3"}));
+
+    OpenRecorder opened;
+    ReportView* list = window->超级列表框5;
+    const QRect rect = list->visualRect(list->model()->index(1, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    EXPECT_EQ(opened.addresses(),
+              std::vector<std::string>{
+                  "http://appldnld.apple.com/iOS6.1.3/iPhone3,1_6.1.3_10B329_Restore.ipsw"});
+}
+
+TEST_F(IphonePageTest, TwentyQuickChoicesLeaveExactlyTheLastChoicesRows) {
+    visitIphone();
+    // Earlier list requests are answered later: without serialising, their rows would come
+    // last.
+    std::mutex mutex;
+    int listRequests = 0;
+    sim->setDelayHook([&](const RecordedRequest& r) {
+        if (r.target.find("getDown.go") == std::string::npos) return milliseconds(0);
+        std::lock_guard lock(mutex);
+        return milliseconds(std::max(0, 400 - 20 * listRequests++));
+    });
+    for (int i = 0; i < 20; ++i) {
+        switch (i % 4) {
+            case 0:
+                choose(window->组合框3, 1 + i % 6);
+                break;
+            case 1:
+                clickCheckBox();
+                break;
+            case 2:
+                choose(window->组合框1, 1 + i % 6);
+                break;
+            default:
+                choose(window->组合框2, window->组合框2->count() - 1);
+                break;
+        }
+        // Some jobs read the boxes between the choices, some only after the last one.
+        if (i % 3 == 0) QApplication::processEvents();
+    }
+    waitForJobs();
+    QApplication::processEvents();
+    const auto wanted =
+        expectedRows(iphoneChoice(fromQt(window->组合框1->currentText()), iphoneAllModels()),
+                     iphoneChoice(fromQt(window->组合框2->currentText()), iphoneAllTypes()),
+                     iphoneChoice(fromQt(window->组合框3->currentText()), iphoneAllVersions()),
+                     window->选择框1->isChecked());
+    ASSERT_FALSE(wanted.empty()) << "the last choice lists something";
+    EXPECT_EQ(rows(), wanted);
+}
+
+TEST_F(IphonePageTest, ClosingTheWindowUnderRunningJobsDropsTheirRows) {
+    visitIphone();
+    sim->setReplyDelay(VendorService::Iphone, milliseconds(2000));
+    for (int i = 0; i < 5; ++i) clickCheckBox();
+    // The jobs read the boxes through the window thread before they ask.
+    ASSERT_TRUE(waitFor([] { return sim->requestCount(VendorService::Iphone) == 8; }));
+    EXPECT_GT(runningJobs(), 0);
+    window.reset();
+    // TearDown waits for the jobs; the sanitizer runs catch any touch of freed widgets.
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+#include "vendors/iphone.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "base/text_util.h"
+
+namespace {
+
+TEST(IphoneAddresses, TakeTheChoicesAsTheyStand) {
+    setenv("ROMHAUL_IPHONE_BASE", "http://127.0.0.1:4100/fw/", 1);
+    EXPECT_EQ(iphoneModelListAddress(), "http://127.0.0.1:4100/fw/model/getModelSelect.go");
+    EXPECT_EQ(iphoneVersionListAddress(),
+              "http://127.0.0.1:4100/fw/model/getVersionSelect.go?type=all");
+    EXPECT_EQ(iphoneTypeListAddress(gbk("iPhone 4 电信版")),
+              "http://127.0.0.1:4100/fw/model/getTypeSelect.go?model=" + gbk("iPhone 4 电信版"));
+    EXPECT_EQ(iphoneFirmwareAddress("all", "all", "all", false),
+              "http://127.0.0.1:4100/fw/down/getDown.go?model=all&type=all&version=all&brush=30");
+    EXPECT_EQ(iphoneFirmwareAddress("iPhone 4", "iPhone3,1", "", true),
+              "http://127.0.0.1:4100/fw/down/getDown.go?model=iPhone 4&type=iPhone3,1&version="
+              "&brush=1");
+    unsetenv("ROMHAUL_IPHONE_BASE");
+
+    EXPECT_EQ(iphoneChoice(iphoneAllModels(), iphoneAllModels()), "all");
+    EXPECT_EQ(iphoneChoice(iphoneAllTypes(), iphoneAllModels()), iphoneAllTypes());
+    EXPECT_EQ(iphoneChoice("", iphoneAllVersions()), "");
+    EXPECT_EQ(iphoneChoice("8.1", iphoneAllVersions()), "8.1");
+}
+
+TEST(IphoneNote, JoinsFirmwareJailbreakAndFlashing) {
+    struct Case {
+        int types, isSetup, productState;
+        const char* note;
+    };
+    const Case cases[] = {
+        {0, 120, 60, "原厂固件，可完美越狱，可随意刷此版本"},
+        {1, 0, 0, "自制固件"},
+        {5, 80, 120, "自制固件，可不完美越狱，有SHSH则可以刷"},
+        {0, 50, 45, "原厂固件"},
+        {0, 20, 30, "原厂固件，不可越狱，不可刷"},
+        {-1, 120, 90, "自制固件，可完美越狱，可平刷"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(iphoneNote(c.types, c.isSetup, c.productState), gbk(c.note)) << c.note;
+}
+
+TEST(IphoneReplies, ListsAndFirmwareInReplyOrder) {
+    EXPECT_EQ(iphoneReadList(gbk("[\"iPhone 4\",\"iPhone 4 电信版\",\"5\"]")),
+              (std::vector<std::string>{"iPhone 4", gbk("iPhone 4 电信版"), "5"}));
+    const std::string reply =
+        "{\"iPhone3,1\":[{\"version\":\"7.1.2\",\"productName\":\"A\",\"types\":0,\"isSetup\":120,"
+        "\"productState\":60,\"downUrl\":\"http://h/a\"},{\"version\":\"6.1.3\",\"productName\":"
+        "\"B\",\"types\":5,\"productState\":120,\"downUrl\":\"http://h/b\"}],"
+        "\"iPhone3,2\":[{\"productName\":\"C\"}]}";
+    EXPECT_EQ(iphoneReadFirmware(reply),
+              (std::vector<IphoneRow>{
+                  {"7.1.2", "A", gbk("原厂固件，可完美越狱，可随意刷此版本"), "http://h/a"},
+                  {"6.1.3", "B", gbk("自制固件，有SHSH则可以刷"), "http://h/b"},
+                  {"", "C", gbk("原厂固件"), ""}}));
+}
+
+TEST(IphoneReplies, UnexpectedShapesGiveNoRows) {
+    for (const char* reply : {"", "null", "[]", "{}", "\"text\"", "[1,2", "{\"a\":\"a long text\"}",
+                              "{\"a\":{\"b\":1}}", "{\"a\":5}"}) {
+        EXPECT_TRUE(iphoneReadFirmware(reply).empty()) << reply;
+    }
+    for (const char* reply : {"", "{}", "\"abcdef\"", "{\"a\":1}", "5"})
+        EXPECT_TRUE(iphoneReadList(reply).empty()) << reply;
+}
+
+}  // namespace

@@ -1,0 +1,113 @@
+#include "vendors/iphone_page.h"
+
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "app/jobs.h"
+#include "app/main_window.h"
+#include "app/qt_text.h"
+#include "vendors/iphone.h"
+
+namespace {
+
+// The turn of the latest list fill. Turns are taken on the window thread, in the order in
+// which the fills read the boxes, so the latest turn always holds the latest choices.
+std::atomic<std::uint64_t> latestTurn{0};
+
+std::uint64_t takeTurn() {
+    return latestTurn.fetch_add(1, std::memory_order_acq_rel) + 1;
+}
+
+bool isLatest(std::uint64_t turn) {
+    return latestTurn.load(std::memory_order_acquire) == turn;
+}
+
+void fillBox(QComboBox* box, const std::string& firstEntry,
+             const std::vector<std::string>& entries) {
+    box->clear();
+    box->addItem(toQt(firstEntry));
+    for (const std::string& e : entries) box->addItem(toQt(e));
+    // From code: the box's item-chosen handler does not run, so no list job starts.
+    box->setCurrentIndex(0);
+}
+
+using QtRows = std::vector<std::vector<QString>>;
+
+// Widget texts are made off the window thread where the rows come from a job.
+QtRows toQtRows(const std::vector<IphoneRow>& rows) {
+    QtRows out;
+    out.reserve(rows.size());
+    for (const IphoneRow& r : rows) out.push_back({toQt(r[0]), toQt(r[1]), toQt(r[2]), toQt(r[3])});
+    return out;
+}
+
+struct Choices {
+    std::string model, type, version;
+    bool allVersions = false;
+    std::uint64_t turn = 0;
+};
+
+}  // namespace
+
+void loadIphoneCatalogue() {
+    MainWindow* w = mainWindow();
+    if (!w) return;
+    fillBox(w->组合框1, iphoneAllModels(), iphoneReadList(iphoneFetch(iphoneModelListAddress())));
+    fillBox(w->组合框2, iphoneAllTypes(), {});
+    fillBox(w->组合框3, iphoneAllVersions(),
+            iphoneReadList(iphoneFetch(iphoneVersionListAddress())));
+
+    w->超级列表框5->clearItems();
+    // A list job still running is older than this load: its rows must not follow.
+    const std::uint64_t turn = takeTurn();
+    QtRows rows = toQtRows(
+        iphoneReadFirmware(iphoneFetch(iphoneFirmwareAddress("all", "all", "all", false))));
+    if (isLatest(turn)) w->超级列表框5->reportModel()->addRows(std::move(rows));
+}
+
+void refreshIphoneTypes() {
+    MainWindow* w = mainWindow();
+    if (!w) return;
+    const std::string model = fromQt(w->组合框1->currentText());
+    std::vector<std::string> types;
+    if (model != iphoneAllModels())
+        types = iphoneReadList(iphoneFetch(iphoneTypeListAddress(model)));
+    fillBox(w->组合框2, iphoneAllTypes(), types);
+    startJob(jobRunner);
+}
+
+void fillIphoneList() {
+    const std::optional<Choices> choices = askWindow<Choices>([] {
+        Choices c;
+        MainWindow* w = mainWindow();
+        if (!w) return c;
+        w->超级列表框5->clearItems();
+        c.model = iphoneChoice(fromQt(w->组合框1->currentText()), iphoneAllModels());
+        c.type = iphoneChoice(fromQt(w->组合框2->currentText()), iphoneAllTypes());
+        c.version = iphoneChoice(fromQt(w->组合框3->currentText()), iphoneAllVersions());
+        c.allVersions = w->选择框1->isChecked();
+        c.turn = takeTurn();
+        return c;
+    });
+    if (!choices || choices->turn == 0) return;
+    const std::uint64_t turn = choices->turn;
+
+    const std::string reply = iphoneFetch(iphoneFirmwareAddress(
+        choices->model, choices->type, choices->version, choices->allVersions));
+    // A newer fill has read the boxes meanwhile: its rows are the ones wanted.
+    if (!isLatest(turn)) return;
+    auto rows = std::make_shared<QtRows>(toQtRows(iphoneReadFirmware(reply)));
+    if (!isLatest(turn)) return;
+    postToWindow([rows, turn] {
+        MainWindow* w = mainWindow();
+        if (!w || !isLatest(turn)) return;
+        w->超级列表框5->reportModel()->addRows(std::move(*rows));
+    });
+}
+
+void jobRunner() {
+    fillIphoneList();
+}

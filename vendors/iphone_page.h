@@ -1,0 +1,16 @@
+#pragma once
+// The iPhone page: the model, type and version boxes (组合框1 to 组合框3), the check box
+// for versions that can no longer be flashed (选择框1) and the firmware list (超级列表框5).
+
+// Fills the three boxes with their first entries selected, and the list with every
+// firmware that can still be flashed. Window thread; blocks it while the requests run.
+void loadIphoneCatalogue();
+// Refills the type box for the chosen model, then starts the list job. Window thread.
+void refreshIphoneTypes();
+// Rebuilds the list from the current choices. Runs on a job thread (jobRunner); reads the
+// choices and writes the rows through the window thread. Jobs are not serialised: each
+// takes a turn number when it reads the choices, and only the rows of the latest turn
+// reach the list; an outdated job stops at its next step.
+void fillIphoneList();
+// The job procedure: fillIphoneList once.
+void jobRunner();

@@ -1,0 +1,130 @@
+#include "vendors/zte.h"
+
+#include "base/text_util.h"
+#include "doc/data_document.h"
+#include "text/regex_object.h"
+#include "vendors/service_hosts.h"
+
+bool zteModelsLoaded = false;
+int zteSearchPos = 0;
+
+// The service writes "key":[order,"name",downloads] for each model; this depends on the
+// JSON writer's compact form (no blank after ":" or ",", plain digits).
+const char* const kZteModelPattern = "\"(.{36})\":\\[\\d+,\"(.*?)\",\\d+\\]";
+
+namespace {
+
+constexpr std::size_t kScriptPrefix = 18;
+const std::string kCrLf = "\r\n";
+
+}  // namespace
+
+const std::string& zteFilePattern() {
+    static const std::string pattern = gbk("<a href=\"(.*?)\" target=\"_blank\">(.*?)</a></h4>") +
+                                       kCrLf +
+                                       gbk(".*?<pre>文件大小：(.+[a-z]).+更新日期：(.{10})");
+    return pattern;
+}
+
+std::string zteModelListAddress() {
+    return zteBase() + "/js/support_search.js";
+}
+
+std::string zteFilePageAddress(std::string_view categoryId, std::string_view modelId) {
+    return zteBase() + "/support/" + std::string(categoryId) + "/" + std::string(modelId) + ".html";
+}
+
+std::string zteModelListJson(std::string_view scriptText) {
+    // Shorter than prefix plus closing byte, the cut would have a negative length.
+    if (scriptText.size() < kScriptPrefix + 1) return {};
+    return std::string(scriptText.substr(kScriptPrefix, scriptText.size() - kScriptPrefix - 1));
+}
+
+std::vector<ZteSeries> zteReadModelList(std::string_view scriptText) {
+    std::vector<ZteSeries> out;
+    std::string json = zteModelListJson(scriptText);
+    DataDocument root = parse(json);
+    std::vector<std::string> names;
+    root.names(names);
+    for (const std::string& name : names) {
+        ZteSeries series;
+        DataDocument entry = root.key(name);
+        series.title = entry.index(1).textValue();
+        series.categoryId = entry.index(2).textValue();
+        const std::string models = entry.index(3).jsonText();
+        RegexObject regex;
+        regex.create(kZteModelPattern, models);
+        const int found = regex.matchCount();
+        for (int j = 1; j <= found; ++j)
+            series.models.push_back({regex.subMatchText(j, 1), regex.subMatchText(j, 2)});
+        out.push_back(std::move(series));
+    }
+    releaseDocument(root);
+    return out;
+}
+
+int zteTreeItemCount(const std::vector<ZteSeries>& series) {
+    int items = 0;
+    for (const ZteSeries& s : series) items += 1 + int(s.models.size());
+    return items;
+}
+
+std::string zteFileList(std::string_view pageText) {
+    RegexObject regex;
+    regex.create(zteFilePattern(), pageText);
+    std::string list;
+    const int found = regex.matchCount();
+    for (int j = 1; j <= found; ++j) {
+        for (int k = 1; k <= 4; ++k) {
+            if (k > 1) list += '|';
+            list += trimSpaces(regex.subMatchText(j, k));
+        }
+        list += kCrLf;
+    }
+    return list;
+}
+
+std::vector<std::vector<std::string>> zteFileRows(std::string_view fileList) {
+    std::vector<std::vector<std::string>> rows;
+    for (const std::string& line : splitText(fileList, kCrLf)) {
+        std::vector<std::string> f = splitText(line, "|");
+        // splitText drops a trailing empty field; an empty date still counts as a field.
+        if (!line.empty() && line.back() == '|') f.emplace_back();
+        if (f.size() != 4) continue;
+        std::string format = zteExtension(f[0]);
+        rows.push_back({std::move(f[1]), std::move(f[2]), std::move(f[3]), std::move(f[0]),
+                        std::move(format)});
+    }
+    return rows;
+}
+
+std::string zteExtension(std::string_view address) {
+    const std::size_t dot = findLastText(address, ".");
+    return dot == 0 ? std::string(address) : std::string(address.substr(dot));
+}
+
+std::string zteDisplayName(std::string_view fileName, std::string_view address) {
+    const std::string suffix = "." + zteExtension(address);
+    if (findText(fileName, suffix) != 0) return std::string(fileName);
+    return std::string(fileName) + suffix;
+}
+
+std::vector<std::string> zteFileInfoPieces(std::string_view fileName, std::string_view size,
+                                           std::string_view date, std::string_view address) {
+    return {zteDisplayName(fileName, address) + "\r\n\r\n",
+            gbk("文件大小：") + std::string(size) + "\r\n\r\n",
+            gbk("更新日期：") + std::string(date)};
+}
+
+int zteFindNext(const std::vector<std::string>& itemTexts, std::string_view typed, int& searchPos) {
+    const int n = int(itemTexts.size());
+    for (int tries = 0; tries < n; ++tries) {
+        const int at = searchPos;
+        ++searchPos;
+        const std::string_view text =
+            at >= 0 && at < n ? std::string_view(itemTexts[std::size_t(at)]) : std::string_view();
+        if (findText(text, typed, 1, true) != 0) return at;
+    }
+    searchPos = 0;
+    return -1;
+}

@@ -1,0 +1,70 @@
+#pragma once
+// ZTE support site: the model-list script file read into series and models, the file page
+// of one model cut into file lines, and the texts the ZTE page shows. No controls here;
+// the page routines (zte_page.h) fill the tree, the file list and the status line.
+//
+// Texts are code page 936 (GBK) bytes, as every program text.
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The page's state. Only the window thread touches it.
+// True after a load that filled at least kZteMinTreeItems tree items.
+extern bool zteModelsLoaded;
+// 0-based tree position at which the next find starts.
+extern int zteSearchPos;
+
+// A load that yields fewer tree items (series included) than this has failed.
+constexpr int kZteMinTreeItems = 11;
+
+// The model pattern, run over a series' model object written back as compact JSON:
+// group 1 the model's 36-character key, group 2 its name.
+extern const char* const kZteModelPattern;
+// The file pattern over a model's file page (GBK): address, name, size, date. It holds a
+// literal CR LF: the size line must follow the heading line.
+const std::string& zteFilePattern();
+
+std::string zteModelListAddress();
+std::string zteFilePageAddress(std::string_view categoryId, std::string_view modelId);
+
+// The JSON text inside the script file: without its 18-byte prefix and its closing byte.
+// A reply too short to hold both gives the empty text, which reads as an empty document.
+std::string zteModelListJson(std::string_view scriptText);
+
+struct ZteTreeModel {
+    std::string modelId;
+    std::string modelName;
+};
+struct ZteSeries {
+    std::string title;
+    std::string categoryId;
+    std::vector<ZteTreeModel> models;
+};
+// The series and models of a model-list reply text (the whole script file), in document
+// order; a malformed reply gives what could be read.
+std::vector<ZteSeries> zteReadModelList(std::string_view scriptText);
+// The number of tree items the series make: each series and each of its models.
+int zteTreeItemCount(const std::vector<ZteSeries>& series);
+
+// The file list of a file page text: one line per file ended by "\r\n", each line the
+// address, name, size and date, trimmed, joined by "|".
+std::string zteFileList(std::string_view pageText);
+
+// The rows of a file list for the file list view: columns 0 name, 1 size, 2 date,
+// 3 address, 4 format; only lines of exactly four fields make a row.
+std::vector<std::vector<std::string>> zteFileRows(std::string_view fileList);
+
+// The text after the address's last "."; the whole address when it has none.
+std::string zteExtension(std::string_view address);
+// The file name as the details show it: with "." + extension appended unless the name
+// already holds it.
+std::string zteDisplayName(std::string_view fileName, std::string_view address);
+// The three pieces appended to the details box, in order.
+std::vector<std::string> zteFileInfoPieces(std::string_view fileName, std::string_view size,
+                                           std::string_view date, std::string_view address);
+
+// The find over the tree's item texts (pre-order): from `searchPos` to the end, without
+// wrapping, the first item whose text holds `typed` in any letter case. Returns its
+// position and moves `searchPos` past it; returns -1 and sets `searchPos` to 0 when
+// there is none.
+int zteFindNext(const std::vector<std::string>& itemTexts, std::string_view typed, int& searchPos);

@@ -1,0 +1,162 @@
+#include "vendors/zte_page.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QTreeWidgetItemIterator>
+
+#include "app/main_window.h"
+#include "app/qt_text.h"
+#include "base/message_box.h"
+#include "base/program_objects.h"
+#include "base/text_util.h"
+#include "net/fetch_url.h"
+#include "vendors/zte.h"
+
+namespace {
+
+const QColor kGreen(0, 128, 0);
+const QColor kRed(255, 0, 0);
+
+void setStatus(MainWindow* w, const char* utf8Text, const QColor& colour) {
+    setTextColour(w->标签2, colour);
+    w->标签2->setText(QString::fromUtf8(utf8Text));
+}
+
+// Lets pending window events run once. They may close the window: the answer is the
+// window when it is still there.
+MainWindow* letEventsRun(MainWindow* w) {
+    QPointer<MainWindow> alive(w);
+    QCoreApplication::processEvents();
+    return alive ? alive.data() : nullptr;
+}
+
+// Every item of the tree in pre-order, collapsed or not.
+std::vector<QTreeWidgetItem*> treeItems(QTreeWidget* tree) {
+    std::vector<QTreeWidgetItem*> items;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it) items.push_back(*it);
+    return items;
+}
+
+}  // namespace
+
+void zteLoadModels() {
+    // The events let through below may ask for a load again (a page change, Enter).
+    static bool running = false;
+    MainWindow* w = mainWindow();
+    if (!w || running) return;
+    running = true;
+
+    w->按钮3->setEnabled(false);
+    if (!(w = letEventsRun(w))) {
+        running = false;
+        return;
+    }
+    w->树型框1->clear();
+    setStatus(w, "当前状态：正在读取机型列表信息...", kGreen);
+    if (!(w = letEventsRun(w))) {
+        running = false;
+        return;
+    }
+
+    const std::vector<ZteSeries> series =
+        zteReadModelList(net::utf8ToText(net::fetchUrl(zteModelListAddress())));
+    std::vector<ZteModel>& table = zteModelTable();
+    table.clear();
+    for (const ZteSeries& s : series) {
+        auto* seriesItem = new QTreeWidgetItem(w->树型框1, QStringList{toQt(s.title)});
+        for (const ZteTreeModel& m : s.models) {
+            new QTreeWidgetItem(seriesItem, QStringList{toQt(m.modelName)});
+            table.push_back({s.categoryId, m.modelId, m.modelName, std::string()});
+        }
+    }
+
+    if (int(treeItems(w->树型框1).size()) < kZteMinTreeItems) {
+        zteModelsLoaded = false;
+        setStatus(w, "当前状态：读取机型列表出错，请尝试刷新列表！", kRed);
+        showMessageBox(gbk("读取机型列表出错，请尝试刷新列表！"));
+        // The box may have been the window's last moment.
+        if (!(w = mainWindow())) {
+            running = false;
+            return;
+        }
+    } else {
+        zteModelsLoaded = true;
+        w->标签2->setText(QString::fromUtf8("当前状态：机型列表读取已完成！"));
+    }
+    w->按钮3->setEnabled(true);
+    running = false;
+}
+
+void zteFindModel() {
+    MainWindow* w = mainWindow();
+    if (!w) return;
+    const std::string typed = trimSpaces(fromQt(w->编辑框2->text()));
+    if (typed.empty()) {
+        showMessageBox(gbk("您要搜索的手机型号呢？"));
+    } else {
+        const std::vector<QTreeWidgetItem*> items = treeItems(w->树型框1);
+        std::vector<std::string> texts;
+        texts.reserve(items.size());
+        for (QTreeWidgetItem* item : items) texts.push_back(fromQt(item->text(0)));
+        const int at = zteFindNext(texts, typed, zteSearchPos);
+        if (at >= 0) {
+            QTreeWidgetItem* item = items[std::size_t(at)];
+            if (item->parent()) item->parent()->setExpanded(true);
+            w->树型框1->scrollToItem(item);
+            // A new current item starts zteLoadFiles, which may let the window close.
+            QPointer<MainWindow> alive(w);
+            w->树型框1->setCurrentItem(item);
+            if (!alive) return;
+            w->树型框1->setFocus();
+        }
+    }
+    w->编辑框2->setFocus();
+}
+
+void zteLoadFiles() {
+    MainWindow* w = mainWindow();
+    if (!w) return;
+    QTreeWidgetItem* selected = w->树型框1->currentItem();
+    if (!selected) return;
+    const std::string name = fromQt(selected->text(0));
+    std::vector<ZteModel>& table = zteModelTable();
+    std::size_t index = 0;
+    while (index < table.size() && table[index].modelName != name) ++index;
+    if (index == table.size()) return;
+    // The events let through below may reload the table: work on a copy and write the
+    // file list back only to the same record.
+    const ZteModel record = table[index];
+
+    w->超级列表框2->clearItems();
+    setStatus(w, "当前状态：正在读取ZTE服务器下载文件列表...", kGreen);
+    if (!(w = letEventsRun(w))) return;
+
+    std::string fileList = record.fileList;
+    if (fileList.empty()) {
+        fileList = zteFileList(
+            net::utf8ToText(net::fetchUrl(zteFilePageAddress(record.categoryId, record.modelId))));
+        if (index < table.size() && table[index].modelId == record.modelId &&
+            table[index].modelName == record.modelName) {
+            table[index].fileList = fileList;
+        }
+    }
+    w->超级列表框2->addRows(zteFileRows(fileList));
+    w->标签2->setText(QString::fromUtf8("当前状态：服务器可下载文件列表读取完成！"));
+}
+
+void zteShowFileInfo() {
+    MainWindow* w = mainWindow();
+    if (!w) return;
+    w->编辑框3->clear();
+    const ReportView* list = w->超级列表框2;
+    const int row = list->currentRow();
+    if (row < 0) return;
+    QTextCursor end = w->编辑框3->textCursor();
+    for (const std::string& piece :
+         zteFileInfoPieces(list->itemText(row, 0), list->itemText(row, 1), list->itemText(row, 2),
+                           list->itemText(row, 3))) {
+        // An edit box shows CR LF as one line break; Qt would make two of it.
+        end.movePosition(QTextCursor::End);
+        end.insertText(toQt(replaceAll(piece, "\r\n", "\n")));
+    }
+}
