@@ -3,43 +3,14 @@
 #include <cmath>
 #include <cstdint>
 
+#include "base/civil_date.h"
+
 namespace {
 
 // Days from 1899-12-30 to 1970-01-01.
 constexpr double kUnixEpochDay = 25569.0;
 constexpr std::int64_t kFirstDay = -657434;  // 0100-01-01
 constexpr std::int64_t kLastDay = 2958465;   // 9999-12-31
-
-bool isLeap(int year) {
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int monthLength(int year, int month) {
-    static const int lengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && isLeap(year) ? 29 : lengths[month - 1];
-}
-
-// Proleptic Gregorian calendar <-> days since 1970-01-01.
-std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = unsigned(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + std::int64_t(doe) - 719468;
-}
-
-void civilFromDays(std::int64_t z, int& year, int& month, int& day) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = unsigned(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    day = int(doy - (153 * mp + 2) / 5 + 1);
-    month = int(mp < 10 ? mp + 3 : mp - 9);
-    year = int(std::int64_t(yoe) + era * 400 + (month <= 2));
-}
 
 int clampPart(int value, int low, int high) {
     return value < low ? low : value > high ? high : value;
@@ -110,7 +81,7 @@ bool isDigit(char c) {
 DocDateTime makeDocDate(int year, int month, int day, int hour, int minute, int second) {
     year = clampPart(year, 100, 9999);
     month = clampPart(month, 1, 12);
-    day = clampPart(day, 1, monthLength(year, month));
+    day = clampPart(day, 1, daysInMonth(year, month));
     hour = clampPart(hour, 0, 23);
     minute = clampPart(minute, 0, 59);
     second = clampPart(second, 0, 59);

@@ -15,6 +15,7 @@
 #include "app/startup.h"
 #include "platform/codepage.h"
 #include "tests/gui/gui_test_support.h"
+#include "tests/gui/simulator_window_test.h"
 #include "tools/vendor-sim/simulator.h"
 
 namespace {
@@ -62,30 +63,17 @@ class Timeline : public QObject {
     const Simulator& sim_;
 };
 
-class HuaweiSearchTest : public ::testing::Test {
+class HuaweiSearchTest : public SimulatorWindowTest {
   protected:
     static void SetUpTestSuite() {
         // Release dates are local dates; several fixture stamps fall on another day in UTC.
         setenv("TZ", "Asia/Shanghai", 1);
         tzset();
-        sim = new Simulator;
-        ASSERT_TRUE(sim->start()) << sim->error();
-        sim->exportEnvironment();
-    }
-    static void TearDownTestSuite() {
-        delete sim;
-        sim = nullptr;
+        SimulatorWindowTest::SetUpTestSuite();
     }
     void SetUp() override {
-        ASSERT_TRUE(sim && sim->running());
-        sim->resetKnobs();
-        sim->clearRequests();
-        window.reset(loadMainWindow());
-        ASSERT_TRUE(window);
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        window->activateWindow();
-        QApplication::processEvents();
+        SimulatorWindowTest::SetUp();
+        openWindow();
     }
 
     void type(const QString& text) {
@@ -125,12 +113,7 @@ class HuaweiSearchTest : public ::testing::Test {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
     }
-
-    static Simulator* sim;
-    std::unique_ptr<MainWindow> window;
 };
-
-Simulator* HuaweiSearchTest::sim = nullptr;
 
 // Local dates of the twelve P6 files in UTC+08:00, in the service's order.
 const char* const kP6Dates[] = {"2014-04-04", "2014-03-06", "2014-02-01", "2014-06-01",

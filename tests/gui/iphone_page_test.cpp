@@ -19,6 +19,7 @@
 #include "base/text_util.h"
 #include "platform/codepage.h"
 #include "tests/gui/gui_test_support.h"
+#include "tests/gui/simulator_window_test.h"
 #include "tools/vendor-sim/simulator.h"
 #include "vendors/iphone.h"
 
@@ -39,25 +40,11 @@ using vendorsim::Simulator;
 
 using Rows = std::vector<std::vector<std::string>>;
 
-class IphonePageTest : public ::testing::Test {
+class IphonePageTest : public SimulatorWindowTest {
   protected:
-    static void SetUpTestSuite() {
-        sim = new Simulator;
-        ASSERT_TRUE(sim->start()) << sim->error();
-        sim->exportEnvironment();
-    }
-    static void TearDownTestSuite() {
-        delete sim;
-        sim = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(sim && sim->running());
-        sim->resetKnobs();
-        sim->clearRequests();
-        window.reset(loadMainWindow());
-        ASSERT_TRUE(window);
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        SimulatorWindowTest::SetUp();
+        openWindow();
     }
     void TearDown() override {
         window.reset();
@@ -120,12 +107,7 @@ class IphonePageTest : public ::testing::Test {
         }
         return out;
     }
-
-    static Simulator* sim;
-    std::unique_ptr<MainWindow> window;
 };
-
-Simulator* IphonePageTest::sim = nullptr;
 
 TEST_F(IphonePageTest, FirstVisitFillsTheBoxesAndListsEveryFlashableFirmware) {
     visitIphone();

@@ -10,16 +10,11 @@ TEST(OpenAddress, HandsOnlyWebAndFtpAddressesToTheShell) {
         bool opened;
     };
     const Case cases[] = {
-        {"http://example.com/a.zip", true},
-        {"HTTPS://example.com/a.zip", true},
-        {"Ftp://example.com/pub/a.kdz", true},
-        {"", false},
-        {"file:///etc/passwd", false},
-        {"/usr/bin/xterm", false},
-        {"javascript:alert(1)", false},
-        {"http:/example.com", false},
-        {" http://example.com", false},
-        {"mailto:someone@example.com", false},
+        {"http://example.com/a.zip", true},    {"HTTPS://example.com/a.zip", true},
+        {"Ftp://example.com/pub/a.kdz", true}, {"", false},
+        {"file:///etc/passwd", false},         {"/usr/bin/xterm", false},
+        {"javascript:alert(1)", false},        {"http:/example.com", false},
+        {" http://example.com", false},        {"mailto:someone@example.com", false},
     };
     for (const Case& c : cases) {
         OpenRecorder opens;

@@ -12,43 +12,29 @@
 #include "app/startup.h"
 #include "base/text_util.h"
 #include "tests/gui/gui_test_support.h"
+#include "tests/gui/simulator_window_test.h"
 #include "tools/vendor-sim/simulator.h"
 
 namespace {
 
 using vendorsim::RecordedRequest;
 
-class VendorPages : public ::testing::Test {
+class VendorPages : public SimulatorWindowTest {
   protected:
-    static void SetUpTestSuite() {
-        sim = new vendorsim::Simulator;
-        ASSERT_TRUE(sim->start()) << sim->error();
-        sim->exportEnvironment();
-    }
-    static void TearDownTestSuite() {
-        delete sim;
-        sim = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(sim && sim->running());
-        sim->resetKnobs();
-        sim->clearRequests();
-        w.reset(loadMainWindow());
-        ASSERT_TRUE(w);
-        w->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-        w->activateWindow();
+        SimulatorWindowTest::SetUp();
+        openWindow();
     }
-    void TearDown() override { w.reset(); }
+    void TearDown() override { window.reset(); }
 
     void showPage(int page) {
-        w->选择夹1->setCurrentIndex(page);
+        window->选择夹1->setCurrentIndex(page);
         QApplication::processEvents();
     }
     std::vector<std::string> listItems() const {
         std::vector<std::string> items;
-        for (int i = 0; i < w->列表框1->count(); ++i)
-            items.push_back(w->列表框1->item(i)->text().toStdString());
+        for (int i = 0; i < window->列表框1->count(); ++i)
+            items.push_back(window->列表框1->item(i)->text().toStdString());
         return items;
     }
     std::vector<RecordedRequest> sent(VendorService service) const {
@@ -57,8 +43,8 @@ class VendorPages : public ::testing::Test {
     // The texts of the six LG read-out boxes, in the reply's tag order, as UTF-8.
     std::vector<std::string> lgBoxes() const {
         std::vector<std::string> texts;
-        for (QLineEdit* box :
-             {w->编辑框10, w->编辑框5, w->编辑框6, w->编辑框7, w->编辑框8, w->编辑框9})
+        for (QLineEdit* box : {window->编辑框10, window->编辑框5, window->编辑框6, window->编辑框7,
+                               window->编辑框8, window->编辑框9})
             texts.push_back(box->text().toStdString());
         return texts;
     }
@@ -72,15 +58,10 @@ class VendorPages : public ::testing::Test {
             });
     }
     void lookUp(const QString& serial) {
-        w->编辑框4->setText(serial);
-        QTest::mouseClick(w->按钮4, Qt::LeftButton);
+        window->编辑框4->setText(serial);
+        QTest::mouseClick(window->按钮4, Qt::LeftButton);
     }
-
-    static vendorsim::Simulator* sim;
-    std::unique_ptr<MainWindow> w;
 };
-
-vendorsim::Simulator* VendorPages::sim = nullptr;
 
 // ---------------------------------------------------------------- Coolpad
 
@@ -89,18 +70,18 @@ TEST_F(VendorPages, CoolpadSearchPostsTheKeywordAsTypedAndListsEachTypeOnce) {
     MessageRecorder messages;
     std::atomic<int> buttonEnabledAtRequest{-1};
     sim->setReplyHook(VendorService::Coolpad, [&](const RecordedRequest&) {
-        buttonEnabledAtRequest = w->按钮6->isEnabled();
+        buttonEnabledAtRequest = window->按钮6->isEnabled();
         return std::optional<vendorsim::Reply>();
     });
-    w->编辑框11->setText(" 大神");
-    w->编辑框11->setFocus();
-    QTest::keyClick(w->编辑框11, Qt::Key_Return);
+    window->编辑框11->setText(" 大神");
+    window->编辑框11->setFocus();
+    QTest::keyClick(window->编辑框11, Qt::Key_Return);
 
     const std::vector<std::string> want = {"大神F1", "大神F2", "大神Note", "大神F1 Plus"};
     EXPECT_EQ(listItems(), want);
     EXPECT_TRUE(messages.texts().empty());
     EXPECT_EQ(buttonEnabledAtRequest, 0);
-    EXPECT_TRUE(w->按钮6->isEnabled());
+    EXPECT_TRUE(window->按钮6->isEnabled());
     const auto log = sent(VendorService::Coolpad);
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].requestLine, "POST /search/search/searchKeyword/searclist.html HTTP/1.1");
@@ -109,8 +90,8 @@ TEST_F(VendorPages, CoolpadSearchPostsTheKeywordAsTypedAndListsEachTypeOnce) {
 
     // The button does the same, starting from an empty list; blanks inside go as typed.
     sim->clearRequests();
-    w->编辑框11->setText("大神 ");
-    QTest::mouseClick(w->按钮6, Qt::LeftButton);
+    window->编辑框11->setText("大神 ");
+    QTest::mouseClick(window->按钮6, Qt::LeftButton);
     EXPECT_EQ(listItems(), want);
     ASSERT_EQ(sent(VendorService::Coolpad).size(), 1u);
     EXPECT_EQ(sent(VendorService::Coolpad)[0].body,
@@ -122,10 +103,10 @@ TEST_F(VendorPages, CoolpadSearchPostsTheKeywordAsTypedAndListsEachTypeOnce) {
 TEST_F(VendorPages, CoolpadEnterDuringASearchStartsNoSecondOne) {
     showPage(2);
     MessageRecorder messages;
-    w->编辑框11->setText("大神");
-    QApplication::postEvent(w->编辑框11,
+    window->编辑框11->setText("大神");
+    QApplication::postEvent(window->编辑框11,
                             new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
-    QTest::mouseClick(w->按钮6, Qt::LeftButton);
+    QTest::mouseClick(window->按钮6, Qt::LeftButton);
     EXPECT_EQ(listItems(),
               (std::vector<std::string>{"大神F1", "大神F2", "大神Note", "大神F1 Plus"}));
     EXPECT_EQ(sim->requestCount(VendorService::Coolpad), 1u);
@@ -135,8 +116,8 @@ TEST_F(VendorPages, CoolpadEnterDuringASearchStartsNoSecondOne) {
 TEST_F(VendorPages, CoolpadSearchMatchesALongReplyInThreeChunks) {
     showPage(2);
     MessageRecorder messages;
-    w->编辑框11->setText("8297");
-    QTest::mouseClick(w->按钮6, Qt::LeftButton);
+    window->编辑框11->setText("8297");
+    QTest::mouseClick(window->按钮6, Qt::LeftButton);
     // 8297D straddles the second chunk boundary; 8297 comes again in the third chunk.
     const std::vector<std::string> want = {"8297", "8297W", "8297-T01"};
     EXPECT_EQ(listItems(), want);
@@ -145,58 +126,58 @@ TEST_F(VendorPages, CoolpadSearchMatchesALongReplyInThreeChunks) {
 
 TEST_F(VendorPages, CoolpadSearchAsksForAKeywordBeforeSendingAnything) {
     showPage(2);
-    w->列表框1->addItem("earlier");
+    window->列表框1->addItem("earlier");
     for (const QString& blank : {QString(""), QString("   "), QString("　 　")}) {
         MessageRecorder messages;
-        w->编辑框11->setText(blank);
-        w->按钮6->setFocus();
-        QTest::mouseClick(w->按钮6, Qt::LeftButton);
+        window->编辑框11->setText(blank);
+        window->按钮6->setFocus();
+        QTest::mouseClick(window->按钮6, Qt::LeftButton);
         EXPECT_EQ(messages.texts(), std::vector<std::string>{"您要搜索的关键字呢？"});
-        EXPECT_TRUE(waitFor([&] { return w->编辑框11->hasFocus(); }, 1000));
+        EXPECT_TRUE(waitFor([&] { return window->编辑框11->hasFocus(); }, 1000));
         EXPECT_EQ(listItems(), std::vector<std::string>{"earlier"});
-        EXPECT_TRUE(w->按钮6->isEnabled());
+        EXPECT_TRUE(window->按钮6->isEnabled());
     }
     EXPECT_EQ(sim->requestCount(VendorService::Coolpad), 0u);
 }
 
 TEST_F(VendorPages, CoolpadSearchWithoutResultSaysSo) {
     showPage(2);
-    w->编辑框11->setText("大神");
-    QTest::mouseClick(w->按钮6, Qt::LeftButton);
-    ASSERT_EQ(w->列表框1->count(), 4);
+    window->编辑框11->setText("大神");
+    QTest::mouseClick(window->按钮6, Qt::LeftButton);
+    ASSERT_EQ(window->列表框1->count(), 4);
 
     for (bool emptyReply : {false, true}) {
         sim->setCoolpadEmptySearch(emptyReply);
         MessageRecorder messages;
         bool buttonEnabledAtMessage = true;
-        watchAtMessages(w->按钮6, buttonEnabledAtMessage);
-        w->编辑框11->setText(emptyReply ? "大神" : "nothing-like-it");
-        QTest::mouseClick(w->按钮6, Qt::LeftButton);
+        watchAtMessages(window->按钮6, buttonEnabledAtMessage);
+        window->编辑框11->setText(emptyReply ? "大神" : "nothing-like-it");
+        QTest::mouseClick(window->按钮6, Qt::LeftButton);
         EXPECT_EQ(messages.texts(), std::vector<std::string>{"抱歉，未找到合适结果。"})
             << emptyReply;
-        EXPECT_EQ(w->列表框1->count(), 0);
+        EXPECT_EQ(window->列表框1->count(), 0);
         EXPECT_FALSE(buttonEnabledAtMessage);
-        EXPECT_TRUE(w->按钮6->isEnabled());
+        EXPECT_TRUE(window->按钮6->isEnabled());
     }
 }
 
 TEST_F(VendorPages, CoolpadChoosingATypeListsItsFilesAndFetchesEveryTime) {
     showPage(2);
-    w->编辑框11->setText("大神");
-    QTest::mouseClick(w->按钮6, Qt::LeftButton);
-    ASSERT_EQ(w->列表框1->count(), 4);
+    window->编辑框11->setText("大神");
+    QTest::mouseClick(window->按钮6, Qt::LeftButton);
+    ASSERT_EQ(window->列表框1->count(), 4);
     sim->clearRequests();
     // Neither filling the list nor tabbing into it chooses a type.
-    w->列表框1->setFocus(Qt::TabFocusReason);
+    window->列表框1->setFocus(Qt::TabFocusReason);
     QApplication::processEvents();
     EXPECT_EQ(sim->requestCount(VendorService::Coolpad), 0u);
-    EXPECT_EQ(w->超级列表框3->itemCount(), 0);
+    EXPECT_EQ(window->超级列表框3->itemCount(), 0);
 
     // A click on 大神F1: its three files in page order, five columns each.
-    QListWidget* list = w->列表框1;
+    QListWidget* list = window->列表框1;
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(list->item(0)).center());
-    ReportView* files = w->超级列表框3;
+    ReportView* files = window->超级列表框3;
     ASSERT_EQ(files->itemCount(), 3);
     const std::vector<std::string> first = {"酷派大神F1 官方固件 4.4.041.P2.140911", "2014-09-11",
                                             "1.52GB", "固件",
@@ -232,10 +213,10 @@ TEST_F(VendorPages, CoolpadChoosingATypeListsItsFilesAndFetchesEveryTime) {
 
 TEST_F(VendorPages, CoolpadMakingAFileCurrentOpensItsAddress) {
     showPage(2);
-    w->编辑框11->setText("大神");
-    QTest::mouseClick(w->按钮6, Qt::LeftButton);
-    w->列表框1->setCurrentRow(1);
-    ReportView* files = w->超级列表框3;
+    window->编辑框11->setText("大神");
+    QTest::mouseClick(window->按钮6, Qt::LeftButton);
+    window->列表框1->setCurrentRow(1);
+    ReportView* files = window->超级列表框3;
     ASSERT_EQ(files->itemCount(), 2);
     OpenRecorder opens;
     // Tabbing into the list chooses no file.
@@ -267,23 +248,23 @@ TEST_F(VendorPages, LgKnownSerialFillsTheSixBoxesAndOffersTheDownload) {
     MessageRecorder messages;
     std::atomic<int> buttonEnabledAtRequest{-1};
     sim->setReplyHook(VendorService::Lg, [&](const RecordedRequest&) {
-        buttonEnabledAtRequest = w->按钮4->isEnabled();
+        buttonEnabledAtRequest = window->按钮4->isEnabled();
         return std::optional<vendorsim::Reply>();
     });
-    EXPECT_FALSE(w->按钮5->isEnabled());
+    EXPECT_FALSE(window->按钮5->isEnabled());
     lookUp("356789051234567");
     EXPECT_EQ(lgBoxes(), kKnown);
     EXPECT_TRUE(messages.texts().empty());
     EXPECT_EQ(buttonEnabledAtRequest, 0);
-    EXPECT_TRUE(w->按钮4->isEnabled());
-    ASSERT_TRUE(w->按钮5->isEnabled());
+    EXPECT_TRUE(window->按钮4->isEnabled());
+    ASSERT_TRUE(window->按钮5->isEnabled());
     const auto log = sent(VendorService::Lg);
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].requestLine,
               "GET /csmg/b2c/client/auth_model_check2.jsp?esn=356789051234567 HTTP/1.1");
 
     OpenRecorder opens;
-    QTest::mouseClick(w->按钮5, Qt::LeftButton);
+    QTest::mouseClick(window->按钮5, Qt::LeftButton);
     EXPECT_EQ(opens.addresses(), std::vector<std::string>{kKnown[5]});
 }
 
@@ -312,13 +293,13 @@ TEST_F(VendorPages, LgFailuresShowAMessageAndKeepTheBoxes) {
     for (const Case& c : cases) {
         MessageRecorder messages;
         bool buttonEnabledAtMessage = true;
-        watchAtMessages(w->按钮4, buttonEnabledAtMessage);
-        w->按钮4->setFocus();
+        watchAtMessages(window->按钮4, buttonEnabledAtMessage);
+        window->按钮4->setFocus();
         lookUp(c.serial);
         EXPECT_EQ(messages.texts(), std::vector<std::string>{c.message}) << c.serial;
         EXPECT_FALSE(buttonEnabledAtMessage) << c.serial;
-        EXPECT_TRUE(w->按钮4->isEnabled());
-        EXPECT_TRUE(waitFor([&] { return w->编辑框4->hasFocus(); }, 1000)) << c.serial;
+        EXPECT_TRUE(window->按钮4->isEnabled());
+        EXPECT_TRUE(waitFor([&] { return window->编辑框4->hasFocus(); }, 1000)) << c.serial;
         EXPECT_EQ(lgBoxes(), kKnown) << c.serial;
     }
 }
@@ -326,27 +307,27 @@ TEST_F(VendorPages, LgFailuresShowAMessageAndKeepTheBoxes) {
 TEST_F(VendorPages, LgReplyWithSomeTagsEmptiesTheOthers) {
     showPage(3);
     lookUp("356789051234567");
-    ASSERT_TRUE(w->按钮5->isEnabled());
+    ASSERT_TRUE(window->按钮5->isEnabled());
     lookUp("352000000000001");
     EXPECT_EQ(lgBoxes(), (std::vector<std::string>{"LG-P705", "352000000000001", "", "", "", ""}));
-    EXPECT_FALSE(w->按钮5->isEnabled());
+    EXPECT_FALSE(window->按钮5->isEnabled());
     // A start tag without its end tag leaves its box empty.
     lookUp("352000000000003");
     EXPECT_EQ(lgBoxes()[0], "");
     EXPECT_EQ(lgBoxes()[1], "352000000000003");
-    EXPECT_TRUE(w->按钮5->isEnabled());
+    EXPECT_TRUE(window->按钮5->isEnabled());
 }
 
 TEST_F(VendorPages, LgBlankSerialAsksForOneWithoutARequest) {
     showPage(3);
     for (const QString& blank : {QString(""), QString("  ")}) {
         MessageRecorder messages;
-        w->按钮4->setFocus();
+        window->按钮4->setFocus();
         lookUp(blank);
         EXPECT_EQ(messages.texts(),
                   std::vector<std::string>{"请输入串号，可在拨号界面按*#06#进行查询！"});
-        EXPECT_TRUE(waitFor([&] { return w->编辑框4->hasFocus(); }, 1000));
-        EXPECT_TRUE(w->按钮4->isEnabled());
+        EXPECT_TRUE(waitFor([&] { return window->编辑框4->hasFocus(); }, 1000));
+        EXPECT_TRUE(window->按钮4->isEnabled());
     }
     EXPECT_EQ(sim->requestCount(VendorService::Lg), 0u);
 }
@@ -361,15 +342,15 @@ TEST_F(VendorPages, LgDownloadButtonFollowsTheAddressBox) {
         {"http://h/a.kdz", true}, {"", false}, {"   ", false}, {"　", false}, {" x ", true},
         {"　 　", false}};
     for (const Case& c : cases) {
-        w->编辑框9->setText(c.text);
-        EXPECT_EQ(w->按钮5->isEnabled(), c.enabled) << c.text.toStdString();
+        window->编辑框9->setText(c.text);
+        EXPECT_EQ(window->按钮5->isEnabled(), c.enabled) << c.text.toStdString();
     }
     // The click hands over the box's text; a non-web address goes nowhere.
     OpenRecorder opens;
-    w->编辑框9->setText("ftp://h/固件.kdz");
-    QTest::mouseClick(w->按钮5, Qt::LeftButton);
-    w->编辑框9->setText("file:///etc/passwd");
-    QTest::mouseClick(w->按钮5, Qt::LeftButton);
+    window->编辑框9->setText("ftp://h/固件.kdz");
+    QTest::mouseClick(window->按钮5, Qt::LeftButton);
+    window->编辑框9->setText("file:///etc/passwd");
+    QTest::mouseClick(window->按钮5, Qt::LeftButton);
     EXPECT_EQ(opens.addresses(), std::vector<std::string>{"ftp://h/固件.kdz"});
 }
 

@@ -13,6 +13,7 @@
 #include "base/program_objects.h"
 #include "platform/codepage.h"
 #include "tests/gui/gui_test_support.h"
+#include "tests/gui/simulator_window_test.h"
 #include "tools/vendor-sim/simulator.h"
 #include "vendors/zte.h"
 
@@ -24,28 +25,14 @@ using vendorsim::ZteModelList;
 const QColor kGreen(0, 128, 0), kRed(255, 0, 0);
 const char* const kListPath = "/js/support_search.js";
 
-class ZtePageTest : public ::testing::Test {
+class ZtePageTest : public SimulatorWindowTest {
   protected:
-    static void SetUpTestSuite() {
-        sim = new Simulator;
-        ASSERT_TRUE(sim->start()) << sim->error();
-        sim->exportEnvironment();
-    }
-    static void TearDownTestSuite() {
-        delete sim;
-        sim = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(sim && sim->running());
-        sim->resetKnobs();
-        sim->clearRequests();
+        SimulatorWindowTest::SetUp();
         zteModelsLoaded = false;
         zteSearchPos = 0;
         zteModelTable().clear();
-        window.reset(loadMainWindow());
-        ASSERT_TRUE(window);
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        openWindow();
     }
 
     void showPage(int page) { window->选择夹1->setCurrentIndex(page); }
@@ -86,12 +73,7 @@ class ZtePageTest : public ::testing::Test {
         const auto& s = sim->fixtures().zte[std::size_t(series)];
         return "/support/" + s.categoryId + "/" + s.models[std::size_t(model)].id + ".html";
     }
-
-    static Simulator* sim;
-    std::unique_ptr<MainWindow> window;
 };
-
-Simulator* ZtePageTest::sim = nullptr;
 
 TEST_F(ZtePageTest, FirstVisitLoadsTheTreeOnceAndTheButtonReloads) {
     visitZte();
