@@ -17,11 +17,11 @@ void usage() {
                  "SERVICE is huawei, zte, coolpad, lg or iphone; ports default to ephemeral.\n");
 }
 
-bool parsePort(const std::string& spec, vendorsim::Options& options) {
-    const std::size_t eq = spec.find('=');
+bool parsePort(const std::string& assignment, vendorsim::Options& options) {
+    const std::size_t eq = assignment.find('=');
     if (eq == std::string::npos) return false;
-    const std::string name = spec.substr(0, eq);
-    const int port = std::atoi(spec.c_str() + eq + 1);
+    const std::string name = assignment.substr(0, eq);
+    const int port = std::atoi(assignment.c_str() + eq + 1);
     if (port <= 0 || port > 65535) return false;
     for (int i = 0; i < 5; ++i) {
         if (name == vendorsim::serviceName(static_cast<VendorService>(i))) {
