@@ -24,11 +24,7 @@ class ControlsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         pointServicesAtNothing();
-        window.reset(loadMainWindow());
-        ASSERT_TRUE(window);
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        window->activateWindow();
+        ASSERT_TRUE(openMainWindow(window));
     }
     void showPage(int page) {
         window->选择夹1->setCurrentIndex(page);

@@ -1,12 +1,17 @@
 #pragma once
 // Helpers for GUI tests: record message boxes and shell opens instead of showing them.
+#include <gtest/gtest.h>
+
 #include <QString>
 #include <QTest>
 #include <cstdlib>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "app/main_window.h"
+#include "app/startup.h"
 #include "base/message_box.h"
 #include "platform/codepage.h"
 #include "platform/shell.h"
@@ -66,4 +71,15 @@ inline void pointServicesAtNothing() {
          {"ROMHAUL_HUAWEI_HOST", "ROMHAUL_ZTE_HOST", "ROMHAUL_COOLPAD_HOST", "ROMHAUL_LG_HOST"})
         setenv(variable, "127.0.0.1:9", 1);
     setenv("ROMHAUL_IPHONE_BASE", "http://127.0.0.1:9/", 1);
+}
+
+// Loads the main window into `window`, shows it and waits until it is on screen and active.
+inline ::testing::AssertionResult openMainWindow(std::unique_ptr<MainWindow>& window) {
+    window.reset(loadMainWindow());
+    if (!window) return ::testing::AssertionFailure() << "the main window did not load";
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        return ::testing::AssertionFailure() << "the main window was never exposed";
+    window->activateWindow();
+    return ::testing::AssertionSuccess();
 }

@@ -170,10 +170,7 @@ class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         pointServicesAtNothing();
-        window.reset(loadMainWindow());
-        ASSERT_TRUE(window);
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        ASSERT_TRUE(openMainWindow(window));
     }
     MessageRecorder pageLoadMessages;
     std::unique_ptr<MainWindow> window;

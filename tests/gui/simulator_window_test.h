@@ -7,8 +7,7 @@
 #include <QTest>
 #include <memory>
 
-#include "app/main_window.h"
-#include "app/startup.h"
+#include "tests/gui/gui_test_support.h"
 #include "tools/vendor-sim/simulator.h"
 
 class SimulatorWindowTest : public ::testing::Test {
@@ -29,11 +28,7 @@ class SimulatorWindowTest : public ::testing::Test {
         sim->clearRequests();
     }
     void openWindow() {
-        window.reset(loadMainWindow());
-        ASSERT_TRUE(window);
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        window->activateWindow();
+        ASSERT_TRUE(openMainWindow(window));
         QApplication::processEvents();
     }
 

@@ -223,7 +223,8 @@ std::string zteModelList(const std::string& prefix, const std::vector<ZteSeries>
 
 namespace {
 
-std::string ztePageHead(std::string_view title) {
+// Both sites' pages open alike: declaration, html, head and the UTF-8 content type.
+std::string htmlPageOpening() {
     std::string page;
     for (const char* line :
          {"<!DOCTYPE html>", "<html>", "<head>",
@@ -231,6 +232,11 @@ std::string ztePageHead(std::string_view title) {
         page += line;
         page += kCrLf;
     }
+    return page;
+}
+
+std::string ztePageHead(std::string_view title) {
+    std::string page = htmlPageOpening();
     page += "<title>" + escapeHtml(title) + " - 中兴通讯终端服务支持</title>" + kCrLf;
     page += "<link href=\"/css/support.css\" rel=\"stylesheet\" type=\"text/css\" />" +
             std::string(kCrLf);
@@ -417,13 +423,7 @@ const CoolpadType* findCoolpadType(const Fixtures& fixtures, std::string_view na
 }
 
 std::string coolpadDownloadPage(std::string_view typeName, const CoolpadType* found) {
-    std::string page;
-    for (const char* line :
-         {"<!DOCTYPE html>", "<html>", "<head>",
-          "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />"}) {
-        page += line;
-        page += kCrLf;
-    }
+    std::string page = htmlPageOpening();
     page += "<title>" + escapeHtml(typeName) + " 下载中心 - 酷派官方网站</title>" + kCrLf;
     page += std::string("</head>") + kCrLf + "<body>" + kCrLf;
     page += "<h2 class=\"product-name\">" + escapeHtml(typeName) + "</h2>" + kCrLf;
