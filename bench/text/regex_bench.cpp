@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/text_util.h"
+#include "bench/best_of.h"
 #include "text/regex_object.h"
 #include "vendors/coolpad.h"
 
@@ -170,62 +171,16 @@ BENCHMARK(BM_Huawei_StdWregexCaseSensitive)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Coolpad_ProductTypes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Coolpad_StdWregex)->Unit(benchmark::kMillisecond);
 
-// Prints the usual table, then the ratios of the peers to RegexObject: best real time and
-// best CPU time of the repetitions (the machine is shared, so the best run is the
-// least disturbed one).
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-            Best& best = best_[run.benchmark_name()];
-            best.real = std::min(best.real, run.GetAdjustedRealTime());
-            best.cpu = std::min(best.cpu, run.GetAdjustedCPUTime());
-            best.records = run.counters.count("records") ? double(run.counters.at("records")) : -1;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        std::printf("\nBest of the repetitions, ms (real / CPU):\n");
-        for (auto& [name, b] : best_)
-            std::printf("  %-34s %9.3f / %9.3f\n", name.c_str(), b.real, b.cpu);
-        ratio("BM_Huawei_StdWregex", "BM_Huawei_RegexObject");
-        ratio("BM_Huawei_StdWregexCaseSensitive", "BM_Huawei_RegexObject");
-        ratio("BM_Coolpad_StdWregex", "BM_Coolpad_ProductTypes");
-    }
-
-  private:
-    struct Best {
-        double real = 1e300, cpu = 1e300, records = -1;
-    };
-    void ratio(const std::string& peer, const std::string& ours) {
-        if (!best_.count(peer) || !best_.count(ours)) return;
-        const Best &p = best_[peer], &o = best_[ours];
-        std::printf("%-34s %6.1fx (real) %6.1fx (CPU) the time of ours%s\n", peer.c_str(),
-                    p.real / o.real, p.cpu / o.cpu,
-                    p.records == o.records ? "" : "  RECORD COUNTS DIFFER");
-    }
-    std::map<std::string, Best> best_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     // Five repetitions unless asked otherwise: the ratios use the best of them.
-    std::vector<char*> args(argv, argv + argc);
-    std::string repetitions = "--benchmark_repetitions=5";
-    bool given = false;
-    for (int i = 1; i < argc; ++i)
-        given |= std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0;
-    if (!given) args.push_back(repetitions.data());
-    argc = int(args.size());
-    args.push_back(nullptr);
-    argv = args.data();
-    benchmark::Initialize(&argc, argv);
+    initializeBestOf(&argc, argv);
     std::printf("Huawei reply: %zu bytes; Coolpad reply: %zu bytes\n", huaweiText().size(),
                 coolpadText().size());
-    RatioReporter reporter;
+    BestOfReporter reporter({{"BM_Huawei_StdWregex", "BM_Huawei_RegexObject"},
+                             {"BM_Huawei_StdWregexCaseSensitive", "BM_Huawei_RegexObject"},
+                             {"BM_Coolpad_StdWregex", "BM_Coolpad_ProductTypes"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

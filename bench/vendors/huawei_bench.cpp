@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/best_of.h"
 #include "net/fetch_url.h"
 #include "text/regex_object.h"
 #include "text/script_time.h"
@@ -96,57 +97,16 @@ BENCHMARK(BM_Huawei_Files)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Huawei_NlohmannJson)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Huawei_GroupsOutOfOrder)->Unit(benchmark::kMillisecond);
 
-// The usual table, then each peer's best time over ours (the machine is shared, so the
-// best of the repetitions is the least disturbed run).
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-            Best& best = best_[run.benchmark_name()];
-            best.real = std::min(best.real, run.GetAdjustedRealTime());
-            best.records = run.counters.count("records") ? double(run.counters.at("records")) : -1;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        std::printf("\nBest of the repetitions, ms:\n");
-        for (auto& [name, b] : best_) std::printf("  %-30s %9.3f\n", name.c_str(), b.real);
-        for (const char* peer : {"BM_Huawei_NlohmannJson", "BM_Huawei_GroupsOutOfOrder"}) {
-            const std::string ours = "BM_Huawei_Files";
-            if (!best_.count(peer) || !best_.count(ours)) continue;
-            const Best &p = best_[peer], &o = best_[ours];
-            std::printf("%-30s %7.1fx the time of huaweiFiles%s\n", peer, p.real / o.real,
-                        p.records == o.records ? "" : "  RECORD COUNTS DIFFER");
-        }
-    }
-
-  private:
-    struct Best {
-        double real = 1e300, records = -1;
-    };
-    std::map<std::string, Best> best_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     // Dates are local; a fixed zone keeps runs comparable.
     setenv("TZ", "Asia/Shanghai", 1);
     tzset();
-    std::vector<char*> args(argv, argv + argc);
-    std::string repetitions = "--benchmark_repetitions=5";
-    bool given = false;
-    for (int i = 1; i < argc; ++i)
-        given |= std::string(argv[i]).rfind("--benchmark_repetitions", 0) == 0;
-    if (!given) args.push_back(repetitions.data());
-    argc = int(args.size());
-    args.push_back(nullptr);
-    argv = args.data();
-    benchmark::Initialize(&argc, argv);
+    initializeBestOf(&argc, argv);
     std::printf("Huawei reply: %zu bytes\n", replyBytes().size());
-    RatioReporter reporter;
+    BestOfReporter reporter({{"BM_Huawei_NlohmannJson", "BM_Huawei_Files"},
+                             {"BM_Huawei_GroupsOutOfOrder", "BM_Huawei_Files"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;
