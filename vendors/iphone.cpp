@@ -1,7 +1,7 @@
 #include "vendors/iphone.h"
 
 #include "base/text_util.h"
-#include "doc/data_document.h"
+#include "document/data_document.h"
 #include "net/fetch_url.h"
 #include "vendors/service_hosts.h"
 

@@ -1,7 +1,7 @@
 #include "vendors/zte.h"
 
 #include "base/text_util.h"
-#include "doc/data_document.h"
+#include "document/data_document.h"
 #include "text/regex_object.h"
 #include "vendors/service_hosts.h"
 

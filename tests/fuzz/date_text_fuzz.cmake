@@ -1,1 +1,1 @@
-romhaul_fuzz_target(date_text DEPS romhaul_doc)
+romhaul_fuzz_target(date_text DEPS romhaul_document)

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "doc/doc_date.h"
+#include "document/doc_date.h"
 
 namespace {
 

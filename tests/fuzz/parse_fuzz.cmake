@@ -1,1 +1,1 @@
-romhaul_fuzz_target(parse DEPS romhaul_doc)
+romhaul_fuzz_target(parse DEPS romhaul_document)

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "doc/data_document.h"
+#include "document/data_document.h"
 
 namespace {
 

@@ -1,1 +1,1 @@
-romhaul_fuzz_target(query DEPS romhaul_doc)
+romhaul_fuzz_target(query DEPS romhaul_document)

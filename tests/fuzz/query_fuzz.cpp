@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/text_util.h"
-#include "doc/data_document.h"
+#include "document/data_document.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "doc/doc_date.h"
+#include "document/doc_date.h"
 
 #include <cmath>
 #include <cstdint>

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "doc/doc_node.h"
+#include "document/doc_node.h"
 
 struct XmlLayout {
     std::string_view itemName = "item";

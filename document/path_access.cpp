@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "base/error_log.h"
-#include "doc/data_document.h"
-#include "doc/json_writer.h"
-#include "doc/value_convert.h"
+#include "document/data_document.h"
+#include "document/json_writer.h"
+#include "document/value_convert.h"
 
 namespace {
 

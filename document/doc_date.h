@@ -1,7 +1,7 @@
 #pragma once
 // The data document's date-time: days since 1899-12-30 00:00:00 as a double, the time of
 // day as the fraction (before that day the fraction still counts forward from midnight).
-// The same representation as the text layer's DateTime; doc/ keeps its own helpers so that
+// The same representation as the text layer's DateTime; document/ keeps its own helpers so that
 // it does not depend on text/.
 #include <cstdint>
 #include <string>

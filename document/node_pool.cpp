@@ -1,4 +1,4 @@
-#include "doc/node_pool.h"
+#include "document/node_pool.h"
 
 #include <cstring>
 

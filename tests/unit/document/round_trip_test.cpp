@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/api.h"
-#include "doc/value_convert.h"
+#include "document/value_convert.h"
 #include "doc_test_util.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "base/api.h"
 #include "base/text_util.h"
-#include "doc/value_convert.h"
+#include "document/value_convert.h"
 #include "doc_test_util.h"
 
 namespace {

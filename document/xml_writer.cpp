@@ -1,10 +1,10 @@
-#include "doc/xml_writer.h"
+#include "document/xml_writer.h"
 
 #include <cstdio>
 
-#include "doc/data_document.h"
-#include "doc/doc_date.h"
-#include "doc/node_arr.h"
+#include "document/data_document.h"
+#include "document/doc_date.h"
+#include "document/node_arr.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "doc/doc_date.h"
-#include "doc/doc_node.h"
+#include "document/doc_date.h"
+#include "document/doc_node.h"
 
 // The width of a scalar of the kind: 1 byte, 2 short, 4 int32/float/bool/routine,
 // 8 int64/double/dateTime, 0 for every other code.

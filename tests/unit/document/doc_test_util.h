@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/error_log.h"
-#include "doc/data_document.h"
+#include "document/data_document.h"
 
 // null, true/false, 12 (int32), 12L (int64), 1.5d (double), "text", b'bytes', [..], {k:v,..}
 inline std::string dumpNode(const DocNode* node) {

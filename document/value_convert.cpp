@@ -1,4 +1,4 @@
-#include "doc/value_convert.h"
+#include "document/value_convert.h"
 
 #include <locale.h>
 #include <charconv>
@@ -8,8 +8,8 @@
 #include <limits>
 
 #include "base/api.h"
-#include "doc/data_document.h"
-#include "doc/node_arr.h"
+#include "document/data_document.h"
+#include "document/node_arr.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "doc/json_writer.h"
+#include "document/json_writer.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-#include "doc/data_document.h"
-#include "doc/value_convert.h"
+#include "document/data_document.h"
+#include "document/value_convert.h"
 
 namespace {
 

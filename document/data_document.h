@@ -8,10 +8,10 @@
 #include <string_view>
 #include <vector>
 
-#include "doc/doc_date.h"
-#include "doc/doc_node.h"
-#include "doc/node_arr.h"
-#include "doc/node_pool.h"
+#include "document/doc_date.h"
+#include "document/doc_node.h"
+#include "document/node_arr.h"
+#include "document/node_pool.h"
 
 // Makes the node pool and the code-page table, once per process; safe to call from any
 // thread at any time (the first caller builds, the others wait for it).

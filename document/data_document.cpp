@@ -1,4 +1,4 @@
-#include "doc/data_document.h"
+#include "document/data_document.h"
 
 #include <atomic>
 #include <mutex>

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "doc/data_document.h"
+#include "document/data_document.h"
 #include "platform/codepage.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "doc/node_arr.h"
+#include "document/node_arr.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 
 #include "base/api.h"
 #include "base/text_util.h"
-#include "doc/data_document.h"
+#include "document/data_document.h"
 
 namespace {
 

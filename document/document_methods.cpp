@@ -5,8 +5,8 @@
 #include "base/api.h"
 #include "base/error_log.h"
 #include "base/text_util.h"
-#include "doc/data_document.h"
-#include "doc/value_convert.h"
+#include "document/data_document.h"
+#include "document/value_convert.h"
 
 namespace {
 

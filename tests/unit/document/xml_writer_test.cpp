@@ -5,8 +5,8 @@
 
 #include "base/api.h"
 #include "base/text_util.h"
-#include "doc/value_convert.h"
-#include "doc/xml_writer.h"
+#include "document/value_convert.h"
+#include "document/xml_writer.h"
 #include "doc_test_util.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "doc/doc_node.h"
+#include "document/doc_node.h"
 
 struct NodeArr {
     std::int32_t dims;

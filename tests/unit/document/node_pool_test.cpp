@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "doc/node_pool.h"
+#include "document/node_pool.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "base/api.h"
 #include "base/error_log.h"
 #include "base/text_util.h"
-#include "doc/data_document.h"
+#include "document/data_document.h"
 
 namespace {
 

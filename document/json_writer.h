@@ -3,7 +3,7 @@
 // "\e1,n,..." form inside strings and date-times as single-quoted texts.
 #include <string>
 
-#include "doc/doc_node.h"
+#include "document/doc_node.h"
 
 // Appends the JSON form of one node; `top` leaves its key out.
 void writeJson(const DocNode* node, std::string& out, bool top);
