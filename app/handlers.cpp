@@ -1,17 +1,17 @@
 #include "app/handlers.h"
 
-#include "app/jobs.h"
-#include "app/main_window.h"
 #include "app/open_address.h"
-#include "app/qt_text.h"
+#include "app/pages/coolpad_page.h"
+#include "app/pages/huawei_page.h"
+#include "app/pages/iphone_page.h"
+#include "app/pages/lg_page.h"
+#include "app/pages/zte_page.h"
 #include "app/startup.h"
+#include "app/window/jobs.h"
+#include "app/window/main_window.h"
+#include "app/window/qt_text.h"
 #include "base/text_util.h"
-#include "vendors/coolpad_page.h"
-#include "vendors/huawei_page.h"
-#include "vendors/iphone_page.h"
-#include "vendors/lg_page.h"
 #include "vendors/zte.h"
-#include "vendors/zte_page.h"
 
 namespace {
 

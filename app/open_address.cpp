@@ -1,5 +1,8 @@
 #include "app/open_address.h"
 
+#include <QDesktopServices>
+#include <QString>
+#include <QUrl>
 #include <string>
 
 #include "base/text_util.h"
@@ -20,4 +23,12 @@ bool openAddress(std::string_view address) {
     // The shell has no owner window to find here; the browser opens on its own.
     return win::ShellExecuteA(nullptr, "open", std::string(address).c_str(), nullptr, nullptr,
                               kShowNormal) > 32;
+}
+
+void installBrowserOpener() {
+    win::ShellOpener installed = win::setShellOpener([](const std::string& utf8Address) {
+        return QDesktopServices::openUrl(QUrl(QString::fromUtf8(utf8Address), QUrl::TolerantMode));
+    });
+    // A test's recorder stays: a test that starts the program must not reach a browser.
+    if (installed) win::setShellOpener(std::move(installed));
 }

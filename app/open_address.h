@@ -9,3 +9,7 @@ bool openAddress(std::string_view address);
 
 // The test behind openAddress: does the address start with http://, https:// or ftp://?
 bool isOpenableAddress(std::string_view address);
+
+// Makes the shell's "open" hand addresses to the desktop's default browser, unless an
+// opener is installed already.
+void installBrowserOpener();

@@ -5,9 +5,10 @@
 #include <memory>
 
 #include "app/handlers.h"
-#include "app/main_window.h"
-#include "app/qt_message_box.h"
-#include "app/qt_text.h"
+#include "app/open_address.h"
+#include "app/window/main_window.h"
+#include "app/window/qt_message_box.h"
+#include "app/window/qt_text.h"
 #include "base/api_table.h"
 #include "base/cipher.h"
 #include "base/program_objects.h"
@@ -39,6 +40,7 @@ int startProgram() {
     (void)registered;
     initDocumentModule();
     installMessageBoxes();
+    installBrowserOpener();
 
     std::unique_ptr<MainWindow> window(loadMainWindow());
     if (!window) api::fatalError(gbk("载入启动窗口失败"));

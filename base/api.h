@@ -12,7 +12,9 @@ namespace api {
 
 #define ROMHAUL_API_CALL(name, ...) bound<decltype(win::name)>(k##name)(__VA_ARGS__)
 
-inline win::HANDLE GetProcessHeap() { return ROMHAUL_API_CALL(GetProcessHeap); }
+inline win::HANDLE GetProcessHeap() {
+    return ROMHAUL_API_CALL(GetProcessHeap);
+}
 inline win::LPVOID HeapAlloc(win::HANDLE h, win::DWORD f, win::SIZE_T n) {
     return ROMHAUL_API_CALL(HeapAlloc, h, f, n);
 }
@@ -49,8 +51,12 @@ inline win::HANDLE CreateThread(void* sec, win::SIZE_T stack, win::LPTHREAD_STAR
                                 win::LPVOID param, win::DWORD flags, win::DWORD* id) {
     return ROMHAUL_API_CALL(CreateThread, sec, stack, start, param, flags, id);
 }
-inline win::HRESULT CoInitialize(void* reserved) { return ROMHAUL_API_CALL(CoInitialize, reserved); }
-inline void CoUninitialize() { ROMHAUL_API_CALL(CoUninitialize); }
+inline win::HRESULT CoInitialize(void* reserved) {
+    return ROMHAUL_API_CALL(CoInitialize, reserved);
+}
+inline void CoUninitialize() {
+    ROMHAUL_API_CALL(CoUninitialize);
+}
 
 // WinINet calls join here with the web access layer.
 inline win::HINTERNET InternetOpenA(const char* agent, win::DWORD access, const char* proxy,
@@ -61,8 +67,8 @@ inline win::HINTERNET InternetConnectA(win::HINTERNET session, const char* serve
                                        win::INTERNET_PORT port, const char* user,
                                        const char* password, win::DWORD service, win::DWORD flags,
                                        win::DWORD_PTR context) {
-    return ROMHAUL_API_CALL(InternetConnectA, session, server, port, user, password, service,
-                            flags, context);
+    return ROMHAUL_API_CALL(InternetConnectA, session, server, port, user, password, service, flags,
+                            context);
 }
 inline win::HINTERNET HttpOpenRequestA(win::HINTERNET connection, const char* verb,
                                        const char* object, const char* version,

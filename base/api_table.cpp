@@ -43,12 +43,13 @@ FatalReporter& reporter() {
 
 }  // namespace
 
-ApiRow& apiRow(ApiId id) { return rows[id]; }
+ApiRow& apiRow(ApiId id) {
+    return rows[id];
+}
 
 std::string bindFailureText(const char* library, const char* function) {
     const std::string fn = function ? function : "";
-    if (!library || !*library)
-        return gbk("无法找到指定DLL库文件中的输出命令“") + fn + gbk("”");
+    if (!library || !*library) return gbk("无法找到指定DLL库文件中的输出命令“") + fn + gbk("”");
     return gbk("无法找到指定DLL库文件“") + library + gbk("”中的输出命令“") + fn + gbk("”");
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 class ErrorLog {
-public:
+  public:
     explicit ErrorLog(int capacity = 32);
     void push(const std::string& text);
     // Slots are numbered from 1, as `newest` counts them.
@@ -19,7 +19,7 @@ public:
     // Empties every slot and points `newest` back at the last slot, as at creation.
     void clear();
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<std::string> slots_;
     int newest_;

@@ -6,9 +6,13 @@
 #include "base/api.h"
 #include "platform/codepage.h"
 
-std::string gbk(std::string_view utf8) { return codepage::utf8ToGbk(utf8); }
+std::string gbk(std::string_view utf8) {
+    return codepage::utf8ToGbk(utf8);
+}
 
-int textLength(const char* text) { return text ? int(std::strlen(text)) : 0; }
+int textLength(const char* text) {
+    return text ? int(std::strlen(text)) : 0;
+}
 
 int compareTexts(const char* a, const char* b) {
     return std::strcmp(a ? a : "", b ? b : "");
@@ -23,7 +27,9 @@ std::string joinTexts(std::initializer_list<std::string_view> texts) {
     return out;
 }
 
-std::string joinBytes(std::initializer_list<std::string_view> arrays) { return joinTexts(arrays); }
+std::string joinBytes(std::initializer_list<std::string_view> arrays) {
+    return joinTexts(arrays);
+}
 
 namespace {
 
@@ -45,8 +51,12 @@ std::size_t charWidth(std::string_view t, std::size_t i) {
     return codepage::isGbkLead(static_cast<unsigned char>(t[i])) && i + 1 < t.size() ? 2 : 1;
 }
 
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-char upperAscii(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+char upperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+}
 
 // Compares needle at t[i..]; with ignoreCase only single-byte characters fold.
 bool matchesAt(std::string_view t, std::size_t i, std::string_view needle, bool ignoreCase) {
@@ -82,7 +92,9 @@ std::string trimSpaces(std::string_view text) {
     return std::string(text.substr(begin, lastKept - begin));
 }
 
-bool isBlank(std::string_view text) { return trimSpaces(text).empty(); }
+bool isBlank(std::string_view text) {
+    return trimSpaces(text).empty();
+}
 
 std::size_t findText(std::string_view text, std::string_view needle, std::size_t start,
                      bool ignoreCase) {

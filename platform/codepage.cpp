@@ -13,9 +13,9 @@ namespace {
 // Both directions of code page 936 come from the C library's converter once, into flat
 // tables; after that every conversion is a table look-up per character.
 struct GbkTables {
-    std::array<char16_t, 65536> toUnicode{};  // (lead << 8 | trail) -> unit, 0 = none
+    std::array<char16_t, 65536> toUnicode{};         // (lead << 8 | trail) -> unit, 0 = none
     std::array<std::uint16_t, 65536> fromUnicode{};  // unit -> bytes, 0 = none
-    char16_t singleByte[256]{};  // 0 = not a single-byte character
+    char16_t singleByte[256]{};                      // 0 = not a single-byte character
 };
 
 const GbkTables& tables() {
@@ -31,8 +31,8 @@ const GbkTables& tables() {
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
             if (iconv(cd, &ip, &il, &op, &ol) == size_t(-1) || il != 0 || sizeof out - ol != 2)
                 return 0;
-            return char16_t(static_cast<unsigned char>(out[0]) |
-                            static_cast<unsigned char>(out[1]) << 8);
+            return char16_t(static_cast<unsigned char>(out[0]) | static_cast<unsigned char>(out[1])
+                                                                     << 8);
         };
         for (unsigned b = 0; b < 0x80; ++b) t->singleByte[b] = char16_t(b);
         if (cd != iconv_t(-1)) {
@@ -117,8 +117,7 @@ size_t decodeGbkInto(const unsigned char* s, size_t n, char16_t* out) {
 }
 
 template <class Sink>
-void encodeGbk(const char16_t* s, size_t n, unsigned char fallback, bool* usedDefault,
-               Sink&& put) {
+void encodeGbk(const char16_t* s, size_t n, unsigned char fallback, bool* usedDefault, Sink&& put) {
     const GbkTables& t = tables();
     for (size_t i = 0; i < n; ++i) {
         std::uint16_t g = s[i] == 0 ? 0 : t.fromUnicode[s[i]];
@@ -227,11 +226,15 @@ void encodeUtf8(const char16_t* s, size_t n, Sink&& put) {
     }
 }
 
-bool isGbkPage(win::UINT page) { return page == win::CP_ACP || page == win::CP_GBK; }
+bool isGbkPage(win::UINT page) {
+    return page == win::CP_ACP || page == win::CP_GBK;
+}
 
 }  // namespace
 
-unsigned gbkOfUnit(char16_t unit) { return unit == 0 ? 0 : tables().fromUnicode[unit]; }
+unsigned gbkOfUnit(char16_t unit) {
+    return unit == 0 ? 0 : tables().fromUnicode[unit];
+}
 
 std::u16string gbkToUtf16(std::string_view gbk) {
     std::u16string out;
@@ -264,8 +267,12 @@ std::string utf16ToUtf8(std::u16string_view utf16) {
     return out;
 }
 
-std::string gbkToUtf8(std::string_view gbk) { return utf16ToUtf8(gbkToUtf16(gbk)); }
-std::string utf8ToGbk(std::string_view utf8) { return utf16ToGbk(utf8ToUtf16(utf8)); }
+std::string gbkToUtf8(std::string_view gbk) {
+    return utf16ToUtf8(gbkToUtf16(gbk));
+}
+std::string utf8ToGbk(std::string_view utf8) {
+    return utf16ToGbk(utf8ToUtf16(utf8));
+}
 
 }  // namespace codepage
 

@@ -43,6 +43,8 @@ std::string utf8ToGbk(std::string_view utf8);
 // low bytes (a two-byte character as lead << 8 | trail).
 unsigned gbkOfUnit(char16_t unit);
 // Is this byte a GBK lead byte (0x81..0xFE)?
-inline bool isGbkLead(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
+inline bool isGbkLead(unsigned char byte) {
+    return byte >= 0x81 && byte <= 0xFE;
+}
 
 }  // namespace codepage

@@ -14,7 +14,9 @@ constexpr SIZE_T kHeader = 16;
 int processHeapTag;
 }  // namespace
 
-HANDLE GetProcessHeap() { return &processHeapTag; }
+HANDLE GetProcessHeap() {
+    return &processHeapTag;
+}
 
 LPVOID HeapAlloc(HANDLE, DWORD, SIZE_T bytes) {
     if (bytes > SIZE_T(-1) - kHeader) return nullptr;

@@ -9,9 +9,17 @@ std::mutex* mutexOf(CRITICAL_SECTION* section) {
 }
 }  // namespace
 
-void InitializeCriticalSection(CRITICAL_SECTION* section) { new (section->storage) std::mutex; }
-void EnterCriticalSection(CRITICAL_SECTION* section) { mutexOf(section)->lock(); }
-void LeaveCriticalSection(CRITICAL_SECTION* section) { mutexOf(section)->unlock(); }
-void DeleteCriticalSection(CRITICAL_SECTION* section) { mutexOf(section)->~mutex(); }
+void InitializeCriticalSection(CRITICAL_SECTION* section) {
+    new (section->storage) std::mutex;
+}
+void EnterCriticalSection(CRITICAL_SECTION* section) {
+    mutexOf(section)->lock();
+}
+void LeaveCriticalSection(CRITICAL_SECTION* section) {
+    mutexOf(section)->unlock();
+}
+void DeleteCriticalSection(CRITICAL_SECTION* section) {
+    mutexOf(section)->~mutex();
+}
 
 }  // namespace win

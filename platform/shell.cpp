@@ -1,8 +1,5 @@
 #include "platform/shell.h"
 
-#include <QDesktopServices>
-#include <QString>
-#include <QUrl>
 #include <mutex>
 
 #include "platform/codepage.h"
@@ -14,10 +11,6 @@ std::mutex openerMutex;
 ShellOpener& currentOpener() {
     static ShellOpener opener;
     return opener;
-}
-
-bool openWithDesktop(const std::string& utf8Address) {
-    return QDesktopServices::openUrl(QUrl(QString::fromUtf8(utf8Address), QUrl::TolerantMode));
 }
 
 }  // namespace
@@ -39,7 +32,8 @@ std::intptr_t ShellExecuteA(void*, const char* verb, const char* file, const cha
         std::lock_guard lock(openerMutex);
         opener = currentOpener();
     }
-    bool ok = opener ? opener(address) : openWithDesktop(address);
+    // Without an opener there is no desktop to hand the address to.
+    bool ok = opener && opener(address);
     return ok ? kOpened : kNotFound;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Coolpad: a keyword search that lists product types, then the download table of one type.
 // The core below builds the requests and reads the replies; coolpadSearch and
-// coolpadLoadDownloads (vendors/coolpad_page.h) drive the page's controls with it.
+// coolpadLoadDownloads (app/pages/coolpad_page.h) drive the page's controls with it.
 // Texts are code page 936 (GBK).
 #include <cstddef>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 // LG: the KDZ firmware of one handset, looked up by its serial number (IMEI). The core
-// below builds the request and reads the reply; lgLookup (vendors/lg_page.h) drives the
+// below builds the request and reads the reply; lgLookup (app/pages/lg_page.h) drives the
 // page's controls with it. Texts are code page 936 (GBK).
 #include <array>
 #include <string>

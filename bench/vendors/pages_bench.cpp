@@ -21,18 +21,18 @@
 #include <string>
 #include <vector>
 
-#include "app/jobs.h"
-#include "app/main_window.h"
-#include "app/qt_text.h"
+#include "app/pages/coolpad_page.h"
+#include "app/pages/huawei_page.h"
+#include "app/pages/iphone_page.h"
+#include "app/pages/lg_page.h"
 #include "app/startup.h"
+#include "app/window/jobs.h"
+#include "app/window/main_window.h"
+#include "app/window/qt_text.h"
 #include "base/message_box.h"
 #include "base/text_util.h"
 #include "tools/vendor-sim/simulator.h"
-#include "vendors/coolpad_page.h"
-#include "vendors/huawei_page.h"
 #include "vendors/iphone.h"
-#include "vendors/iphone_page.h"
-#include "vendors/lg_page.h"
 
 namespace {
 

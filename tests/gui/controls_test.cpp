@@ -12,9 +12,9 @@
 #include <memory>
 #include <thread>
 
-#include "app/main_window.h"
-#include "app/qt_message_box.h"
 #include "app/startup.h"
+#include "app/window/main_window.h"
+#include "app/window/qt_message_box.h"
 #include "base/text_util.h"
 #include "tests/gui/gui_test_support.h"
 

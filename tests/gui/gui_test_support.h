@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window.h"
 #include "app/startup.h"
+#include "app/window/main_window.h"
 #include "base/message_box.h"
 #include "platform/codepage.h"
 #include "platform/shell.h"

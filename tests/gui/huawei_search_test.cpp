@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window.h"
 #include "app/startup.h"
+#include "app/window/main_window.h"
 #include "platform/codepage.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/gui/simulator_window_test.h"

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "app/jobs.h"
-#include "app/main_window.h"
-#include "app/qt_text.h"
 #include "app/startup.h"
+#include "app/window/jobs.h"
+#include "app/window/main_window.h"
+#include "app/window/qt_text.h"
 #include "base/text_util.h"
 #include "platform/codepage.h"
 #include "tests/gui/gui_test_support.h"

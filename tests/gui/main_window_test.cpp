@@ -5,8 +5,8 @@
 #include <QHeaderView>
 #include <memory>
 
-#include "app/main_window.h"
 #include "app/startup.h"
+#include "app/window/main_window.h"
 #include "tests/gui/gui_test_support.h"
 
 namespace {

@@ -3,9 +3,9 @@
 
 #include <QTimer>
 
-#include "app/main_window.h"
-#include "app/qt_message_box.h"
 #include "app/startup.h"
+#include "app/window/main_window.h"
+#include "app/window/qt_message_box.h"
 #include "base/api_table.h"
 #include "base/error_log.h"
 #include "base/message_box.h"

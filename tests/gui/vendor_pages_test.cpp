@@ -7,9 +7,9 @@
 #include <atomic>
 #include <memory>
 
-#include "app/main_window.h"
-#include "app/qt_text.h"
 #include "app/startup.h"
+#include "app/window/main_window.h"
+#include "app/window/qt_text.h"
 #include "base/text_util.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/gui/simulator_window_test.h"

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/main_window.h"
 #include "app/startup.h"
+#include "app/window/main_window.h"
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -34,10 +34,12 @@ TEST(CodePage, UnmappableAndBrokenInput) {
 }
 
 TEST(CodePage, InvalidUtf8BecomesReplacementCharacters) {
-    EXPECT_EQ(codepage::utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(codepage::utf8ToUtf16("a\xFF"
+                                    "b"),
+              u"a\uFFFDb");
     EXPECT_EQ(codepage::utf8ToUtf16("\xE4\xB8"), u"\uFFFD");  // truncated: one maximal subpart
     EXPECT_EQ(codepage::utf8ToUtf16("\xE4\xB8x"), u"\uFFFDx");
-    EXPECT_EQ(codepage::utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");  // overlong
+    EXPECT_EQ(codepage::utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");            // overlong
     EXPECT_EQ(codepage::utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // surrogate
     EXPECT_EQ(codepage::utf8ToUtf16("\xF0\x9F\x98\x80"), u"\U0001F600");
     EXPECT_EQ(codepage::utf16ToUtf8(u"\xD800x"), "\xEF\xBF\xBDx");
@@ -46,7 +48,9 @@ TEST(CodePage, InvalidUtf8BecomesReplacementCharacters) {
 }
 
 TEST(CodePage, TwoCallProtocol) {
-    const char* src = "\xD6\xD0" "a";
+    const char* src =
+        "\xD6\xD0"
+        "a";
     int needed = win::MultiByteToWideChar(936, 0, src, -1, nullptr, 0);
     EXPECT_EQ(needed, 3);  // 中, a and the terminating zero
     char16_t buf[3];

@@ -52,7 +52,8 @@ TEST(Thread, StartsWithoutWaitingAndCriticalSectionExcludes) {
     static int one = 1;
     ran = 0;
     win::DWORD id = 0;
-    for (int i = 0; i < 4; ++i) ASSERT_NE(win::CreateThread(nullptr, 0, job, &one, 0, &id), nullptr);
+    for (int i = 0; i < 4; ++i)
+        ASSERT_NE(win::CreateThread(nullptr, 0, job, &one, 0, &id), nullptr);
     EXPECT_NE(id, 0u);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (ran.load() < 4 && std::chrono::steady_clock::now() < deadline)

@@ -1,4 +1,4 @@
-#include "tests/unit/vendors/sim_support.h"
+#include "tests/unit/tools/sim_support.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <arpa/inet.h>

@@ -1,11 +1,11 @@
-#include "app/qt_message_box.h"
+#include "app/window/qt_message_box.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QThread>
 #include <cstdio>
 
-#include "app/qt_text.h"
+#include "app/window/qt_text.h"
 #include "base/api_table.h"
 #include "base/message_box.h"
 

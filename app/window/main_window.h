@@ -22,8 +22,8 @@
 #include <QWidget>
 #include <vector>
 
-#include "app/hyperlink.h"
-#include "app/report_view.h"
+#include "app/window/hyperlink.h"
+#include "app/window/report_view.h"
 
 // The window's font: the CJK face at a pixel height; 0 means the window's default height.
 QFont windowFont(int pixelHeight = 0);

@@ -1,10 +1,10 @@
-#include "vendors/coolpad_page.h"
+#include "app/pages/coolpad_page.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
 
-#include "app/main_window.h"
-#include "app/qt_text.h"
+#include "app/window/main_window.h"
+#include "app/window/qt_text.h"
 #include "base/message_box.h"
 #include "base/text_util.h"
 #include "net/fetch_url.h"

@@ -1,9 +1,9 @@
-#include "vendors/lg_page.h"
+#include "app/pages/lg_page.h"
 
 #include <QCoreApplication>
 
-#include "app/main_window.h"
-#include "app/qt_text.h"
+#include "app/window/main_window.h"
+#include "app/window/qt_text.h"
 #include "base/message_box.h"
 #include "base/text_util.h"
 #include "net/fetch_url.h"

@@ -1,6 +1,6 @@
-#include "app/hyperlink.h"
+#include "app/window/hyperlink.h"
 
-#include "app/qt_text.h"
+#include "app/window/qt_text.h"
 #include "platform/shell.h"
 
 Hyperlink::Hyperlink(QWidget* parent) : QLabel(parent) {

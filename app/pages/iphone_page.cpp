@@ -1,4 +1,4 @@
-#include "vendors/iphone_page.h"
+#include "app/pages/iphone_page.h"
 
 #include <QString>
 #include <atomic>
@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "app/jobs.h"
-#include "app/main_window.h"
-#include "app/qt_text.h"
+#include "app/window/jobs.h"
+#include "app/window/main_window.h"
+#include "app/window/qt_text.h"
 #include "vendors/iphone.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "vendors/zte_page.h"
+#include "app/pages/zte_page.h"
 
 #include <QCoreApplication>
 #include <QPointer>
 #include <QTreeWidgetItemIterator>
 
-#include "app/main_window.h"
-#include "app/qt_text.h"
+#include "app/window/main_window.h"
+#include "app/window/qt_text.h"
 #include "base/message_box.h"
 #include "base/program_objects.h"
 #include "base/text_util.h"

@@ -1,10 +1,10 @@
-#include "vendors/huawei_page.h"
+#include "app/pages/huawei_page.h"
 
 #include <QCoreApplication>
 #include <QPointer>
 
-#include "app/main_window.h"
-#include "app/qt_text.h"
+#include "app/window/main_window.h"
+#include "app/window/qt_text.h"
 #include "base/message_box.h"
 #include "base/text_util.h"
 #include "vendors/huawei.h"

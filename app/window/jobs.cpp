@@ -1,4 +1,4 @@
-#include "app/jobs.h"
+#include "app/window/jobs.h"
 
 #include <QCoreApplication>
 #include <QEvent>

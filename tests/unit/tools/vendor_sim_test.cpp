@@ -8,7 +8,7 @@
 #include <set>
 
 #include "platform/codepage.h"
-#include "tests/unit/vendors/sim_support.h"
+#include "tests/unit/tools/sim_support.h"
 #include "tools/vendor-sim/simulator.h"
 #include "vendors/service_hosts.h"
 

@@ -1,8 +1,8 @@
-#include "app/report_view.h"
+#include "app/window/report_view.h"
 
 #include <QHeaderView>
 
-#include "app/qt_text.h"
+#include "app/window/qt_text.h"
 
 ReportModel::ReportModel(std::vector<ReportColumn> columns, QObject* parent)
     : QAbstractTableModel(parent), columns_(std::move(columns)) {}
