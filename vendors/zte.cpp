@@ -104,7 +104,10 @@ std::string zteExtension(std::string_view address) {
 }
 
 std::string zteDisplayName(std::string_view fileName, std::string_view address) {
-    const std::string suffix = "." + zteExtension(address);
+    // Appended rather than "." + ...: GCC 12 at -O3 takes that for an overlapping copy
+    // (-Wrestrict) and the Release build stops.
+    std::string suffix = ".";
+    suffix += zteExtension(address);
     if (findText(fileName, suffix) != 0) return std::string(fileName);
     return std::string(fileName) + suffix;
 }
