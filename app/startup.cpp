@@ -1,6 +1,8 @@
 #include "app/startup.h"
 
 #include <QApplication>
+#include <QDirIterator>
+#include <QIcon>
 #include <cstdlib>
 #include <memory>
 
@@ -34,7 +36,21 @@ void onMainWindowCreated() {
     w->标签15->setText(plain(constants::kContact));
 }
 
+void setDesktopIdentity() {
+    // One PNG per size (the build embeds those the install puts under share/icons).
+    QIcon icon;
+    QDirIterator pictures(QStringLiteral(":/icons"), {QStringLiteral(ROMHAUL_APP_ID ".png")},
+                          QDir::Files, QDirIterator::Subdirectories);
+    while (pictures.hasNext()) icon.addFile(pictures.next());
+    QApplication::setWindowIcon(icon);
+    // X11 docks match the window class (the application name) against StartupWMClass,
+    // Wayland compositors the app id against the desktop entry's name.
+    QCoreApplication::setApplicationName(QStringLiteral("romhaul"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(ROMHAUL_APP_ID));
+}
+
 int startProgram() {
+    setDesktopIdentity();
     createProgramObjects();
     static const bool registered = [] { return std::atexit(endProgram) == 0; }();
     (void)registered;

@@ -7,6 +7,10 @@ class MainWindow;
 // A QApplication must exist. Returns 0.
 int startProgram();
 
+// Gives every window the program's icon and tells the window system which installed
+// desktop entry the windows belong to. startProgram calls it.
+void setDesktopIdentity();
+
 // Releases the program-wide objects: the ZTE model table, the last parse error text and
 // the error log.
 void endProgram();

@@ -1,7 +1,10 @@
 // Start-up, exit and the created event.
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QIcon>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/startup.h"
 #include "app/window/main_window.h"
@@ -69,6 +72,33 @@ TEST(Startup, CreatedEventWritesCaptionAndAboutLines) {
     EXPECT_EQ(window.标签14->text(), "作者：Romhaul 小组");
     EXPECT_EQ(window.标签12->text(), "Romhaul为免费软件，仅供维修交流使用");
     EXPECT_EQ(window.标签15->text(), "联系：romhaul.list@lists.example.org 反馈");
+}
+
+// The value of KEY= in the packaged desktop entry named by the desktop file name.
+QString desktopEntryValue(const QString& key) {
+    QFile entry(QStringLiteral(ROMHAUL_PACKAGING_DIR "/%1.desktop")
+                    .arg(QGuiApplication::desktopFileName()));
+    if (!entry.open(QIODevice::ReadOnly | QIODevice::Text)) return QStringLiteral("(no entry)");
+    const QStringList lines = QString::fromUtf8(entry.readAll()).split(QLatin1Char('\n'));
+    for (const QString& line : lines) {
+        if (line.startsWith(key + QLatin1Char('='))) return line.mid(key.size() + 1);
+    }
+    return QStringLiteral("(no %1)").arg(key);
+}
+
+TEST(Startup, WindowsCarryTheIconAndBelongToTheInstalledDesktopEntry) {
+    setDesktopIdentity();
+    QList<int> sizes;
+    for (QSize size : QApplication::windowIcon().availableSizes()) sizes.push_back(size.width());
+    std::sort(sizes.begin(), sizes.end());
+    EXPECT_EQ(sizes, (QList<int>{48, 64, 128, 256}));
+
+    MainWindow window;
+    EXPECT_FALSE(window.windowIcon().pixmap(16).isNull());
+    // Docks and task bars find the entry (and through it the icon) by these names.
+    EXPECT_EQ(desktopEntryValue("Icon"), QGuiApplication::desktopFileName());
+    EXPECT_EQ(desktopEntryValue("StartupWMClass"), QCoreApplication::applicationName());
+    EXPECT_EQ(desktopEntryValue("Exec"), "romhaul");
 }
 
 TEST(StartupDeathTest, FatalMessageGoesThroughTheMessageBoxAndEndsWithMinusOne) {
