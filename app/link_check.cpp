@@ -12,43 +12,9 @@
 namespace {
 
 constexpr int kHead = 2;
-// A date that long is no HTTP date; the note should not carry whatever the server sent.
-constexpr std::size_t kMaxDateLength = 64;
 
 bool startsNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && toLowerAscii(text.substr(0, prefix.size())) == prefix;
-}
-
-// "HTTP/1.1 404 Not Found" -> 404; 0 for anything else.
-int statusOf(std::string_view line) {
-    if (!startsNoCase(line, "http/")) return 0;
-    const std::size_t space = line.find(' ');
-    if (space == std::string_view::npos || line.size() < space + 4) return 0;
-    int status = 0;
-    for (std::size_t i = space + 1; i < space + 4; ++i) {
-        if (line[i] < '0' || line[i] > '9') return 0;
-        status = status * 10 + (line[i] - '0');
-    }
-    if (line.size() > space + 4 && line[space + 4] != ' ') return 0;
-    return status >= 100 && status <= 599 ? status : 0;
-}
-
-std::int64_t lengthOf(std::string_view value) {
-    // 18 digits stay far below the int64 limit and past any file a server offers.
-    if (value.empty() || value.size() > 18) return -1;
-    std::int64_t n = 0;
-    for (char c : value) {
-        if (c < '0' || c > '9') return -1;
-        n = n * 10 + (c - '0');
-    }
-    return n;
-}
-
-bool isPrintableAscii(std::string_view text) {
-    for (char c : text) {
-        if (c < 0x20 || c > 0x7E) return false;
-    }
-    return true;
 }
 
 std::string sizeText(std::int64_t bytes) {
@@ -93,38 +59,13 @@ bool isCheckableAddress(std::string_view address) {
     return startsNoCase(address, "http://") || startsNoCase(address, "https://");
 }
 
-LinkCheck readLinkReply(std::string_view replyHeaders) {
-    LinkCheck check;
-    const std::vector<std::string> lines = splitText(replyHeaders, "\r\n");
-    if (lines.empty()) return check;
-    check.status = statusOf(lines.front());
-    if (!check.status) return check;
-    bool sized = false, dated = false;
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        const std::string_view line = lines[i];
-        const std::size_t colon = line.find(':');
-        if (colon == std::string_view::npos) continue;
-        const std::string name = toLowerAscii(trimSpaces(line.substr(0, colon)));
-        if (name == "content-length" && !sized) {
-            sized = true;
-            check.size = lengthOf(net::headerValue(line));
-        } else if (name == "last-modified" && !dated) {
-            dated = true;
-            std::string value = net::headerValue(line);
-            if (value.size() <= kMaxDateLength && isPrintableAscii(value))
-                check.lastModified = std::move(value);
-        }
-    }
-    return check;
-}
-
-LinkCheck checkLink(std::string_view address) {
+net::ReplyHead checkLink(std::string_view address) {
     std::string replyHeaders;
     net::fetchUrl(address, kHead, {}, nullptr, nullptr, nullptr, &replyHeaders);
-    return readLinkReply(replyHeaders);
+    return net::readReplyHead(replyHeaders);
 }
 
-std::string linkCheckText(std::string_view address, const LinkCheck& check) {
+std::string linkCheckText(std::string_view address, const net::ReplyHead& check) {
     std::string text(address);
     text += '\n';
     if (!isCheckableAddress(address)) {
@@ -141,7 +82,7 @@ std::string linkCheckText(std::string_view address, const LinkCheck& check) {
     text += gbk("）");
     // An error page's length and date say nothing about the file.
     if (!reachable) return text;
-    if (check.size >= 0) text += gbk("\n大小：") + sizeText(check.size);
+    if (check.contentLength >= 0) text += gbk("\n大小：") + sizeText(check.contentLength);
     if (!check.lastModified.empty()) text += gbk("\n更新时间：") + check.lastModified;
     return text;
 }

@@ -374,44 +374,9 @@ TEST_F(ResultTools, LgAddressBoxCopiesAndChecksItsAddress) {
     EXPECT_EQ(messages.texts().size(), 2u);
 }
 
-// ---------------------------------------------------------------- reply headers
+// ---------------------------------------------------------------- answer texts
 
-TEST(LinkReply, ReadsStatusLengthAndDateAndDropsWhatIsMalformed) {
-    struct Case {
-        const char* headers;
-        int status;
-        std::int64_t size;
-        const char* date;
-    };
-    const Case cases[] = {
-        {"HTTP/1.1 200 OK\r\nContent-Length: 1024\r\nLast-Modified: Tue, 03 Mar 2015 08:00:00 "
-         "GMT\r\n\r\n",
-         200, 1024, "Tue, 03 Mar 2015 08:00:00 GMT"},
-        {"http/1.0 404\r\ncontent-length:7\r\n", 404, 7, ""},
-        {"HTTP/2 200\r\nCONTENT-LENGTH:  999999999999999999 \r\n", 200, 999999999999999999, ""},
-        {"HTTP/1.1 200 OK\r\nContent-Length: 9999999999999999999\r\n", 200, -1, ""},
-        {"HTTP/1.1 200 OK\r\nContent-Length: -5\r\nContent-Length: 6\r\n", 200, -1, ""},
-        {"HTTP/1.1 200 OK\r\nContent-Length: 12abc\r\nLast-Modified: \xB9\xCC\r\n", 200, -1, ""},
-        {"HTTP/1.1 200 OK\r\nLast-Modified: "
-         "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\r\n",
-         200, -1, ""},
-        {"HTTP/1.1 2000 OK\r\nContent-Length: 1\r\n", 0, -1, ""},
-        {"HTTP/1.1 99 Odd\r\n", 0, -1, ""},
-        {"HTTP/1.1\r\n", 0, -1, ""},
-        {"Content-Length: 1\r\n", 0, -1, ""},
-        {"                                  ", 0, -1, ""},
-        {"", 0, -1, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.headers);
-        const LinkCheck check = readLinkReply(c.headers);
-        EXPECT_EQ(check.status, c.status);
-        EXPECT_EQ(check.size, c.size);
-        EXPECT_EQ(check.lastModified, c.date);
-    }
-}
-
-TEST(LinkReply, AnswerGivesSizesInMegabytesOrGigabytesOnlyForAReachableFile) {
+TEST(LinkAnswer, GivesSizesInMegabytesOrGigabytesOnlyForAReachableFile) {
     const auto answer = [](int status, std::int64_t size) {
         return codepage::gbkToUtf8(linkCheckText("http://h/a", {status, size, ""}));
     };
