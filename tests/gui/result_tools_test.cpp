@@ -11,9 +11,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -101,6 +104,32 @@ class ResultTools : public SimulatorWindowTest {
         EXPECT_TRUE(action) << name;
         return action;
     }
+    // Raises the context menu of `receiver` as a right click at `at` does, hands the menu to
+    // `inMenu` once it is up, and closes it; returns the texts of its entries.
+    static QStringList contextMenu(QWidget* receiver, QPoint at,
+                                   std::function<void(QMenu*)> inMenu = {}) {
+        QStringList texts;
+        QTimer poll;
+        poll.setInterval(10);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu) return;
+            poll.stop();
+            for (QAction* action : menu->actions()) texts << action->text();
+            if (inMenu) inMenu(menu);
+            menu->close();
+        });
+        poll.start();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, receiver->mapToGlobal(at));
+        QApplication::sendEvent(receiver, &event);
+        return texts;
+    }
+    static void choose(QMenu* menu, const char* name) {
+        for (QAction* action : menu->actions()) {
+            if (action->objectName() == QLatin1String(name)) return action->trigger();
+        }
+        ADD_FAILURE() << "no " << name << " in the menu";
+    }
     static QString clipboard() { return QGuiApplication::clipboard()->text(); }
     static QString tooltip(ReportView* list, int row) {
         return list->model()->index(row, 0).data(Qt::ToolTipRole).toString();
@@ -182,12 +211,59 @@ TEST_F(ResultTools, CoolpadStillOpensOnlyTheRowThatBecomesCurrent) {
     EXPECT_EQ(opens.addresses(),
               (std::vector<std::string>{"http://c/1.zip", "http://c/3.zip", "http://c/2.rar"}));
 
-    // The menu's open command does what a double-click does elsewhere.
+    // A right click on a selected row leaves the selection and the current row for the
+    // menu; on another row it chooses that row, as a left click does.
     click(list, 1);
-    ASSERT_EQ(opens.addresses().size(), 4u);
-    command(list, "openAddress")->trigger();
+    click(list, 2, Qt::ShiftModifier);
     ASSERT_EQ(opens.addresses().size(), 5u);
-    EXPECT_EQ(opens.addresses().back(), "http://c/2.rar");
+    const auto rightClick = [list](int row) {
+        QTest::mouseClick(list->viewport(), Qt::RightButton, {},
+                          list->visualRect(list->model()->index(row, 0)).center());
+    };
+    rightClick(1);
+    EXPECT_EQ(list->currentRow(), 2);
+    EXPECT_EQ(list->selectedRows(), (std::vector<int>{1, 2}));
+    EXPECT_EQ(opens.addresses().size(), 5u);
+    rightClick(0);
+    EXPECT_EQ(list->selectedRows(), (std::vector<int>{0}));
+    EXPECT_EQ(opens.addresses(),
+              (std::vector<std::string>{"http://c/1.zip", "http://c/3.zip", "http://c/2.rar",
+                                        "http://c/2.rar", "http://c/3.zip", "http://c/1.zip"}));
+
+    // The menu's open command does what a double-click does elsewhere.
+    command(list, "openAddress")->trigger();
+    ASSERT_EQ(opens.addresses().size(), 7u);
+    EXPECT_EQ(opens.addresses().back(), "http://c/1.zip");
+}
+
+TEST_F(ResultTools, MenusOfferTheCommandsAndActOnTheRowClicked) {
+    ReportView* list = window->超级列表框1;
+    fill(list, {{"a", "", "", "ftp://h/a.zip"}, {"b", "", "", "ftp://h/b.zip"}});
+    list->selectAll();
+    list->setCurrentIndex(list->model()->index(1, 0));
+    list->selectAll();
+    const QPoint row0 = list->visualRect(list->model()->index(0, 0)).center();
+    const QStringList texts =
+        contextMenu(list->viewport(), row0, [](QMenu* menu) { choose(menu, "checkLink"); });
+    EXPECT_EQ(texts,
+              (QStringList{"复制", "复制下载地址", "导出列表…", "检查链接", "打开下载地址"}));
+    // Row 0 was right-clicked, row 1 is current: the check took row 0.
+    const QString cannot = "只有 http 和 https 地址可以检查，这个地址无法检查。";
+    EXPECT_EQ(tooltip(list, 0), "ftp://h/a.zip\n" + cannot);
+    EXPECT_EQ(tooltip(list, 1), "b");
+    // Without a menu, the current row.
+    command(list, "checkLink")->trigger();
+    EXPECT_EQ(tooltip(list, 1), "ftp://h/b.zip\n" + cannot);
+
+    // The LG address box keeps its own entries (copy, select all) and gains two.
+    showPage(3);
+    window->编辑框9->setText("http://h/c.kdz");
+    const QStringList lg =
+        contextMenu(window->编辑框9, {5, 5}, [](QMenu* menu) { choose(menu, "copyAddresses"); });
+    ASSERT_GE(lg.size(), 3);
+    EXPECT_EQ(lg.mid(lg.size() - 2), (QStringList{"复制下载地址", "检查链接"}));
+    EXPECT_GT(lg.size(), 4) << "the box's own entries stay";
+    EXPECT_EQ(clipboard(), "http://h/c.kdz");
 }
 
 TEST_F(ResultTools, EmptyListCopiesAndExportsNothingAndSaysSoFromTheMenu) {
