@@ -121,9 +121,16 @@ void openRowAddress(ReportView* list) {
 
 void bindList(MainWindow& w, ReportView* list) {
     const QString caption = w.选择夹1->tabText(w.选择夹1->indexOf(list->parentWidget()));
+    const auto separate = [list] {
+        auto* separator = new QAction(list);
+        separator->setSeparator(true);
+        list->addAction(separator);
+    };
     addCommand(list, "copyRows", "复制", [list] { copyRows(list); });
     addCommand(list, "copyAddresses", "复制下载地址", [list] { copyAddresses(list); });
+    separate();
     addCommand(list, "exportList", "导出列表…", [list, caption] { exportList(list, caption); });
+    separate();
     addCommand(list, "checkLink", "检查链接", [list] { checkRowLink(list); });
     addCommand(list, "openAddress", "打开下载地址", [list] { openRowAddress(list); });
 }
