@@ -6,6 +6,7 @@
 #include "app/pages/iphone_page.h"
 #include "app/pages/lg_page.h"
 #include "app/pages/zte_page.h"
+#include "app/result_tools.h"
 #include "app/startup.h"
 #include "app/window/jobs.h"
 #include "app/window/main_window.h"
@@ -74,12 +75,10 @@ void bindHandlers(MainWindow& w) {
         if (!w.列表框1->selectedItems().isEmpty()) coolpadLoadDownloads();
     });
     // A file row is made current by selecting it. Tabbing into the list marks its first
-    // row current without selecting it, and must not send that file to the browser.
-    QObject::connect(
-        w.超级列表框3->selectionModel(), &QItemSelectionModel::selectionChanged, &w, [&w] {
-            const QModelIndexList rows = w.超级列表框3->selectionModel()->selectedRows();
-            if (!rows.isEmpty()) openAddress(w.超级列表框3->itemText(rows.front().row(), 4));
-        });
+    // row current without selecting it, and must not send that file to the browser; nor
+    // may rows added to a selection that keeps its current row.
+    QObject::connect(w.超级列表框3, &ReportView::rowChosen, &w,
+                     [list = w.超级列表框3](int row) { openAddress(list->itemText(row, 4)); });
 
     // LG page.
     QObject::connect(w.按钮4, &QPushButton::clicked, &w, [] { lgLookup(); });
@@ -87,4 +86,7 @@ void bindHandlers(MainWindow& w) {
                      [&w](const QString& text) { w.按钮5->setEnabled(!isBlank(fromQt(text))); });
     QObject::connect(w.按钮5, &QPushButton::clicked, &w,
                      [&w] { openAddress(fromQt(w.编辑框9->text())); });
+
+    // Copy, export and link checks on the result lists and the LG address box.
+    bindResultTools(w);
 }

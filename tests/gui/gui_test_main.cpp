@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "app/window/file_chooser.h"
 #include "base/message_box.h"
 #include "platform/codepage.h"
 
@@ -13,6 +14,10 @@ int main(int argc, char** argv) {
     // A box nobody expected fails the test that raised it instead of waiting for a click.
     setMessageBoxPresenter([](const std::string& gbkText) {
         ADD_FAILURE() << "unexpected message box: " << codepage::gbkToUtf8(gbkText);
+    });
+    setSaveFileChooser([](const QString& suggested) {
+        ADD_FAILURE() << "unexpected file dialog for " << suggested.toStdString();
+        return QString();
     });
     return RUN_ALL_TESTS();
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "app/window/file_chooser.h"
 #include "app/window/main_window.h"
 #include "base/message_box.h"
 #include "platform/codepage.h"
@@ -54,6 +55,25 @@ class OpenRecorder {
   private:
     std::vector<std::string> addresses_;
     win::ShellOpener previous_;
+};
+
+// Answers every save dialog with `answer` while it lives (empty: the user cancels) and
+// records the paths the dialogs suggested.
+class SaveDialogStub {
+  public:
+    explicit SaveDialogStub(QString answer)
+        : previous_(setSaveFileChooser([this, answer](const QString& suggested) {
+              suggestions_.push_back(suggested);
+              return answer;
+          })) {}
+    ~SaveDialogStub() { setSaveFileChooser(previous_); }
+    SaveDialogStub(const SaveDialogStub&) = delete;
+    SaveDialogStub& operator=(const SaveDialogStub&) = delete;
+    const std::vector<QString>& suggestions() const { return suggestions_; }
+
+  private:
+    std::vector<QString> suggestions_;
+    SaveFileChooser previous_;
 };
 
 // Polls the event loop until `done` holds or the deadline passes.

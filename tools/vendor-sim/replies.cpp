@@ -542,4 +542,23 @@ std::string iphoneFirmwareList(const Fixtures& fixtures, std::string_view model,
     return dumpJson(reply);
 }
 
+Reply downloadFile(std::string_view method, std::string_view path) {
+    constexpr std::string_view kPrefix = "/files/";
+    const std::string_view rest = path.substr(std::min(path.size(), kPrefix.size()));
+    const std::size_t slash = rest.find('/');
+    const std::string_view digits = rest.substr(0, slash);
+    const bool named = slash != std::string_view::npos && slash + 1 < rest.size();
+    const bool numeric = !digits.empty() && digits.size() <= 15 &&
+                         digits.find_first_not_of("0123456789") == std::string_view::npos;
+    if (path.substr(0, kPrefix.size()) != kPrefix || !named || !numeric)
+        return {404, "text/html;charset=UTF-8",
+                "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1></body>"
+                "</html>"};
+    // Firmware files run to gigabytes: their size is announced, never sent.
+    if (method != "HEAD") return {405, "text/plain", "HEAD only", {{"Allow", "HEAD"}}};
+    Reply reply{200, "application/octet-stream", "", {{"Last-Modified", kFileDate}}};
+    reply.headLength = std::stoll(std::string(digits));
+    return reply;
+}
+
 }  // namespace vendorsim

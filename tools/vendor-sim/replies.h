@@ -15,6 +15,10 @@ struct Reply {
     int status = 200;
     std::string contentType;
     std::string body;
+    // Header lines beyond Content-Type and Content-Length, in order.
+    std::vector<std::pair<std::string, std::string>> headers = {};
+    // A HEAD reply announces this length for a body it does not send; -1: the body's.
+    long long headLength = -1;
 };
 
 // A request target split into its path and its query items, each percent-decoded ("+"
@@ -58,6 +62,12 @@ std::string coolpadLargeSearchPageGbk(const CoolpadKeyword& keyword,
                                       std::size_t size = kCoolpadLargeSize);
 const CoolpadType* findCoolpadType(const Fixtures& fixtures, std::string_view name);
 std::string coolpadDownloadPage(std::string_view typeName, const CoolpadType* found);
+
+// A download file on any of the services, for link checks: "/files/<bytes>/<name>"
+// answers HEAD with that Content-Length and a fixed Last-Modified (kFileDate); other
+// methods get 405, other paths under "/files/" 404.
+inline constexpr const char* kFileDate = "Tue, 03 Mar 2015 08:00:00 GMT";
+Reply downloadFile(std::string_view method, std::string_view path);
 
 // LG: the model-check reply for a serial number (trimmed before the look-up).
 std::string lgReply(const Fixtures& fixtures, std::string_view esn);

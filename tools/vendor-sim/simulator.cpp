@@ -298,7 +298,15 @@ class ServiceServer : public httplib::Server {
         state_.record(request);
         state_.hold(delay);
         res.status = reply.status;
-        res.set_content(reply.body, reply.contentType.c_str());
+        for (const auto& [name, value] : reply.headers) res.set_header(name, value);
+        if (reply.headLength >= 0 && request.method == "HEAD") {
+            // httplib sends the provider's length and, for HEAD, never asks it for bytes.
+            res.set_content_provider(
+                std::size_t(reply.headLength), reply.contentType.c_str(),
+                [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+        } else {
+            res.set_content(reply.body, reply.contentType.c_str());
+        }
     }
 
     // One request per connection, read through a recording stream. The base class would
@@ -345,6 +353,7 @@ Reply Simulator::State::answer(const RecordedRequest& request) {
         if (std::optional<Reply> reply = hook(request)) return *reply;
     }
     const Target target = parseTarget(request.target);
+    if (target.path.rfind("/files/", 0) == 0) return downloadFile(request.method, target.path);
     switch (request.service) {
         case VendorService::Huawei:
             return answerHuawei(target);

@@ -1,0 +1,109 @@
+#include "app/link_check.h"
+
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <utility>
+
+#include "app/window/jobs.h"
+#include "base/text_util.h"
+#include "net/fetch_url.h"
+
+namespace {
+
+constexpr int kHead = 2;
+
+bool startsNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && toLowerAscii(text.substr(0, prefix.size())) == prefix;
+}
+
+std::string sizeText(std::int64_t bytes) {
+    char out[64];
+    const double mb = double(bytes) / (1024.0 * 1024.0);
+    // Below 1023.995 MB the two decimals still read less than 1024.00.
+    if (mb < 1023.995)
+        std::snprintf(out, sizeof out, "%.2f MB", mb);
+    else
+        std::snprintf(out, sizeof out, "%.2f GB", mb / 1024.0);
+    return out;
+}
+
+struct PendingCheck {
+    std::string address;
+    std::function<void(const std::string&)> onAnswer;
+};
+
+// A job takes one waiting check. Never destroyed: a job may still run while the program ends.
+std::mutex pendingMutex;
+std::deque<PendingCheck>& pending() {
+    static auto* checks = new std::deque<PendingCheck>;
+    return *checks;
+}
+
+void runPendingCheck() {
+    PendingCheck check;
+    {
+        std::lock_guard lock(pendingMutex);
+        if (pending().empty()) return;
+        check = std::move(pending().front());
+        pending().pop_front();
+    }
+    std::string answer = linkCheckText(check.address, checkLink(check.address));
+    postToWindow(
+        [onAnswer = std::move(check.onAnswer), answer = std::move(answer)] { onAnswer(answer); });
+}
+
+}  // namespace
+
+bool isCheckableAddress(std::string_view address) {
+    return startsNoCase(address, "http://") || startsNoCase(address, "https://");
+}
+
+net::ReplyHead checkLink(std::string_view address) {
+    std::string replyHeaders;
+    net::fetchUrl(address, kHead, {}, nullptr, nullptr, nullptr, &replyHeaders);
+    return net::readReplyHead(replyHeaders);
+}
+
+std::string linkCheckText(std::string_view address, const net::ReplyHead& check) {
+    std::string text(address);
+    text += '\n';
+    if (!isCheckableAddress(address)) {
+        text += gbk("只有 http 和 https 地址可以检查，这个地址无法检查。");
+        return text;
+    }
+    if (!check.status) {
+        text += gbk("链接不可用：服务器没有回应。");
+        return text;
+    }
+    const bool reachable = check.status >= 200 && check.status < 300;
+    text += gbk(reachable ? "链接可用（HTTP " : "链接不可用（HTTP ");
+    text += std::to_string(check.status);
+    text += gbk("）");
+    // An error page's length and date say nothing about the file.
+    if (!reachable) return text;
+    if (check.contentLength >= 0) text += gbk("\n大小：") + sizeText(check.contentLength);
+    if (!check.lastModified.empty()) text += gbk("\n更新时间：") + check.lastModified;
+    return text;
+}
+
+void startLinkCheck(std::string address, std::function<void(const std::string& answer)> onAnswer) {
+    if (!isCheckableAddress(address)) {
+        onAnswer(linkCheckText(address, {}));
+        return;
+    }
+    {
+        std::lock_guard lock(pendingMutex);
+        pending().push_back({address, std::move(onAnswer)});
+    }
+    if (startJob(runPendingCheck)) return;
+    // No thread: the check just queued (the last one, as no job took it) is answered here.
+    PendingCheck check;
+    {
+        std::lock_guard lock(pendingMutex);
+        if (pending().empty()) return;
+        check = std::move(pending().back());
+        pending().pop_back();
+    }
+    check.onAnswer(std::string(check.address) + '\n' + gbk("链接检查没能开始。"));
+}

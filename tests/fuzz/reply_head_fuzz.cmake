@@ -1,0 +1,1 @@
+romhaul_fuzz_target(reply_head DEPS romhaul_net)
