@@ -459,6 +459,8 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
     curl_easy_setopt(e, CURLOPT_HTTP_VERSION,
                      r->version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(r->limits.connectTimeout.count()));
+    if (r->limits.totalTimeout.count() > 0)
+        curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, long(r->limits.totalTimeout.count()));
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
     if (!caFile.empty()) curl_easy_setopt(e, CURLOPT_CAINFO, caFile.c_str());

@@ -11,8 +11,9 @@
 //  - the reply streams out through InternetReadFile in reads of the size asked for, and
 //    HttpQueryInfoA(HTTP_QUERY_RAW_HEADERS_CRLF) gives the final response's raw header block.
 // A transfer fails when the connection cannot be made within the connect time-out, when
-// nothing arrives for the idle time-out, or when the body grows past the reply cap; a
-// failed transfer makes InternetReadFile return FALSE.
+// nothing arrives for the idle time-out, when it outlasts the total time-out (if one is
+// set), or when the body grows past the reply cap; a failed transfer makes
+// InternetReadFile return FALSE.
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -72,6 +73,8 @@ namespace wininet {
 struct Limits {
     std::chrono::milliseconds connectTimeout{60000};
     std::chrono::milliseconds idleTimeout{60000};
+    // The whole request, connection to last byte; 0 for none (the system client has none).
+    std::chrono::milliseconds totalTimeout{0};
     std::uint64_t maxReplyBytes = std::uint64_t(256) << 20;
 };
 Limits limits();
