@@ -82,6 +82,25 @@ Result zteModelsLookup(std::string_view filter) {
     return found(std::move(table));
 }
 
+ZteChoice zteChooseModel(const std::vector<ZteSeries>& series, std::string_view name) {
+    ZteChoice equal, holding;
+    for (const ZteSeries& s : series) {
+        for (const ZteTreeModel& m : s.models) {
+            // Compared character by character: a trail byte of a Chinese character may look
+            // like an ASCII letter.
+            const std::size_t at = findText(m.modelName, name, 1, true);
+            if (at == 1 && m.modelName.size() == name.size())
+                equal.candidates.push_back({&s, &m});
+            else if (at != 0)
+                holding.candidates.push_back({&s, &m});
+        }
+    }
+    if (!equal.candidates.empty()) return equal;
+    for (const auto& [s, m] : holding.candidates)
+        if (m->modelName != holding.candidates.front().second->modelName) holding.ambiguous = true;
+    return holding;
+}
+
 Result zteFilesLookup(std::string_view model) {
     Table table{{"name", "size", "date", "format", "url"}, {}};
     const std::vector<ZteSeries> series =
@@ -89,30 +108,15 @@ Result zteFilesLookup(std::string_view model) {
     if (zteTreeItemCount(series) < kZteMinTreeItems)
         return failed(zteListFailedMessage(), std::move(table));
 
-    struct Candidate {
-        const ZteSeries* series;
-        const ZteTreeModel* model;
-    };
-    std::vector<Candidate> same, holding;
-    for (const ZteSeries& s : series) {
-        for (const ZteTreeModel& m : s.models) {
-            // Compared character by character: a trail byte of a Chinese character may look
-            // like an ASCII letter.
-            if (m.modelName.size() == model.size() && findText(m.modelName, model, 1, true) == 1)
-                same.push_back({&s, &m});
-            else if (findText(m.modelName, model, 1, true) != 0)
-                holding.push_back({&s, &m});
-        }
-    }
+    const ZteChoice choice = zteChooseModel(series, model);
     Result r;
-    const std::vector<Candidate>& pick = same.empty() ? holding : same;
-    if (pick.empty()) return found(std::move(table));
-    if (same.empty() && holding.size() > 1) {
+    if (choice.candidates.empty()) return found(std::move(table));
+    if (choice.ambiguous) {
         // The find box would stop at the first; a script is better told to be precise.
         std::string list;
-        for (const Candidate& c : holding) {
+        for (const auto& [s, m] : choice.candidates) {
             if (!list.empty()) list += ", ";
-            list += c.model->modelName;
+            list += m->modelName;
         }
         r.status = Status::Usage;
         r.table = std::move(table);
@@ -120,20 +124,20 @@ Result zteFilesLookup(std::string_view model) {
                              "\": " + list);
         return r;
     }
-    if (same.size() > 1) {
+    if (choice.candidates.size() > 1) {
         // Names repeat across series; the window lists the first one's files, and so do we.
         std::string list;
-        for (const Candidate& c : same) {
+        for (const auto& [s, m] : choice.candidates) {
             if (!list.empty()) list += ", ";
-            list += c.series->title + " / " + c.model->modelName;
+            list += s->title + " / " + m->modelName;
         }
         r.messages.push_back(gbk("多个型号同名，列出第一个 / several models share the name, "
                                  "listing the first: ") +
                              list);
     }
-    const Candidate& chosen = pick.front();
+    const auto& [chosenSeries, chosenModel] = choice.candidates.front();
     const std::string fileList = zteFileList(net::utf8ToText(
-        net::fetchUrl(zteFilePageAddress(chosen.series->categoryId, chosen.model->modelId))));
+        net::fetchUrl(zteFilePageAddress(chosenSeries->categoryId, chosenModel->modelId))));
     for (std::vector<std::string>& row : zteFileRows(fileList))
         table.rows.push_back({std::move(row[0]), std::move(row[1]), std::move(row[2]),
                               std::move(row[4]), std::move(row[3])});

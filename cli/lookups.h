@@ -5,9 +5,11 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "cli/output.h"
+#include "vendors/zte.h"
 
 namespace lookup {
 
@@ -38,6 +40,14 @@ Result zteModelsLookup(std::string_view filter);
 // The files of the model named `model`: the model whose name equals it, else the one model
 // whose name holds it, in any letter case.
 Result zteFilesLookup(std::string_view model);
+// The models that `zte files NAME` means: those named NAME in any letter case; failing
+// that, those whose name holds NAME. `ambiguous` when the latter have different names.
+struct ZteChoice {
+    std::vector<std::pair<const ZteSeries*, const ZteTreeModel*>> candidates;
+    bool ambiguous = false;
+};
+ZteChoice zteChooseModel(const std::vector<ZteSeries>& series, std::string_view name);
+
 Result coolpadTypesLookup(std::string_view keyword);
 Result coolpadFilesLookup(std::string_view productType);
 // One serial number; the row starts with the serial.
