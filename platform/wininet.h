@@ -13,6 +13,7 @@
 // A transfer fails when the connection cannot be made within the connect time-out, when
 // nothing arrives for the idle time-out, or when the body grows past the reply cap; a
 // failed transfer makes InternetReadFile return FALSE.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -76,6 +77,12 @@ struct Limits {
 };
 Limits limits();
 void setLimits(const Limits& limits);
+
+// A flag that, once raised from any thread, makes the requests of the thread that set it
+// fail at once, as a broken transfer does: the transfer in flight is dropped within about
+// 100 ms. Per thread; nullptr (the start) clears it. The flag must outlive its setting.
+void setAbortFlag(const std::atomic<bool>* flag);
+const std::atomic<bool>* abortFlag();
 
 // What the last HttpOpenRequestA (on any thread) was given, for tests.
 struct RequestRecord {
