@@ -232,7 +232,14 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     return n;
 }
 
+thread_local const std::atomic<bool>* threadAbortFlag = nullptr;
+
+bool abortRequested() {
+    return threadAbortFlag && threadAbortFlag->load(std::memory_order_acquire);
+}
+
 int onProgress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
+    if (abortRequested()) return 1;  // libcurl ends the transfer as aborted
     auto* r = static_cast<Request*>(user);
     if (down != r->lastDown || up != r->lastUp) {
         r->lastDown = down;
@@ -246,6 +253,11 @@ int onProgress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t u
 // waits briefly for the socket only when that brought nothing to read. The idle clock
 // starts once the connection stands; before that the connect time-out governs.
 void pump(Request& r) {
+    // Checked here too: libcurl asks the progress callback only while it moves data.
+    if (abortRequested()) {
+        r.failed = r.done = true;
+        return;
+    }
     const std::size_t before = r.pending.size();
     if (r.paused) {
         r.paused = false;
@@ -342,6 +354,14 @@ Limits limits() {
 void setLimits(const Limits& l) {
     std::lock_guard lock(stateMutex);
     currentLimits = l;
+}
+
+void setAbortFlag(const std::atomic<bool>* flag) {
+    threadAbortFlag = flag;
+}
+
+const std::atomic<bool>* abortFlag() {
+    return threadAbortFlag;
 }
 
 RequestRecord lastRequest() {

@@ -14,6 +14,7 @@
 // nothing arrives for the idle time-out, when it outlasts the total time-out (if one is
 // set), or when the body grows past the reply cap; a failed transfer makes
 // InternetReadFile return FALSE.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -79,6 +80,12 @@ struct Limits {
 };
 Limits limits();
 void setLimits(const Limits& limits);
+
+// A flag that, once raised from any thread, makes the requests of the thread that set it
+// fail at once, as a broken transfer does: the transfer in flight is dropped within about
+// 100 ms. Per thread; nullptr (the start) clears it. The flag must outlive its setting.
+void setAbortFlag(const std::atomic<bool>* flag);
+const std::atomic<bool>* abortFlag();
 
 // What the last HttpOpenRequestA (on any thread) was given, for tests.
 struct RequestRecord {
