@@ -156,10 +156,11 @@ bool collectSerials(Session& s, const std::vector<std::string>& args, std::vecto
 int finish(Session& s, const Result& r, Format format) {
     s.progress.clear();
     for (const std::string& m : r.messages) s.message("", m);
-    if (r.status == Status::Found || r.status == Status::Nothing) {
-        if (!(format == Format::Table && r.table.rows.empty()))
-            s.out(render(r.table, format, s.locale, s.stdoutTerminal));
-    }
+    // After a failure, what was found before it is still worth having; the status tells
+    // that the list may be short.
+    const bool answered = r.status == Status::Found || r.status == Status::Nothing;
+    if ((answered || !r.table.rows.empty()) && !(format == Format::Table && r.table.rows.empty()))
+        s.out(render(r.table, format, s.locale, s.stdoutTerminal));
     return int(r.status);
 }
 

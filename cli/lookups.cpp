@@ -1,11 +1,11 @@
 #include "cli/lookups.h"
 
 #include "base/text_util.h"
-#include "net/fetch_url.h"
 #include "vendors/coolpad.h"
 #include "vendors/huawei.h"
 #include "vendors/iphone.h"
 #include "vendors/lg.h"
+#include "vendors/service_hosts.h"
 #include "vendors/zte.h"
 
 namespace lookup {
@@ -19,6 +19,8 @@ Result found(Table table) {
     return r;
 }
 
+// A request failed: what was found before it is still shown, but the status says the
+// list may be short.
 Result failed(std::string message, Table table) {
     Result r;
     r.status = Status::Failure;
@@ -27,13 +29,29 @@ Result failed(std::string message, Table table) {
     return r;
 }
 
+Result failed(VendorService service, Table table) {
+    return failed(serviceFailedMessage() + serviceHost(service), std::move(table));
+}
+
 const std::string& zteListFailedMessage() {
     static const std::string text = gbk("读取机型列表出错，请尝试刷新列表！");
     return text;
 }
 
-Table zteModelTable() {
-    return {{"series", "model"}, {}};
+// The model list, or the failure that takes its place.
+bool readZteModelList(std::vector<ZteSeries>& series, Result& failure) {
+    ZteModelList list = zteFetchModelList();
+    if (list.end != LookupEnd::Complete) {
+        failure = failed(VendorService::Zte, {});
+        return false;
+    }
+    // Too few items is what the window reports as a failed load.
+    if (zteTreeItemCount(list.series) < kZteMinTreeItems) {
+        failure = failed(zteListFailedMessage(), {});
+        return false;
+    }
+    series = std::move(list.series);
+    return true;
 }
 
 }  // namespace
@@ -53,25 +71,42 @@ const std::string& emptyModelMessage() {
 }
 
 const std::string& serviceFailedMessage() {
-    static const std::string text =
-        gbk("服务无法连接或答复有误 / the service could not be reached");
+    static const std::string text = gbk("服务请求失败 / a request to the service failed: ");
     return text;
 }
 
-Result huaweiLookup(std::string_view keyword, const Progress&) {
+Result huaweiLookup(std::string_view keyword, const Progress& progress) {
     Table table{{"name", "date", "size", "url"}, {}};
-    for (HuaweiFile& f : huaweiSearchFiles(keyword))
-        table.rows.push_back(
-            {std::move(f.name), std::move(f.date), std::move(f.size), std::move(f.address)});
-    return found(std::move(table));
+    LookupContext ctx;
+    int page = 0;
+    if (progress) {
+        ctx.onRequest = [&](const FetchRequest&) {
+            ++page;
+            progress(gbk("华为 第 ") + std::to_string(page) + gbk(" 页，已找到 ") +
+                     std::to_string(table.rows.size()) + gbk(" 个 / Huawei page ") +
+                     std::to_string(page) + ", " + std::to_string(table.rows.size()) + " files");
+        };
+    }
+    const HuaweiSearch search =
+        huaweiSearchFiles(keyword, ctx, [&](std::vector<HuaweiFile>&& files) {
+            for (HuaweiFile& f : files)
+                table.rows.push_back({std::move(f.name), std::move(f.date), std::move(f.size),
+                                      std::move(f.address)});
+        });
+    if (search.end != LookupEnd::Complete) return failed(VendorService::Huawei, std::move(table));
+    Result r = found(std::move(table));
+    if (search.rule == HuaweiStopRule::PageCap)
+        r.messages.push_back(gbk("已到 ") + std::to_string(kHuaweiMaxPages) +
+                             gbk(" 页上限，后面的页未查询 / stopped at the limit of ") +
+                             std::to_string(kHuaweiMaxPages) + " pages");
+    return r;
 }
 
 Result zteModelsLookup(std::string_view filter) {
-    const std::vector<ZteSeries> series =
-        zteReadModelList(net::utf8ToText(net::fetchUrl(zteModelListAddress())));
-    Table table = zteModelTable();
-    if (zteTreeItemCount(series) < kZteMinTreeItems)
-        return failed(zteListFailedMessage(), std::move(table));
+    std::vector<ZteSeries> series;
+    Result r;
+    if (!readZteModelList(series, r)) return r;
+    Table table{{"series", "model"}, {}};
     for (const ZteSeries& s : series) {
         const bool seriesHolds = !filter.empty() && findText(s.title, filter, 1, true) != 0;
         for (const ZteTreeModel& m : s.models) {
@@ -102,14 +137,11 @@ ZteChoice zteChooseModel(const std::vector<ZteSeries>& series, std::string_view 
 }
 
 Result zteFilesLookup(std::string_view model) {
-    Table table{{"name", "size", "date", "format", "url"}, {}};
-    const std::vector<ZteSeries> series =
-        zteReadModelList(net::utf8ToText(net::fetchUrl(zteModelListAddress())));
-    if (zteTreeItemCount(series) < kZteMinTreeItems)
-        return failed(zteListFailedMessage(), std::move(table));
-
-    const ZteChoice choice = zteChooseModel(series, model);
+    std::vector<ZteSeries> series;
     Result r;
+    if (!readZteModelList(series, r)) return r;
+    Table table{{"name", "size", "date", "format", "url"}, {}};
+    const ZteChoice choice = zteChooseModel(series, model);
     if (choice.candidates.empty()) return found(std::move(table));
     if (choice.ambiguous) {
         // The find box would stop at the first; a script is better told to be precise.
@@ -119,11 +151,11 @@ Result zteFilesLookup(std::string_view model) {
             list += m->modelName;
         }
         r.status = Status::Usage;
-        r.table = std::move(table);
         r.messages.push_back(gbk("多个型号包含 / several models hold \"") + std::string(model) +
                              "\": " + list);
         return r;
     }
+    std::vector<std::string> notes;
     if (choice.candidates.size() > 1) {
         // Names repeat across series; the window lists the first one's files, and so do we.
         std::string list;
@@ -131,44 +163,48 @@ Result zteFilesLookup(std::string_view model) {
             if (!list.empty()) list += ", ";
             list += s->title + " / " + m->modelName;
         }
-        r.messages.push_back(gbk("多个型号同名，列出第一个 / several models share the name, "
-                                 "listing the first: ") +
-                             list);
+        notes.push_back(gbk("多个型号同名，列出第一个 / several models share the name, "
+                            "listing the first: ") +
+                        list);
     }
-    const auto& [chosenSeries, chosenModel] = choice.candidates.front();
-    const std::string fileList = zteFileList(net::utf8ToText(
-        net::fetchUrl(zteFilePageAddress(chosenSeries->categoryId, chosenModel->modelId))));
-    for (std::vector<std::string>& row : zteFileRows(fileList))
+    const auto& [s, m] = choice.candidates.front();
+    ZteFiles files = zteFetchFiles({s->categoryId, m->modelId, m->modelName, std::string()});
+    // zteFileRows: name, size, date, address, format.
+    for (std::vector<std::string>& row : files.rows)
         table.rows.push_back({std::move(row[0]), std::move(row[1]), std::move(row[2]),
                               std::move(row[4]), std::move(row[3])});
-    Result files = found(std::move(table));
-    files.messages.insert(files.messages.begin(), r.messages.begin(), r.messages.end());
-    return files;
+    r = files.end == LookupEnd::Complete ? found(std::move(table))
+                                         : failed(VendorService::Zte, std::move(table));
+    r.messages.insert(r.messages.begin(), notes.begin(), notes.end());
+    return r;
 }
 
 Result coolpadTypesLookup(std::string_view keyword) {
     Table table{{"type"}, {}};
-    const std::string reply = net::fetchUrl(coolpadSearchAddress(), 1, coolpadSearchBody(keyword));
-    for (std::string& type : coolpadProductTypes(net::utf8ToText(reply)))
-        table.rows.push_back({std::move(type)});
+    CoolpadSearch search = coolpadSearchTypes(keyword);
+    for (std::string& type : search.types) table.rows.push_back({std::move(type)});
+    if (search.end != LookupEnd::Complete) return failed(VendorService::Coolpad, std::move(table));
     return found(std::move(table));
 }
 
 Result coolpadFilesLookup(std::string_view productType) {
     Table table{{"description", "date", "size", "kind", "url"}, {}};
-    const std::string reply = net::fetchUrl(coolpadDownloadAddress(productType));
-    for (CoolpadFileRow& f : coolpadFileRows(net::utf8ToText(reply)))
+    CoolpadDownloads downloads = coolpadFetchDownloads(productType);
+    for (CoolpadFileRow& f : downloads.files)
         table.rows.push_back({std::move(f.description), std::move(f.date), std::move(f.size),
                               std::move(f.kind), std::move(f.address)});
+    if (downloads.end != LookupEnd::Complete)
+        return failed(VendorService::Coolpad, std::move(table));
     return found(std::move(table));
 }
 
 Result lgLookup(std::string_view serial) {
     Table table{{"serial", "model", "esn", "msn", "prod_type", "sw_version", "sw_url"}, {}};
-    const LgReply reply = readLgReply(net::utf8ToText(net::fetchUrl(lgLookupAddress(serial))));
+    const LgLookup lookup = lgLookUpSerial(serial);
+    if (lookup.end != LookupEnd::Complete) return failed(VendorService::Lg, std::move(table));
     Result r;
     r.table = std::move(table);
-    switch (reply.outcome) {
+    switch (lookup.reply.outcome) {
         case LgOutcome::NoReply:
             r.messages.push_back(lgNoReplyMessage());
             return r;
@@ -179,7 +215,7 @@ Result lgLookup(std::string_view serial) {
             break;
     }
     std::vector<std::string> row{std::string(serial)};
-    row.insert(row.end(), reply.fields.begin(), reply.fields.end());
+    row.insert(row.end(), lookup.reply.fields.begin(), lookup.reply.fields.end());
     r.table.rows.push_back(std::move(row));
     r.status = Status::Found;
     return r;
@@ -187,10 +223,11 @@ Result lgLookup(std::string_view serial) {
 
 Result iphoneLookup(const IphoneQuery& q) {
     Table table{{"version", "product", "note", "url"}, {}};
-    for (IphoneRow& row : iphoneReadFirmware(
-             iphoneFetch(iphoneFirmwareAddress(q.model, q.type, q.version, q.allVersions))))
+    IphoneFirmware firmware = iphoneFetchFirmware(q.model, q.type, q.version, q.allVersions);
+    for (IphoneRow& row : firmware.rows)
         table.rows.push_back(
             {std::move(row[0]), std::move(row[1]), std::move(row[2]), std::move(row[3])});
+    if (firmware.end != LookupEnd::Complete) return failed(VendorService::Iphone, std::move(table));
     return found(std::move(table));
 }
 

@@ -27,9 +27,10 @@ struct Result {
 using Progress = std::function<void(const std::string& text)>;
 
 // What the look-ups tell the user (program texts).
-const std::string& noResultMessage();       // 抱歉，未找到合适结果。
-const std::string& emptyModelMessage();     // 您要搜索的手机型号呢？
-const std::string& serviceFailedMessage();  // the service could not be reached or answered badly
+const std::string& noResultMessage();    // 抱歉，未找到合适结果。
+const std::string& emptyModelMessage();  // 您要搜索的手机型号呢？
+// Followed by the service's host: no connection, a time-out, a cut-off reply.
+const std::string& serviceFailedMessage();
 
 // Each takes its argument as the user gave it (after the usage checks) and never fails
 // with an exception.

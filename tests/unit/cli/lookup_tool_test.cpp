@@ -11,7 +11,6 @@
 #include <nlohmann/json.hpp>
 
 #include "base/text_util.h"
-#include "net/fetch_url.h"
 #include "platform/codepage.h"
 #include "tests/unit/cli/child_process.h"
 #include "tools/vendor-sim/simulator.h"
@@ -223,26 +222,21 @@ std::vector<Expected> expectations() {
     std::vector<Expected> all;
 
     std::vector<std::vector<std::string>> huawei;
-    for (const HuaweiFile& f : huaweiSearchFiles("P6"))
+    for (const HuaweiFile& f : huaweiSearchFiles("P6").files)
         huawei.push_back({f.name, f.date, f.size, f.address});
     all.push_back({"huawei", {"huawei", "P6"}, {"name", "date", "size", "url"}, utf8Rows(huawei)});
 
-    const std::vector<ZteSeries> series =
-        zteReadModelList(net::utf8ToText(net::fetchUrl(zteModelListAddress())));
+    const std::vector<ZteSeries> series = zteFetchModelList().series;
     std::vector<std::vector<std::string>> models;
     for (const ZteSeries& s : series)
         for (const ZteTreeModel& m : s.models) models.push_back({s.title, m.modelName});
     all.push_back({"zte models", {"zte", "models"}, {"series", "model"}, utf8Rows(models)});
 
     std::vector<std::vector<std::string>> zteFiles;
-    for (const ZteSeries& s : series) {
-        for (const ZteTreeModel& m : s.models) {
-            if (m.modelName != gbk("中兴 U880")) continue;
-            const std::string list = zteFileList(
-                net::utf8ToText(net::fetchUrl(zteFilePageAddress(s.categoryId, m.modelId))));
-            for (const auto& r : zteFileRows(list))
-                zteFiles.push_back({r[0], r[1], r[2], r[4], r[3]});
-        }
+    for (const ZteModel& record : zteModelRecords(series)) {
+        if (record.modelName != gbk("中兴 U880")) continue;
+        for (const auto& r : zteFetchFiles(record).rows)
+            zteFiles.push_back({r[0], r[1], r[2], r[4], r[3]});
     }
     all.push_back({"zte files",
                    {"zte", "files", "中兴 u880"},
@@ -250,14 +244,11 @@ std::vector<Expected> expectations() {
                    utf8Rows(zteFiles)});
 
     std::vector<std::vector<std::string>> types;
-    for (const std::string& t : coolpadProductTypes(net::utf8ToText(
-             net::fetchUrl(coolpadSearchAddress(), 1, coolpadSearchBody(gbk("大神"))))))
-        types.push_back({t});
+    for (const std::string& t : coolpadSearchTypes(gbk("大神")).types) types.push_back({t});
     all.push_back({"coolpad", {"coolpad", "大神"}, {"type"}, utf8Rows(types)});
 
     std::vector<std::vector<std::string>> files;
-    for (const CoolpadFileRow& f :
-         coolpadFileRows(net::utf8ToText(net::fetchUrl(coolpadDownloadAddress(gbk("大神F1"))))))
+    for (const CoolpadFileRow& f : coolpadFetchDownloads(gbk("大神F1")).files)
         files.push_back({f.description, f.date, f.size, f.kind, f.address});
     all.push_back({"coolpad files",
                    {"coolpad", "files", "大神F1"},
@@ -266,7 +257,7 @@ std::vector<Expected> expectations() {
 
     std::vector<std::vector<std::string>> handsets;
     for (const char* serial : {"356789051234567", "357710050123458", "352000000000001"}) {
-        const LgReply r = readLgReply(net::utf8ToText(net::fetchUrl(lgLookupAddress(serial))));
+        const LgReply r = lgLookUpSerial(serial).reply;
         std::vector<std::string> row{serial};
         row.insert(row.end(), r.fields.begin(), r.fields.end());
         handsets.push_back(std::move(row));
@@ -277,8 +268,7 @@ std::vector<Expected> expectations() {
                    utf8Rows(handsets)});
 
     std::vector<std::vector<std::string>> firmware;
-    for (const IphoneRow& r : iphoneReadFirmware(
-             iphoneFetch(iphoneFirmwareAddress(gbk("iPhone 4S"), "all", "all", true))))
+    for (const IphoneRow& r : iphoneFetchFirmware(gbk("iPhone 4S"), "all", "all", true).rows)
         firmware.push_back({r[0], r[1], r[2], r[3]});
     all.push_back({"iphone",
                    {"iphone", "--model", "iPhone 4S", "--all"},
@@ -528,7 +518,7 @@ TEST_F(LookupTool, InterruptEndsAtOnceWithWholeLinesOnly) {
     {
         SCOPED_TRACE("while a long output is written");
         sim->resetKnobs();
-        sim->setIphoneBulkRows(20000);
+        sim->setIphoneBulkRows(5000);
         Child child;
         ASSERT_TRUE(child.start({kTool, "iphone"}));
         ASSERT_TRUE(child.readUntil([](const std::string& out) { return !out.empty(); }, 60s));
@@ -565,6 +555,14 @@ TEST_F(LookupTool, OnATerminalATableAndAProgressLineThatIsWiped) {
     EXPECT_EQ(table[0][0], "serial");
     EXPECT_EQ(table[2][1], "LG-P705");
 
+    // A search over pages tells which page it is on.
+    Child search;
+    ASSERT_TRUE(search.start({kTool, "huawei", "P6"}, {}, {}, true));
+    const Ended searched = search.finish(20s);
+    EXPECT_EQ(searched.exitCode, 0);
+    EXPECT_NE(searched.out.find("Huawei page 3, 10 files"), std::string::npos) << searched.out;
+    EXPECT_EQ(readTable(afterProgress(searched.out)).size(), 13u);
+
     // Ctrl-C while the progress line shows leaves the terminal's line clean.
     sim->setReplyDelay(VendorService::Lg, 300ms);
     Child stopped;
@@ -575,6 +573,67 @@ TEST_F(LookupTool, OnATerminalATableAndAProgressLineThatIsWiped) {
     const Ended end = stopped.finish(10s);
     EXPECT_EQ(end.exitCode, 130);
     EXPECT_EQ(end.out.substr(end.out.size() - 4), "\r\033[K") << end.out;
+}
+
+// A loopback port on which nothing listens.
+int closedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+TEST_F(LookupTool, ADeadServiceIsStatusThreeNotNothingFound) {
+    const std::string dead = "127.0.0.1:" + std::to_string(closedPort());
+    struct Case {
+        const char* variable;
+        std::string value;
+        std::vector<std::string> args;
+    };
+    const std::vector<Case> cases = {
+        {"ROMHAUL_HUAWEI_HOST", dead, {"huawei", "P6"}},
+        {"ROMHAUL_ZTE_HOST", dead, {"zte", "models"}},
+        {"ROMHAUL_ZTE_HOST", dead, {"zte", "files", "MF667"}},
+        {"ROMHAUL_COOLPAD_HOST", dead, {"coolpad", "大神"}},
+        {"ROMHAUL_COOLPAD_HOST", dead, {"coolpad", "files", "大神F1"}},
+        {"ROMHAUL_LG_HOST", dead, {"lg", "356789051234567", "111111111111111"}},
+        {"ROMHAUL_IPHONE_BASE", "http://" + dead + "/iphone/", {"iphone"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        const Ended run = tool(c.args, {}, {{c.variable, c.value}});
+        EXPECT_EQ(run.exitCode, 3);
+        EXPECT_EQ(run.out, c.args[0] == "lg"
+                               ? "serial\tmodel\tesn\tmsn\tprod_type\tsw_version\tsw_url\n"
+                               : "");
+        const std::vector<std::string> errors = lines(run.err);
+        EXPECT_EQ(errors.size(), c.args[0] == "lg" ? 2u : 1u) << run.err;
+        for (const std::string& e : errors)
+            EXPECT_NE(e.find("request to the service failed: " + dead), std::string::npos) << e;
+    }
+
+    // One dead look-up in a batch is the batch's status, whatever the others found.
+    const Ended mixed = tool({"lg", "356789051234567"}, {}, {{"ROMHAUL_LG_HOST", dead}});
+    EXPECT_EQ(mixed.exitCode, 3);
+}
+
+TEST_F(LookupTool, HuaweiFailureOnALaterPageKeepsTheRowsAndSaysSo) {
+    // Page 2 of "P6" is never answered in time.
+    sim->setDelayHook([](const vendorsim::RecordedRequest& r) {
+        return r.service == VendorService::Huawei && r.param("curPage") == "2" ? 5000ms : 0ms;
+    });
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const Ended run = tool({"--timeout", "0.5", "huawei", "P6"});
+    EXPECT_LT(Clock::now() - start, 4s) << "the deadline holds each request";
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(readTsv(run.out).size(), 6u) << "page 1's five files";
+    EXPECT_NE(run.err.find("request to the service failed"), std::string::npos) << run.err;
 }
 
 }  // namespace
