@@ -173,7 +173,6 @@ int runLg(Session& s, const std::vector<std::string>& args, Format format) {
     const bool stream = format == Format::Tsv || format == Format::Csv;
     Table all;
     Status status = Status::Found;
-    bool headerWritten = false;
     for (std::size_t i = 0; i < serials.size(); ++i) {
         if (serials.size() > 1)
             s.progress.show("LG " + std::to_string(i + 1) + "/" + std::to_string(serials.size()));
@@ -183,17 +182,7 @@ int runLg(Session& s, const std::vector<std::string>& args, Format format) {
         for (const std::string& m : r.messages)
             s.message(serials[i].where + "lg " + serials[i].text + ": ", m);
         if (stream) {
-            std::string lines;
-            if (!headerWritten) {
-                lines = format == Format::Tsv
-                            ? renderTsvLine(r.table.columns, s.locale, s.stdoutTerminal)
-                            : renderCsvLine(r.table.columns, s.locale, s.stdoutTerminal);
-                headerWritten = true;
-            }
-            for (const auto& row : r.table.rows)
-                lines += format == Format::Tsv ? renderTsvLine(row, s.locale, s.stdoutTerminal)
-                                               : renderCsvLine(row, s.locale, s.stdoutTerminal);
-            s.out(lines);
+            s.out(render(r.table, format, s.locale, s.stdoutTerminal, i == 0));
         } else {
             for (auto& row : r.table.rows) all.rows.push_back(std::move(row));
         }

@@ -291,22 +291,13 @@ std::string renderJson(const Table& table) {
     return out;
 }
 
-std::string render(const Table& table, Format format, const LocaleText& locale, bool forTerminal) {
-    std::string out;
-    switch (format) {
-        case Format::Table:
-            return renderTable(table, locale);
-        case Format::Json:
-            return renderJson(table);
-        case Format::Tsv:
-            out = renderTsvLine(table.columns, locale, forTerminal);
-            for (const auto& row : table.rows) out += renderTsvLine(row, locale, forTerminal);
-            return out;
-        case Format::Csv:
-            out = renderCsvLine(table.columns, locale, forTerminal);
-            for (const auto& row : table.rows) out += renderCsvLine(row, locale, forTerminal);
-            return out;
-    }
+std::string render(const Table& table, Format format, const LocaleText& locale, bool forTerminal,
+                   bool withHeader) {
+    if (format == Format::Table) return renderTable(table, locale);
+    if (format == Format::Json) return renderJson(table);
+    const auto line = format == Format::Tsv ? renderTsvLine : renderCsvLine;
+    std::string out = withHeader ? line(table.columns, locale, forTerminal) : std::string();
+    for (const auto& row : table.rows) out += line(row, locale, forTerminal);
     return out;
 }
 

@@ -65,7 +65,9 @@ std::string renderCsvLine(const std::vector<std::string>& fields, const LocaleTe
 // locale.
 std::string renderJson(const Table& table);
 
-// The whole table in `format`, a header line first for TSV and CSV.
-std::string render(const Table& table, Format format, const LocaleText& locale, bool forTerminal);
+// The whole table in `format`, a header line first for TSV and CSV unless `withHeader` is
+// false (the rows that follow earlier ones).
+std::string render(const Table& table, Format format, const LocaleText& locale, bool forTerminal,
+                   bool withHeader = true);
 
 }  // namespace lookup
