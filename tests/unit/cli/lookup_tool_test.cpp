@@ -299,15 +299,6 @@ TEST_F(LookupTool, EachCommandInEachFormatGivesTheCoresRows) {
     }
 }
 
-TEST_F(LookupTool, WithoutAFormatAPipeGetsTabSeparatedLines) {
-    const Ended run = tool({"lg", "356789051234567"});
-    EXPECT_EQ(run.exitCode, 0);
-    const Rows rows = readTsv(run.out);
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0][0], "serial");
-    EXPECT_EQ(rows[1][1], "LG-D858");
-}
-
 TEST_F(LookupTool, NothingFoundIsStatusOneWithTheProgramsMessage) {
     struct Case {
         std::vector<std::string> args;
@@ -445,7 +436,7 @@ TEST_F(LookupTool, ABatchOfAHundredSerialsFromStandardInput) {
         (bad ? unknown : known).push_back(serial);
         input += std::string(i % 10 == 0 ? "  " : "") + serial + (i % 3 ? "\n" : "  # ok\r\n");
     }
-    const Ended run = tool({"lg", "-"}, input);
+    const Ended run = tool({"lg", "-"}, input);  // no format: a pipe gets TSV
     EXPECT_EQ(run.exitCode, 1) << "the worst of the batch: nothing found for three";
     const Rows rows = readTsv(run.out);
     ASSERT_EQ(rows.size(), 98u);
@@ -617,9 +608,23 @@ TEST_F(LookupTool, ADeadServiceIsStatusThreeNotNothingFound) {
             EXPECT_NE(e.find("request to the service failed: " + dead), std::string::npos) << e;
     }
 
-    // One dead look-up in a batch is the batch's status, whatever the others found.
-    const Ended mixed = tool({"lg", "356789051234567"}, {}, {{"ROMHAUL_LG_HOST", dead}});
+    // A model list that reads as too few items is what the window calls a failed load.
+    for (auto mode : {vendorsim::ZteModelList::FewItems, vendorsim::ZteModelList::NotFound}) {
+        sim->setZteModelList(mode);
+        const Ended run = tool({"zte", "files", "MF667"});
+        EXPECT_EQ(run.exitCode, 3);
+        EXPECT_EQ(run.err, "romhaul-lookup: 读取机型列表出错，请尝试刷新列表！\n");
+    }
+
+    // One failed look-up in a batch is the batch's status, whatever the others found.
+    sim->setDelayHook([](const vendorsim::RecordedRequest& r) {
+        return r.param("esn") == "357710050123458" ? 3000ms : 0ms;
+    });
+    const Ended mixed =
+        tool({"--timeout", "0.5", "lg", "356789051234567", "357710050123458", "111111111111111"});
     EXPECT_EQ(mixed.exitCode, 3);
+    EXPECT_EQ(readTsv(mixed.out).size(), 2u) << "the first serial's row";
+    EXPECT_EQ(lines(mixed.err).size(), 2u) << mixed.err;
 }
 
 TEST_F(LookupTool, HuaweiFailureOnALaterPageKeepsTheRowsAndSaysSo) {
