@@ -6,8 +6,8 @@
 
 #include "base/api.h"
 #include "base/text_util.h"
-#include "document/value_convert.h"
 #include "doc_test_util.h"
+#include "document/value_convert.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include "base/api.h"
 #include "base/text_util.h"
+#include "doc_test_util.h"
 #include "document/json_writer.h"
 #include "document/value_convert.h"
-#include "doc_test_util.h"
 
 namespace {
 

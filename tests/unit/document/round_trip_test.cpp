@@ -9,8 +9,8 @@
 #include <string>
 
 #include "base/api.h"
-#include "document/value_convert.h"
 #include "doc_test_util.h"
+#include "document/value_convert.h"
 
 namespace {
 

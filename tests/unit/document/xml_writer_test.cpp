@@ -5,9 +5,9 @@
 
 #include "base/api.h"
 #include "base/text_util.h"
+#include "doc_test_util.h"
 #include "document/value_convert.h"
 #include "document/xml_writer.h"
-#include "doc_test_util.h"
 
 namespace {
 
