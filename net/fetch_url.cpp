@@ -7,6 +7,7 @@
 #include "base/text_util.h"
 #include "net/url_cookies.h"
 #include "platform/heap.h"
+#include "platform/wininet.h"
 
 namespace net {
 namespace {
@@ -47,6 +48,8 @@ std::string cookiesOf(std::string_view replyHeaders) {
     return cookies;
 }
 
+thread_local bool latestFailed = false;
+
 // Closes what is open, innermost first.
 struct Handles {
     win::HINTERNET session = nullptr, connection = nullptr, request = nullptr;
@@ -73,6 +76,7 @@ std::string fetchUrl(std::string_view url, std::optional<int> method,
     std::string& cookies = replyCookies ? *replyCookies : localCookies;
     std::string& body = bodyBytes ? *bodyBytes : localBody;
     const std::string target(asText(url));
+    latestFailed = true;  // until the body is in
 
     int m = method.value_or(0);
     if (m < 0 || m > 2) m = 0;
@@ -143,7 +147,10 @@ std::string fetchUrl(std::string_view url, std::optional<int> method,
             break;
         }
         reply.resize(size + std::min(read, kReadSize));
-        if (read == 0) break;
+        if (read == 0) {
+            latestFailed = false;
+            break;
+        }
     }
 
     replyHead.assign(kHeaderBufferSize, ' ');
@@ -158,6 +165,18 @@ std::string fetchUrl(std::string_view url, std::optional<int> method,
     cookies = cookiesOf(replyHead);
     if (cookieJar) mergeCookies(*cookieJar, cookies);
     return reply;
+}
+
+bool lastFetchFailed() {
+    return latestFailed;
+}
+
+FetchAbortScope::FetchAbortScope(const std::atomic<bool>* stop) : previous_(wininet::abortFlag()) {
+    wininet::setAbortFlag(stop);
+}
+
+FetchAbortScope::~FetchAbortScope() {
+    wininet::setAbortFlag(previous_);
 }
 
 std::string utf8ToText(std::string_view bytes) {

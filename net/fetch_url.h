@@ -1,6 +1,7 @@
 #pragma once
 // The web request routine and the text helpers that go with it. A text is GBK bytes in a
 // std::string; a byte array is a std::string too.
+#include <atomic>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +25,25 @@ std::string fetchUrl(std::string_view url, std::optional<int> method = {},
                      std::string* headers = nullptr, std::string* replyHeaders = nullptr,
                      std::optional<bool> noRedirect = {}, std::string* bodyBytes = nullptr,
                      std::optional<std::string_view> proxy = {});
+
+// Whether the calling thread's latest fetchUrl failed: no connection, a time-out, the reply
+// cap, a broken or aborted transfer. Tells such a failure apart from a reply whose body is
+// empty, which fetchUrl returns alike.
+bool lastFetchFailed();
+
+// While it lives, fetchUrl on the calling thread gives up as soon as *stop is true, from
+// whatever thread it is raised: a request in flight is dropped within about 100 ms and
+// fails. Scopes nest; the flag must outlive the scope.
+class FetchAbortScope {
+  public:
+    explicit FetchAbortScope(const std::atomic<bool>* stop);
+    ~FetchAbortScope();
+    FetchAbortScope(const FetchAbortScope&) = delete;
+    FetchAbortScope& operator=(const FetchAbortScope&) = delete;
+
+  private:
+    const std::atomic<bool>* previous_;
+};
 
 // A UTF-8 reply body as text: up to its first zero byte, characters without a GBK form
 // (and invalid UTF-8) become "?".

@@ -232,7 +232,14 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     return n;
 }
 
+thread_local const std::atomic<bool>* threadAbortFlag = nullptr;
+
+bool abortRequested() {
+    return threadAbortFlag && threadAbortFlag->load(std::memory_order_acquire);
+}
+
 int onProgress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
+    if (abortRequested()) return 1;  // libcurl ends the transfer as aborted
     auto* r = static_cast<Request*>(user);
     if (down != r->lastDown || up != r->lastUp) {
         r->lastDown = down;
@@ -246,6 +253,11 @@ int onProgress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t u
 // waits briefly for the socket only when that brought nothing to read. The idle clock
 // starts once the connection stands; before that the connect time-out governs.
 void pump(Request& r) {
+    // Checked here too: libcurl asks the progress callback only while it moves data.
+    if (abortRequested()) {
+        r.failed = r.done = true;
+        return;
+    }
     const std::size_t before = r.pending.size();
     if (r.paused) {
         r.paused = false;
@@ -342,6 +354,14 @@ Limits limits() {
 void setLimits(const Limits& l) {
     std::lock_guard lock(stateMutex);
     currentLimits = l;
+}
+
+void setAbortFlag(const std::atomic<bool>* flag) {
+    threadAbortFlag = flag;
+}
+
+const std::atomic<bool>* abortFlag() {
+    return threadAbortFlag;
 }
 
 RequestRecord lastRequest() {
@@ -459,6 +479,8 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
     curl_easy_setopt(e, CURLOPT_HTTP_VERSION,
                      r->version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(r->limits.connectTimeout.count()));
+    if (r->limits.totalTimeout.count() > 0)
+        curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, long(r->limits.totalTimeout.count()));
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
     if (!caFile.empty()) curl_easy_setopt(e, CURLOPT_CAINFO, caFile.c_str());

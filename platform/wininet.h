@@ -11,8 +11,10 @@
 //  - the reply streams out through InternetReadFile in reads of the size asked for, and
 //    HttpQueryInfoA(HTTP_QUERY_RAW_HEADERS_CRLF) gives the final response's raw header block.
 // A transfer fails when the connection cannot be made within the connect time-out, when
-// nothing arrives for the idle time-out, or when the body grows past the reply cap; a
-// failed transfer makes InternetReadFile return FALSE.
+// nothing arrives for the idle time-out, when it outlasts the total time-out (if one is
+// set), or when the body grows past the reply cap; a failed transfer makes
+// InternetReadFile return FALSE.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -72,10 +74,18 @@ namespace wininet {
 struct Limits {
     std::chrono::milliseconds connectTimeout{60000};
     std::chrono::milliseconds idleTimeout{60000};
+    // The whole request, connection to last byte; 0 for none (the system client has none).
+    std::chrono::milliseconds totalTimeout{0};
     std::uint64_t maxReplyBytes = std::uint64_t(256) << 20;
 };
 Limits limits();
 void setLimits(const Limits& limits);
+
+// A flag that, once raised from any thread, makes the requests of the thread that set it
+// fail at once, as a broken transfer does: the transfer in flight is dropped within about
+// 100 ms. Per thread; nullptr (the start) clears it. The flag must outlive its setting.
+void setAbortFlag(const std::atomic<bool>* flag);
+const std::atomic<bool>* abortFlag();
 
 // What the last HttpOpenRequestA (on any thread) was given, for tests.
 struct RequestRecord {

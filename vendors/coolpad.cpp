@@ -3,6 +3,7 @@
 #include <unordered_set>
 
 #include "base/text_util.h"
+#include "net/fetch_url.h"
 #include "text/regex_object.h"
 #include "vendors/service_hosts.h"
 
@@ -66,6 +67,24 @@ std::vector<CoolpadFileRow> coolpadFileRows(std::string_view pageText) {
                         re.subMatchText(i, 4), re.subMatchText(i, 5)});
     }
     return rows;
+}
+
+CoolpadSearch coolpadSearchTypes(std::string_view keyword, const LookupContext& ctx) {
+    CoolpadSearch search;
+    const FetchReply reply = fetchFor(ctx, {coolpadSearchAddress(), 1, coolpadSearchBody(keyword)});
+    search.end = endAfter(ctx, reply);
+    if (search.end != LookupEnd::Stopped)
+        search.types = coolpadProductTypes(net::utf8ToText(reply.body));
+    return search;
+}
+
+CoolpadDownloads coolpadFetchDownloads(std::string_view productType, const LookupContext& ctx) {
+    CoolpadDownloads downloads;
+    const FetchReply reply = fetchFor(ctx, {coolpadDownloadAddress(productType)});
+    downloads.end = endAfter(ctx, reply);
+    if (downloads.end != LookupEnd::Stopped)
+        downloads.files = coolpadFileRows(net::utf8ToText(reply.body));
+    return downloads;
 }
 
 const std::string& coolpadEmptyKeywordMessage() {

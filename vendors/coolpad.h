@@ -1,12 +1,14 @@
 #pragma once
 // Coolpad: a keyword search that lists product types, then the download table of one type.
-// The core below builds the requests and reads the replies; coolpadSearch and
+// The core below builds the requests, sends them and reads the replies; coolpadSearch and
 // coolpadLoadDownloads (app/pages/coolpad_page.h) drive the page's controls with it.
 // Texts are code page 936 (GBK).
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "vendors/lookup.h"
 
 // The search reply is matched piece by piece so that the engine never holds more than
 // this many bytes of subject at once. Pieces are cut at fixed byte offsets, so a result
@@ -38,6 +40,21 @@ struct CoolpadFileRow {
 };
 // The files of a download page (text), in page order.
 std::vector<CoolpadFileRow> coolpadFileRows(std::string_view pageText);
+
+struct CoolpadSearch {
+    std::vector<std::string> types;  // as coolpadProductTypes gives them
+    LookupEnd end = LookupEnd::Complete;
+};
+// Posts `keyword` (as typed) to the search page and lists the product types of the reply.
+CoolpadSearch coolpadSearchTypes(std::string_view keyword, const LookupContext& ctx = {});
+
+struct CoolpadDownloads {
+    std::vector<CoolpadFileRow> files;  // in page order
+    LookupEnd end = LookupEnd::Complete;
+};
+// Fetches the download page of `productType` (the name as listed) and reads its files.
+// Nothing is cached: every call asks again.
+CoolpadDownloads coolpadFetchDownloads(std::string_view productType, const LookupContext& ctx = {});
 
 // What the page tells the user.
 const std::string& coolpadEmptyKeywordMessage();  // 您要搜索的关键字呢？

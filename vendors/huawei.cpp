@@ -42,18 +42,41 @@ std::vector<HuaweiFile> huaweiFiles(std::string_view replyText) {
     return huaweiFiles(regex, replyText);
 }
 
-std::vector<HuaweiFile> huaweiSearchFiles(std::string_view keyword) {
-    std::vector<HuaweiFile> found;
+HuaweiSearch huaweiSearchFiles(std::string_view keyword, const LookupContext& ctx,
+                               const HuaweiPageFiles& onPage) {
+    HuaweiSearch search;
     RegexObject regex;
     std::string previousReply;
     for (int page = 1;; ++page) {
-        std::string reply = net::fetchUrl(huaweiPageAddress(page, keyword));
-        if (page > 1 && reply == previousReply) break;
-        std::vector<HuaweiFile> files = huaweiFiles(regex, net::utf8ToText(reply));
-        if (files.empty()) break;
-        found.insert(found.end(), std::make_move_iterator(files.begin()),
-                     std::make_move_iterator(files.end()));
-        previousReply = std::move(reply);
+        if (page > kHuaweiMaxPages) {
+            search.rule = HuaweiStopRule::PageCap;
+            break;
+        }
+        if (ctx.stopped()) {
+            search.end = LookupEnd::Stopped;
+            break;
+        }
+        FetchReply reply = fetchFor(ctx, {huaweiPageAddress(page, keyword)});
+        search.pages = page;
+        search.end = endAfter(ctx, reply);
+        if (search.end != LookupEnd::Complete) break;
+        if (page > 1 && reply.body == previousReply) {
+            search.rule = HuaweiStopRule::SameReply;
+            break;
+        }
+        std::vector<HuaweiFile> files = huaweiFiles(regex, net::utf8ToText(reply.body));
+        if (files.empty()) {
+            search.rule = HuaweiStopRule::NoMatch;
+            break;
+        }
+        search.fileCount += int(files.size());
+        if (onPage) {
+            onPage(std::move(files));
+        } else {
+            search.files.insert(search.files.end(), std::make_move_iterator(files.begin()),
+                                std::make_move_iterator(files.end()));
+        }
+        previousReply = std::move(reply.body);
     }
-    return found;
+    return search;
 }

@@ -123,3 +123,43 @@ std::vector<IphoneRow> iphoneReadFirmware(std::string_view replyText) {
     releaseDocument(root);
     return rows;
 }
+
+namespace {
+
+// One GET of the catalogue as text; a failure marks the look-up failed and reads as the
+// empty reply.
+std::string catalogueText(const LookupContext& ctx, std::string address, LookupEnd& end) {
+    const FetchReply reply = fetchFor(ctx, {std::move(address)});
+    const LookupEnd got = endAfter(ctx, reply);
+    if (got != LookupEnd::Complete && end != LookupEnd::Stopped) end = got;
+    return got == LookupEnd::Stopped ? std::string() : net::utf8ToText(reply.body);
+}
+
+}  // namespace
+
+IphoneCatalogue iphoneFetchCatalogue(const LookupContext& ctx) {
+    IphoneCatalogue c;
+    c.models = iphoneReadList(catalogueText(ctx, iphoneModelListAddress(), c.end));
+    if (c.end == LookupEnd::Stopped) return c;
+    c.versions = iphoneReadList(catalogueText(ctx, iphoneVersionListAddress(), c.end));
+    if (c.end == LookupEnd::Stopped) return c;
+    c.rows = iphoneReadFirmware(
+        catalogueText(ctx, iphoneFirmwareAddress("all", "all", "all", false), c.end));
+    return c;
+}
+
+IphoneList iphoneFetchTypes(std::string_view chosenModel, const LookupContext& ctx) {
+    IphoneList list;
+    if (chosenModel == iphoneAllModels()) return list;
+    list.entries = iphoneReadList(catalogueText(ctx, iphoneTypeListAddress(chosenModel), list.end));
+    return list;
+}
+
+IphoneFirmware iphoneFetchFirmware(std::string_view model, std::string_view type,
+                                   std::string_view version, bool allVersions,
+                                   const LookupContext& ctx) {
+    IphoneFirmware firmware;
+    firmware.rows = iphoneReadFirmware(
+        catalogueText(ctx, iphoneFirmwareAddress(model, type, version, allVersions), firmware.end));
+    return firmware;
+}

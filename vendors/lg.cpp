@@ -27,6 +27,14 @@ LgReply readLgReply(std::string_view replyText) {
     return reply;
 }
 
+LgLookup lgLookUpSerial(std::string_view serial, const LookupContext& ctx) {
+    LgLookup lookup;
+    const FetchReply reply = fetchFor(ctx, {lgLookupAddress(serial)});
+    lookup.end = endAfter(ctx, reply);
+    if (lookup.end != LookupEnd::Stopped) lookup.reply = readLgReply(net::utf8ToText(reply.body));
+    return lookup;
+}
+
 const std::string& lgEmptySerialMessage() {
     static const std::string text = gbk("请输入串号，可在拨号界面按*#06#进行查询！");
     return text;

@@ -1,10 +1,12 @@
 #pragma once
 // LG: the KDZ firmware of one handset, looked up by its serial number (IMEI). The core
-// below builds the request and reads the reply; lgLookup (app/pages/lg_page.h) drives the
+// below builds the request, sends it and reads the reply; lgLookup (app/pages/lg_page.h) drives the
 // page's controls with it. Texts are code page 936 (GBK).
 #include <array>
 #include <string>
 #include <string_view>
+
+#include "vendors/lookup.h"
 
 // The serial number goes to the service exactly as typed, neither trimmed nor encoded.
 std::string lgLookupAddress(std::string_view serial);
@@ -28,6 +30,14 @@ struct LgReply {
 };
 
 LgReply readLgReply(std::string_view replyText);
+
+struct LgLookup {
+    // NoReply also for a failed request: `end` tells a failure from an empty answer.
+    LgReply reply;
+    LookupEnd end = LookupEnd::Complete;
+};
+// Asks the model-check service about `serial` (as typed, one GET) and reads the reply.
+LgLookup lgLookUpSerial(std::string_view serial, const LookupContext& ctx = {});
 
 // What the page tells the user.
 const std::string& lgEmptySerialMessage();  // 请输入串号，可在拨号界面按*#06#进行查询！

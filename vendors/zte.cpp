@@ -2,6 +2,7 @@
 
 #include "base/text_util.h"
 #include "document/data_document.h"
+#include "net/fetch_url.h"
 #include "text/regex_object.h"
 #include "vendors/service_hosts.h"
 
@@ -130,4 +131,35 @@ int zteFindNext(const std::vector<std::string>& itemTexts, std::string_view type
     }
     searchPos = 0;
     return -1;
+}
+
+ZteModelList zteFetchModelList(const LookupContext& ctx) {
+    ZteModelList list;
+    const FetchReply reply = fetchFor(ctx, {zteModelListAddress()});
+    list.end = endAfter(ctx, reply);
+    if (list.end != LookupEnd::Stopped) list.series = zteReadModelList(net::utf8ToText(reply.body));
+    return list;
+}
+
+std::vector<ZteModel> zteModelRecords(const std::vector<ZteSeries>& series) {
+    std::vector<ZteModel> records;
+    for (const ZteSeries& s : series)
+        for (const ZteTreeModel& m : s.models)
+            records.push_back({s.categoryId, m.modelId, m.modelName, std::string()});
+    return records;
+}
+
+ZteFiles zteFetchFiles(const ZteModel& record, const LookupContext& ctx) {
+    ZteFiles files;
+    files.fileList = record.fileList;
+    if (files.fileList.empty()) {
+        files.fetched = true;
+        const FetchReply reply =
+            fetchFor(ctx, {zteFilePageAddress(record.categoryId, record.modelId)});
+        files.end = endAfter(ctx, reply);
+        if (files.end == LookupEnd::Stopped) return files;
+        files.fileList = zteFileList(net::utf8ToText(reply.body));
+    }
+    files.rows = zteFileRows(files.fileList);
+    return files;
 }

@@ -1,12 +1,16 @@
 #pragma once
 // ZTE support site: the model-list script file read into series and models, the file page
-// of one model cut into file lines, and the texts the ZTE page shows. No controls here;
-// the page routines (zte_page.h) fill the tree, the file list and the status line.
+// of one model cut into file lines, the two look-ups that fetch them, and the texts the ZTE
+// page shows. No controls here; the page routines (app/pages/zte_page.h) fill the tree, the
+// file list and the status line.
 //
 // Texts are code page 936 (GBK) bytes, as every program text.
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/program_objects.h"
+#include "vendors/lookup.h"
 
 // The page's state. Only the window thread touches it.
 // True after a load that filled at least kZteMinTreeItems tree items.
@@ -68,3 +72,27 @@ std::vector<std::string> zteFileInfoPieces(std::string_view fileName, std::strin
 // position and moves `searchPos` past it; returns -1 and sets `searchPos` to 0 when
 // there is none.
 int zteFindNext(const std::vector<std::string>& itemTexts, std::string_view typed, int& searchPos);
+
+// ---------------------------------------------------------------- look-ups
+
+struct ZteModelList {
+    std::vector<ZteSeries> series;  // what could be read, in document order
+    LookupEnd end = LookupEnd::Complete;
+};
+// Fetches the model-list script file (one GET) and reads it.
+ZteModelList zteFetchModelList(const LookupContext& ctx = {});
+// The model records of a model list, in tree order, each with an empty file list.
+std::vector<ZteModel> zteModelRecords(const std::vector<ZteSeries>& series);
+
+struct ZteFiles {
+    // The model's file list (zteFileList's format): the record's own when it had one, else
+    // the one read from its file page, empty when the page held no file or failed.
+    std::string fileList;
+    // The rows of that list for the file list view (zteFileRows).
+    std::vector<std::vector<std::string>> rows;
+    bool fetched = false;  // the file page was asked for: the record had no file list yet
+    LookupEnd end = LookupEnd::Complete;
+};
+// The files of one model: from its cached file list, or else from its file page (one GET).
+// An empty list is no cache: the next look-up asks again.
+ZteFiles zteFetchFiles(const ZteModel& record, const LookupContext& ctx = {});

@@ -7,7 +7,6 @@
 #include "app/window/qt_text.h"
 #include "base/message_box.h"
 #include "base/text_util.h"
-#include "net/fetch_url.h"
 #include "vendors/coolpad.h"
 
 namespace {
@@ -46,9 +45,7 @@ void coolpadSearch() {
     w->按钮6->setEnabled(false);
     QCoreApplication::processEvents();
 
-    const std::string reply =
-        net::utf8ToText(net::fetchUrl(coolpadSearchAddress(), 1, coolpadSearchBody(keyword)));
-    for (const std::string& type : coolpadProductTypes(reply)) {
+    for (const std::string& type : coolpadSearchTypes(keyword).types) {
         auto* item = new QListWidgetItem(toQt(type));
         item->setData(kNameBytesRole, QByteArray(type.data(), qsizetype(type.size())));
         w->列表框1->addItem(item);
@@ -62,10 +59,8 @@ void coolpadLoadDownloads() {
     MainWindow* w = mainWindow();
     if (!w) return;
     w->超级列表框3->clearItems();
-    const std::string page =
-        net::utf8ToText(net::fetchUrl(coolpadDownloadAddress(chosenProductType(*w->列表框1)), 0));
     std::vector<std::vector<std::string>> rows;
-    for (CoolpadFileRow& f : coolpadFileRows(page)) {
+    for (CoolpadFileRow& f : coolpadFetchDownloads(chosenProductType(*w->列表框1)).files) {
         rows.push_back({std::move(f.description), std::move(f.date), std::move(f.size),
                         std::move(f.kind), std::move(f.address)});
     }

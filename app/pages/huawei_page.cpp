@@ -34,7 +34,7 @@ void huaweiSearch() {
     }
     window->超级列表框1->clearItems();
 
-    std::vector<HuaweiFile> found = huaweiSearchFiles(fromQt(window->编辑框1->text()));
+    std::vector<HuaweiFile> found = huaweiSearchFiles(fromQt(window->编辑框1->text())).files;
     // One insertion for the whole list: a long list fills without a layout pass per row.
     std::vector<std::vector<std::string>> rows;
     rows.reserve(found.size());

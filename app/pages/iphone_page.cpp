@@ -55,16 +55,14 @@ struct Choices {
 void loadIphoneCatalogue() {
     MainWindow* w = mainWindow();
     if (!w) return;
-    fillBox(w->组合框1, iphoneAllModels(), iphoneReadList(iphoneFetch(iphoneModelListAddress())));
-    fillBox(w->组合框2, iphoneAllTypes(), {});
-    fillBox(w->组合框3, iphoneAllVersions(),
-            iphoneReadList(iphoneFetch(iphoneVersionListAddress())));
-
-    w->超级列表框5->clearItems();
     // A list job still running is older than this load: its rows must not follow.
     const std::uint64_t turn = takeTurn();
-    QtRows rows = toQtRows(
-        iphoneReadFirmware(iphoneFetch(iphoneFirmwareAddress("all", "all", "all", false))));
+    const IphoneCatalogue catalogue = iphoneFetchCatalogue();
+    fillBox(w->组合框1, iphoneAllModels(), catalogue.models);
+    fillBox(w->组合框2, iphoneAllTypes(), {});
+    fillBox(w->组合框3, iphoneAllVersions(), catalogue.versions);
+    w->超级列表框5->clearItems();
+    QtRows rows = toQtRows(catalogue.rows);
     if (isLatest(turn)) w->超级列表框5->reportModel()->addRows(std::move(rows));
 }
 
@@ -72,10 +70,7 @@ void refreshIphoneTypes() {
     MainWindow* w = mainWindow();
     if (!w) return;
     const std::string model = fromQt(w->组合框1->currentText());
-    std::vector<std::string> types;
-    if (model != iphoneAllModels())
-        types = iphoneReadList(iphoneFetch(iphoneTypeListAddress(model)));
-    fillBox(w->组合框2, iphoneAllTypes(), types);
+    fillBox(w->组合框2, iphoneAllTypes(), iphoneFetchTypes(model).entries);
     startJob(jobRunner);
 }
 
@@ -95,11 +90,11 @@ void fillIphoneList() {
     if (!choices || choices->turn == 0) return;
     const std::uint64_t turn = choices->turn;
 
-    const std::string reply = iphoneFetch(iphoneFirmwareAddress(
-        choices->model, choices->type, choices->version, choices->allVersions));
+    const IphoneFirmware firmware =
+        iphoneFetchFirmware(choices->model, choices->type, choices->version, choices->allVersions);
     // A newer fill has read the boxes meanwhile: its rows are the ones wanted.
     if (!isLatest(turn)) return;
-    auto rows = std::make_shared<QtRows>(toQtRows(iphoneReadFirmware(reply)));
+    auto rows = std::make_shared<QtRows>(toQtRows(firmware.rows));
     if (!isLatest(turn)) return;
     postToWindow([rows, turn] {
         MainWindow* w = mainWindow();

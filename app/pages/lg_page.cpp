@@ -6,7 +6,6 @@
 #include "app/window/qt_text.h"
 #include "base/message_box.h"
 #include "base/text_util.h"
-#include "net/fetch_url.h"
 #include "vendors/lg.h"
 
 void lgLookup() {
@@ -21,7 +20,7 @@ void lgLookup() {
     w->按钮4->setEnabled(false);
     QCoreApplication::processEvents();
 
-    const LgReply reply = readLgReply(net::utf8ToText(net::fetchUrl(lgLookupAddress(serial), 0)));
+    const LgReply reply = lgLookUpSerial(serial).reply;
     switch (reply.outcome) {
         case LgOutcome::NoReply:
             showMessageBox(lgNoReplyMessage());

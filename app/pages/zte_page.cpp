@@ -9,7 +9,6 @@
 #include "base/message_box.h"
 #include "base/program_objects.h"
 #include "base/text_util.h"
-#include "net/fetch_url.h"
 #include "vendors/zte.h"
 
 namespace {
@@ -58,16 +57,12 @@ void zteLoadModels() {
         return;
     }
 
-    const std::vector<ZteSeries> series =
-        zteReadModelList(net::utf8ToText(net::fetchUrl(zteModelListAddress())));
-    std::vector<ZteModel>& table = zteModelTable();
-    table.clear();
+    const std::vector<ZteSeries> series = zteFetchModelList().series;
+    zteModelTable() = zteModelRecords(series);
     for (const ZteSeries& s : series) {
         auto* seriesItem = new QTreeWidgetItem(w->树型框1, QStringList{toQt(s.title)});
-        for (const ZteTreeModel& m : s.models) {
+        for (const ZteTreeModel& m : s.models)
             new QTreeWidgetItem(seriesItem, QStringList{toQt(m.modelName)});
-            table.push_back({s.categoryId, m.modelId, m.modelName, std::string()});
-        }
     }
 
     if (int(treeItems(w->树型框1).size()) < kZteMinTreeItems) {
@@ -131,16 +126,12 @@ void zteLoadFiles() {
     setStatus(w, "当前状态：正在读取ZTE服务器下载文件列表...", kGreen);
     if (!(w = letEventsRun(w))) return;
 
-    std::string fileList = record.fileList;
-    if (fileList.empty()) {
-        fileList = zteFileList(
-            net::utf8ToText(net::fetchUrl(zteFilePageAddress(record.categoryId, record.modelId))));
-        if (index < table.size() && table[index].modelId == record.modelId &&
-            table[index].modelName == record.modelName) {
-            table[index].fileList = fileList;
-        }
+    ZteFiles files = zteFetchFiles(record);
+    if (files.fetched && index < table.size() && table[index].modelId == record.modelId &&
+        table[index].modelName == record.modelName) {
+        table[index].fileList = std::move(files.fileList);
     }
-    w->超级列表框2->addRows(zteFileRows(fileList));
+    w->超级列表框2->addRows(files.rows);
     w->标签2->setText(QString::fromUtf8("当前状态：服务器可下载文件列表读取完成！"));
 }
 

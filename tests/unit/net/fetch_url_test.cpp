@@ -344,6 +344,21 @@ TEST_F(FetchUrl, IdleTimeOut) {
     }
 }
 
+TEST_F(FetchUrl, TotalTimeOutEndsARequestThatIsNeverIdleForLong) {
+    wininet::Limits l = wininet::limits();
+    l.idleTimeout = milliseconds(20000);
+    l.totalTimeout = milliseconds(400);
+    wininet::setLimits(l);
+    for (const char* path : {"/silent", "/stall"}) {
+        const auto start = Clock::now();
+        EXPECT_EQ(fetchUrl(url(path)), "") << path;
+        const auto took = Clock::now() - start;
+        EXPECT_GE(took, milliseconds(350)) << path;
+        EXPECT_LT(took, milliseconds(5000)) << path;
+    }
+    EXPECT_EQ(fetchUrl(url("/plain")), "hello") << "a quick request is not cut";
+}
+
 TEST_F(FetchUrl, ConnectTimeOut) {
     // A listener with a full backlog that never accepts: further connection attempts get
     // no answer at all.

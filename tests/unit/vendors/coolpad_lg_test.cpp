@@ -1,11 +1,14 @@
-// The Coolpad and LG cores: requests as built, replies read as the pages show them.
+// The Coolpad and LG cores: requests as built and sent, replies read as the pages show them.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/text_util.h"
+#include "platform/codepage.h"
+#include "tests/unit/vendors/scripted_fetch.h"
 #include "vendors/coolpad.h"
 #include "vendors/lg.h"
 #include "vendors/service_hosts.h"
@@ -79,6 +82,31 @@ TEST(CoolpadCore, MatchesLongRepliesInFixedChunks) {
               std::vector<std::string>{"C3"});
 }
 
+TEST(CoolpadCore, SearchPostsTheKeywordAndTellsAFailureFromNothingFound) {
+    setenv("ROMHAUL_COOLPAD_HOST", "127.0.0.1:4100", 1);
+    const std::string address = "http://127.0.0.1:4100/search/search/searchKeyword/searclist.html";
+    ScriptedFetch fetch;
+    // The reply is UTF-8 on the wire; the types are program texts.
+    fetch.answer(address, codepage::gbkToUtf8(resultLine("大神F1") + resultLine("大神F2")));
+    CoolpadSearch s = coolpadSearchTypes(gbk(" 大神"), fetch.context());
+    ASSERT_EQ(fetch.requests.size(), 1u);
+    EXPECT_EQ(
+        fetch.requests[0],
+        (FetchRequest{address, 1, "searchKeywordBO.searchKey=" + gbk(" 大神") + "&x=33&y=9"}));
+    EXPECT_EQ(s.types, (std::vector<std::string>{gbk("大神F1"), gbk("大神F2")}));
+    EXPECT_EQ(s.end, LookupEnd::Complete);
+
+    fetch.answer(address, "");
+    s = coolpadSearchTypes("x", fetch.context());
+    EXPECT_TRUE(s.types.empty());
+    EXPECT_EQ(s.end, LookupEnd::Complete);
+    fetch.fail(address);
+    s = coolpadSearchTypes("x", fetch.context());
+    EXPECT_TRUE(s.types.empty());
+    EXPECT_EQ(s.end, LookupEnd::Failed);
+    unsetenv("ROMHAUL_COOLPAD_HOST");
+}
+
 std::string fileRow(const std::string& desc, const std::string& date, const std::string& size,
                     const std::string& kind, const std::string& url) {
     return gbk("<tr>\r\n<td width=\"38%\" class=\"desc\">" + desc + "</td>\r\n<td>" + date +
@@ -102,6 +130,30 @@ TEST(CoolpadCore, ReadsFiveCellsPerFileInPageOrder) {
     // The layout the pattern needs: without the CRs nothing matches.
     EXPECT_TRUE(coolpadFileRows(replaceAll(page, "\r\n", "\n")).empty());
     EXPECT_TRUE(coolpadFileRows("").empty());
+}
+
+TEST(CoolpadCore, DownloadsAreFetchedForTheTypeAsListedEveryTime) {
+    setenv("ROMHAUL_COOLPAD_HOST", "127.0.0.1:4100", 1);
+    const std::string type = gbk("大神F1 Plus");
+    const std::string address = coolpadDownloadAddress(type);
+    ScriptedFetch fetch;
+    fetch.answer(address,
+                 codepage::gbkToUtf8(fileRow("A", "2014-05-06", "812.3M", "固件", "http://h/a")));
+    for (int round = 0; round < 2; ++round) {
+        const CoolpadDownloads d = coolpadFetchDownloads(type, fetch.context());
+        EXPECT_EQ(d.end, LookupEnd::Complete);
+        EXPECT_EQ(d.files, (std::vector<CoolpadFileRow>{
+                               {"A", "2014-05-06", "812.3M", gbk("固件"), "http://h/a"}}));
+    }
+    ASSERT_EQ(fetch.requests.size(), 2u);
+    EXPECT_EQ(fetch.requests[1], (FetchRequest{address, 0, ""}));
+    EXPECT_NE(address.find("#downListUL"), std::string::npos);
+
+    fetch.fail(address);
+    const CoolpadDownloads failed = coolpadFetchDownloads(type, fetch.context());
+    EXPECT_EQ(failed.end, LookupEnd::Failed);
+    EXPECT_TRUE(failed.files.empty());
+    unsetenv("ROMHAUL_COOLPAD_HOST");
 }
 
 TEST(LgCore, BuildsTheRequestFromTheSerialAsTyped) {
@@ -141,6 +193,40 @@ TEST(LgCore, ReadsTheOutcomeAndTheSixFields) {
         EXPECT_EQ(r.outcome, c.outcome) << c.reply;
         EXPECT_EQ(r.fields, c.fields) << c.reply;
     }
+}
+
+TEST(LgCore, LookUpGivesTheOutcomeAndTellsAFailedRequestFromAnEmptyReply) {
+    setenv("ROMHAUL_LG_HOST", "127.0.0.1", 1);
+    const std::string address = lgLookupAddress("3567 ");
+    ScriptedFetch fetch;
+    struct Case {
+        const char* what;
+        std::optional<std::string> reply;  // none: the request fails
+        LgOutcome outcome;
+        LookupEnd end;
+        std::string model;
+    };
+    const Case cases[] = {
+        {"found", "<model>LG-D858</model><esn>3567</esn>", LgOutcome::Found, LookupEnd::Complete,
+         "LG-D858"},
+        {"marker", "<r status='FAIL'><model>X</model></r>", LgOutcome::Failed, LookupEnd::Complete,
+         ""},
+        {"empty body", "", LgOutcome::NoReply, LookupEnd::Complete, ""},
+        {"failed request", std::nullopt, LgOutcome::NoReply, LookupEnd::Failed, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.reply)
+            fetch.answer(address, *c.reply);
+        else
+            fetch.fail(address);
+        const LgLookup l = lgLookUpSerial("3567 ", fetch.context());
+        EXPECT_EQ(fetch.requests.back(), (FetchRequest{address, 0, ""}));
+        EXPECT_EQ(l.reply.outcome, c.outcome);
+        EXPECT_EQ(l.end, c.end);
+        EXPECT_EQ(l.reply.fields[0], c.model);
+    }
+    unsetenv("ROMHAUL_LG_HOST");
 }
 
 }  // namespace

@@ -1,14 +1,17 @@
 // The Huawei reply reader on replies the simulator does not give: escapes, odd stamps,
-// records across lines, a long page.
+// records across lines, a long page; and the search's paging with its stop rules, driven
+// by a scripted fetch.
 #include "vendors/huawei.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
 #include <string>
 
 #include "base/text_util.h"
+#include "tests/unit/vendors/scripted_fetch.h"
 
 namespace {
 
@@ -91,6 +94,155 @@ TEST_F(HuaweiReply, LongPageOnOneLineKeepsEveryRecordInOrder) {
         EXPECT_EQ(files[std::size_t(i)].size, std::to_string(i) + "MB");
         EXPECT_EQ(files[std::size_t(i)].address, "http://h/" + std::to_string(i));
     }
+}
+
+// ---------------------------------------------------------------- paging
+
+// A reply page of `count` records named "<tag>1", "<tag>2", ...
+std::string page(const std::string& tag, int count) {
+    std::string reply = "jQuery17109587828987278044_1396585821312({\"fileList\":[";
+    for (int i = 1; i <= count; ++i)
+        reply += record(tag + std::to_string(i), "1MB", "1396585821312", "http://h/" + tag) + ",";
+    return reply + "]})";
+}
+
+std::vector<std::string> names(const std::vector<HuaweiFile>& files) {
+    std::vector<std::string> out;
+    for (const HuaweiFile& f : files) out.push_back(f.name);
+    return out;
+}
+
+class HuaweiPaging : public ::testing::Test {
+  protected:
+    void SetUp() override { setenv("ROMHAUL_HUAWEI_HOST", "127.0.0.1:8001", 1); }
+    void TearDown() override { unsetenv("ROMHAUL_HUAWEI_HOST"); }
+    std::string address(int pageNumber, const std::string& keyword = "P6") const {
+        return huaweiPageAddress(pageNumber, keyword);
+    }
+    ScriptedFetch fetch;
+};
+
+TEST_F(HuaweiPaging, AsksPageAfterPageUntilOneWithoutMatch) {
+    // Seven results over two pages; the keyword goes out as typed, blanks and all.
+    fetch.answer(address(1, "  P6  "), page("a", 5));
+    fetch.answer(address(2, "  P6  "), page("b", 2));
+    fetch.answer(address(3, "  P6  "), page("c", 0));
+    const HuaweiSearch s = huaweiSearchFiles("  P6  ", fetch.context());
+    EXPECT_EQ(fetch.addresses(),
+              (std::vector<std::string>{address(1, "  P6  "), address(2, "  P6  "),
+                                        address(3, "  P6  ")}));
+    EXPECT_EQ(fetch.requests[0].address,
+              "http://127.0.0.1:8001/support/services/service/file/list?jsonp="
+              "jQuery17109587828987278044_1396585821312&siteCode=cn&fileType=software"
+              "&pageSize=5&curPage=1&keywords=  P6  ");
+    EXPECT_EQ(fetch.requests[0].method, 0);
+    EXPECT_EQ(names(s.files), (std::vector<std::string>{"a1", "a2", "a3", "a4", "a5", "b1", "b2"}));
+    EXPECT_EQ(s.fileCount, 7);
+    EXPECT_EQ(s.pages, 3);
+    EXPECT_EQ(s.end, LookupEnd::Complete);
+    EXPECT_EQ(s.rule, HuaweiStopRule::NoMatch);
+}
+
+TEST_F(HuaweiPaging, AnErrorPageEndsTheListWithoutFailing) {
+    fetch.answer(address(1), page("a", 5));
+    fetch.answer(address(2), "<html>502 Bad Gateway</html>");
+    const HuaweiSearch s = huaweiSearchFiles("P6", fetch.context());
+    EXPECT_EQ(s.fileCount, 5);
+    EXPECT_EQ(s.pages, 2);
+    EXPECT_EQ(s.end, LookupEnd::Complete);
+    EXPECT_EQ(s.rule, HuaweiStopRule::NoMatch);
+}
+
+TEST_F(HuaweiPaging, AFailedRequestIsToldApartFromAnEmptyAnswer) {
+    // Page 1: an empty body is nothing found, a failed request is a failure.
+    fetch.answer(address(1), "");
+    HuaweiSearch s = huaweiSearchFiles("P6", fetch.context());
+    EXPECT_EQ(s.end, LookupEnd::Complete);
+    EXPECT_EQ(s.pages, 1);
+    EXPECT_TRUE(s.files.empty());
+
+    fetch.fail(address(1));
+    s = huaweiSearchFiles("P6", fetch.context());
+    EXPECT_EQ(s.end, LookupEnd::Failed);
+    EXPECT_EQ(s.pages, 1);
+    EXPECT_TRUE(s.files.empty());
+
+    // A later page that fails keeps what the pages before found.
+    fetch.requests.clear();
+    fetch.answer(address(1), page("a", 5));
+    fetch.answer(address(2), page("b", 5));
+    fetch.fail(address(3));
+    s = huaweiSearchFiles("P6", fetch.context());
+    EXPECT_EQ(fetch.requests.size(), 3u);
+    EXPECT_EQ(s.fileCount, 10);
+    EXPECT_EQ(names(s.files)[9], "b5");
+    EXPECT_EQ(s.pages, 3);
+    EXPECT_EQ(s.end, LookupEnd::Failed);
+}
+
+TEST_F(HuaweiPaging, AReplyEqualToThePageBeforeEndsTheSearch) {
+    // A service that ignores curPage answers every page alike.
+    fetch.answerAll([](const FetchRequest&) { return FetchReply{page("a", 5), false}; });
+    const HuaweiSearch s = huaweiSearchFiles("P6", fetch.context());
+    EXPECT_EQ(fetch.requests.size(), 2u);
+    EXPECT_EQ(s.fileCount, 5);  // the repeated page's files are not taken again
+    EXPECT_EQ(s.end, LookupEnd::Complete);
+    EXPECT_EQ(s.rule, HuaweiStopRule::SameReply);
+}
+
+TEST_F(HuaweiPaging, StopsAfterTwoHundredPagesKeepingTheirRows) {
+    // A service that changes its reply on every page.
+    int served = 0;
+    fetch.answerAll([&](const FetchRequest&) {
+        ++served;
+        return FetchReply{page("p" + std::to_string(served) + "-", 5), false};
+    });
+    int pagesSeen = 0;
+    const HuaweiSearch s =
+        huaweiSearchFiles("P6", fetch.context(), [&](std::vector<HuaweiFile>&& files) {
+            ++pagesSeen;
+            EXPECT_EQ(files.size(), 5u);
+            EXPECT_EQ(files.front().name, "p" + std::to_string(pagesSeen) + "-1");
+        });
+    EXPECT_EQ(served, kHuaweiMaxPages);
+    EXPECT_EQ(fetch.requests.back().address, address(200));
+    EXPECT_EQ(pagesSeen, 200);
+    EXPECT_EQ(s.fileCount, 1000);
+    EXPECT_TRUE(s.files.empty());  // handed over page by page, not kept twice
+    EXPECT_EQ(s.end, LookupEnd::Complete);
+    EXPECT_EQ(s.rule, HuaweiStopRule::PageCap);
+}
+
+TEST_F(HuaweiPaging, AStopEndsTheSearchBetweenPagesOrDuringOne) {
+    std::atomic<bool> stop{false};
+    fetch.answerAll([&](const FetchRequest& r) {
+        // The stop comes while page 3 is in flight: its reply does not count.
+        if (r.address == address(3)) stop = true;
+        return FetchReply{page("x" + std::to_string(fetch.requests.size()) + "-", 5), false};
+    });
+    LookupContext ctx = fetch.context();
+    ctx.stop = &stop;
+    std::vector<std::string> progress;
+    ctx.onRequest = [&](const FetchRequest& r) { progress.push_back(r.address); };
+    HuaweiSearch s = huaweiSearchFiles("P6", ctx);
+    EXPECT_EQ(progress, (std::vector<std::string>{address(1), address(2), address(3)}));
+    EXPECT_EQ(s.fileCount, 10);
+    EXPECT_EQ(s.end, LookupEnd::Stopped);
+
+    // Raised before the search starts: no request at all.
+    fetch.requests.clear();
+    s = huaweiSearchFiles("P6", ctx);
+    EXPECT_TRUE(fetch.requests.empty());
+    EXPECT_EQ(s.end, LookupEnd::Stopped);
+    EXPECT_EQ(s.pages, 0);
+
+    // Raised from the page callback: the page is kept, no further page is asked for.
+    stop = false;
+    fetch.requests.clear();
+    s = huaweiSearchFiles("P6", ctx, [&](std::vector<HuaweiFile>&&) { stop = true; });
+    EXPECT_EQ(fetch.requests.size(), 1u);
+    EXPECT_EQ(s.fileCount, 5);
+    EXPECT_EQ(s.end, LookupEnd::Stopped);
 }
 
 }  // namespace

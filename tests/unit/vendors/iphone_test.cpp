@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 
 #include "base/text_util.h"
+#include "tests/unit/vendors/scripted_fetch.h"
 
 namespace {
 
@@ -67,6 +69,80 @@ TEST(IphoneReplies, UnexpectedShapesGiveNoRows) {
     }
     for (const char* reply : {"", "{}", "\"abcdef\"", "{\"a\":1}", "5"})
         EXPECT_TRUE(iphoneReadList(reply).empty()) << reply;
+}
+
+// ---------------------------------------------------------------- look-ups
+
+class IphoneLookUps : public ::testing::Test {
+  protected:
+    void SetUp() override { setenv("ROMHAUL_IPHONE_BASE", "http://127.0.0.1:4100/fw/", 1); }
+    void TearDown() override { unsetenv("ROMHAUL_IPHONE_BASE"); }
+    static constexpr const char* kModels = "http://127.0.0.1:4100/fw/model/getModelSelect.go";
+    static constexpr const char* kVersions =
+        "http://127.0.0.1:4100/fw/model/getVersionSelect.go?type=all";
+    static constexpr const char* kEverything =
+        "http://127.0.0.1:4100/fw/down/getDown.go?model=all&type=all&version=all&brush=30";
+    ScriptedFetch fetch;
+};
+
+TEST_F(IphoneLookUps, CatalogueAsksForModelsVersionsThenEverything) {
+    fetch.answer(kModels, "[\"iPhone 4\",\"iPhone 4 电信版\"]");
+    fetch.answer(kVersions, "[\"7.1.2\"]");
+    fetch.answer(kEverything,
+                 "{\"a\":[{\"version\":\"7.1.2\",\"productName\":\"A\",\"downUrl\":\"u\"}]}");
+    const IphoneCatalogue c = iphoneFetchCatalogue(fetch.context());
+    EXPECT_EQ(fetch.addresses(), (std::vector<std::string>{kModels, kVersions, kEverything}));
+    EXPECT_EQ(c.models, (std::vector<std::string>{"iPhone 4", gbk("iPhone 4 电信版")}));
+    EXPECT_EQ(c.versions, std::vector<std::string>{"7.1.2"});
+    EXPECT_EQ(c.rows, (std::vector<IphoneRow>{{"7.1.2", "A", gbk("原厂固件"), "u"}}));
+    EXPECT_EQ(c.end, LookupEnd::Complete);
+
+    // A failed request reads as an empty reply and the load goes on.
+    fetch.requests.clear();
+    fetch.fail(kModels);
+    const IphoneCatalogue partial = iphoneFetchCatalogue(fetch.context());
+    EXPECT_EQ(fetch.requests.size(), 3u);
+    EXPECT_TRUE(partial.models.empty());
+    EXPECT_EQ(partial.versions.size(), 1u);
+    EXPECT_EQ(partial.rows.size(), 1u);
+    EXPECT_EQ(partial.end, LookupEnd::Failed);
+
+    // A stop ends it before its next request.
+    std::atomic<bool> stop{false};
+    fetch.requests.clear();
+    fetch.answerAll([&](const FetchRequest&) {
+        stop = true;
+        return FetchReply{"[\"x\"]", false};
+    });
+    LookupContext ctx = fetch.context();
+    ctx.stop = &stop;
+    const IphoneCatalogue stopped = iphoneFetchCatalogue(ctx);
+    EXPECT_EQ(fetch.requests.size(), 1u);
+    EXPECT_EQ(stopped.end, LookupEnd::Stopped);
+    EXPECT_TRUE(stopped.models.empty());
+}
+
+TEST_F(IphoneLookUps, TypesOfAModelAndTheFirmwareOfTheChoices) {
+    const std::string model = gbk("iPhone 4 电信版");
+    const std::string types = "http://127.0.0.1:4100/fw/model/getTypeSelect.go?model=" + model;
+    fetch.answer(types, "[\"iPhone3,3\"]");
+    EXPECT_EQ(iphoneFetchTypes(model, fetch.context()).entries,
+              std::vector<std::string>{"iPhone3,3"});
+    // The first entry asks for no type list.
+    const IphoneList all = iphoneFetchTypes(iphoneAllModels(), fetch.context());
+    EXPECT_TRUE(all.entries.empty());
+    EXPECT_EQ(all.end, LookupEnd::Complete);
+    EXPECT_EQ(fetch.addresses(), std::vector<std::string>{types});
+
+    const std::string firmware =
+        "http://127.0.0.1:4100/fw/down/getDown.go?model=all&type=iPhone3,3&version=all&brush=1";
+    fetch.answer(firmware, "{\"a\":[{\"productName\":\"B\",\"types\":1}]}");
+    const IphoneFirmware f = iphoneFetchFirmware("all", "iPhone3,3", "all", true, fetch.context());
+    EXPECT_EQ(fetch.requests.back().address, firmware);
+    EXPECT_EQ(f.rows, (std::vector<IphoneRow>{{"", "B", gbk("自制固件"), ""}}));
+    fetch.fail(firmware);
+    EXPECT_EQ(iphoneFetchFirmware("all", "iPhone3,3", "all", true, fetch.context()).end,
+              LookupEnd::Failed);
 }
 
 }  // namespace

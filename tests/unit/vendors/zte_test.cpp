@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "base/text_util.h"
+#include "tests/unit/vendors/scripted_fetch.h"
 
 namespace {
 
@@ -129,6 +131,75 @@ TEST(ZteFind, RunsToTheEndWithoutWrappingThenStartsOver) {
     pos = 0;
     EXPECT_EQ(zteFindNext(chinese, gbk("手机"), pos), 0);
     EXPECT_EQ(zteFindNext(chinese, "grand m", pos), 1);
+}
+
+// ---------------------------------------------------------------- look-ups
+
+class ZteLookUps : public ::testing::Test {
+  protected:
+    void SetUp() override { setenv("ROMHAUL_ZTE_HOST", "127.0.0.1:8002", 1); }
+    void TearDown() override { unsetenv("ROMHAUL_ZTE_HOST"); }
+    ScriptedFetch fetch;
+};
+
+TEST_F(ZteLookUps, ModelListIsOneRequestReadIntoSeriesAndRecords) {
+    const std::string id1(36, 'a'), id2(36, 'b');
+    // The service sends UTF-8; the tree gets program texts.
+    fetch.answer("http://127.0.0.1:8002/js/support_search.js",
+                 kPrefix + "{\"s\":[\"功能手机\",\"1002\",{\"" + id1 + "\":[6,\"中兴 U960\",1],\"" +
+                     id2 + "\":[7,\"F160\",2]}],\"t\":[\"平板\",\"1004\",{}]};");
+    const ZteModelList list = zteFetchModelList(fetch.context());
+    ASSERT_EQ(fetch.requests.size(), 1u);
+    EXPECT_EQ(fetch.requests[0].method, 0);
+    EXPECT_EQ(list.end, LookupEnd::Complete);
+    ASSERT_EQ(list.series.size(), 2u);
+    EXPECT_EQ(list.series[0].title, gbk("功能手机"));
+    EXPECT_EQ(list.series[0].models[0].modelName, gbk("中兴 U960"));
+    const std::vector<ZteModel> records = zteModelRecords(list.series);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].categoryId, "1002");
+    EXPECT_EQ(records[1].modelId, id2);
+    EXPECT_EQ(records[1].modelName, "F160");
+    EXPECT_EQ(records[1].fileList, "");
+
+    fetch.fail("http://127.0.0.1:8002/js/support_search.js");
+    const ZteModelList failed = zteFetchModelList(fetch.context());
+    EXPECT_EQ(failed.end, LookupEnd::Failed);
+    EXPECT_TRUE(failed.series.empty());
+}
+
+TEST_F(ZteLookUps, FilesComeFromTheCacheOrFromTheModelsPage) {
+    const std::string id(36, 'c');
+    const std::string pageAddress = "http://127.0.0.1:8002/support/1002/" + id + ".html";
+    fetch.answer(pageAddress, "<li>\r\n" + heading("http://h/a.zip", "A") +
+                                  "\r\n<pre>文件大小：12.3MB　更新日期：2013-05-18</pre>\r\n</li>");
+    ZteModel record{"1002", id, "F160", ""};
+    ZteFiles files = zteFetchFiles(record, fetch.context());
+    EXPECT_EQ(fetch.addresses(), std::vector<std::string>{pageAddress});
+    EXPECT_TRUE(files.fetched);
+    EXPECT_EQ(files.end, LookupEnd::Complete);
+    EXPECT_EQ(files.fileList, "http://h/a.zip|A|12.3MB|2013-05-18\r\n");
+    EXPECT_EQ(files.rows, (Rows{{"A", "12.3MB", "2013-05-18", "http://h/a.zip", "zip"}}));
+
+    // A cached list makes no request.
+    record.fileList = files.fileList;
+    files = zteFetchFiles(record, fetch.context());
+    EXPECT_EQ(fetch.requests.size(), 1u);
+    EXPECT_FALSE(files.fetched);
+    EXPECT_EQ(files.rows.size(), 1u);
+
+    // A page without files or a failed one leaves the list empty, to be asked again.
+    record.fileList.clear();
+    fetch.answer(pageAddress, "<html></html>");
+    files = zteFetchFiles(record, fetch.context());
+    EXPECT_TRUE(files.fetched);
+    EXPECT_EQ(files.end, LookupEnd::Complete);
+    EXPECT_TRUE(files.fileList.empty());
+    fetch.fail(pageAddress);
+    files = zteFetchFiles(record, fetch.context());
+    EXPECT_EQ(files.end, LookupEnd::Failed);
+    EXPECT_TRUE(files.rows.empty());
+    EXPECT_EQ(fetch.requests.size(), 3u);
 }
 
 }  // namespace

@@ -1,0 +1,5 @@
+#include "cli/lookup_tool.h"
+
+int main(int argc, char** argv) {
+    return lookup::runLookupTool(argc, argv);
+}

@@ -1,0 +1,169 @@
+#include "tests/unit/cli/child_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace clitest {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void closeFd(int& fd) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
+[[noreturn]] void execChild(const std::vector<std::string>& args,
+                            const std::vector<std::pair<std::string, std::string>>& env) {
+    for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+}
+
+}  // namespace
+
+Child::~Child() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    closeFd(outFd_);
+    closeFd(errFd_);
+}
+
+bool Child::start(const std::vector<std::string>& args, const std::string& input,
+                  const std::vector<std::pair<std::string, std::string>>& env, bool terminal) {
+    int in[2];
+    if (::pipe(in) != 0) return false;
+    if (terminal) {
+        int master = -1;
+        winsize size{};
+        size.ws_row = 40;
+        size.ws_col = 200;
+        pid_ = ::forkpty(&master, nullptr, nullptr, &size);
+        if (pid_ == 0) {
+            ::dup2(in[0], STDIN_FILENO);
+            ::close(in[0]);
+            ::close(in[1]);
+            execChild(args, env);
+        }
+        outFd_ = master;
+    } else {
+        int out[2], err[2];
+        if (::pipe(out) != 0 || ::pipe(err) != 0) return false;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(in[0], STDIN_FILENO);
+            ::dup2(out[1], STDOUT_FILENO);
+            ::dup2(err[1], STDERR_FILENO);
+            for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
+            execChild(args, env);
+        }
+        ::close(out[1]);
+        ::close(err[1]);
+        outFd_ = out[0];
+        errFd_ = err[0];
+    }
+    ::close(in[0]);
+    if (pid_ < 0) {
+        ::close(in[1]);
+        return false;
+    }
+    // Small inputs fit the pipe; the tests' largest is a few kilobytes.
+    std::size_t done = 0;
+    while (done < input.size()) {
+        const ssize_t n = ::write(in[1], input.data() + done, input.size() - done);
+        if (n <= 0) break;
+        done += std::size_t(n);
+    }
+    ::close(in[1]);
+    return true;
+}
+
+void Child::pump(int waitMs) {
+    pollfd fds[2];
+    int n = 0;
+    std::string* sinks[2];
+    for (auto [fd, sink] : {std::pair{outFd_, &out_}, std::pair{errFd_, &err_}}) {
+        if (fd < 0) continue;
+        fds[n] = {fd, POLLIN, 0};
+        sinks[n++] = sink;
+    }
+    if (n == 0) {
+        ::usleep(useconds_t(waitMs) * 1000);
+        return;
+    }
+    if (::poll(fds, nfds_t(n), waitMs) <= 0) return;
+    for (int i = 0; i < n; ++i) {
+        if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+        char buffer[8192];
+        const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+        if (got > 0) {
+            sinks[i]->append(buffer, std::size_t(got));
+        } else if (got == 0 || errno != EINTR) {
+            // The end of a pipe, or EIO from a pseudo-terminal whose child is gone.
+            if (fds[i].fd == outFd_) closeFd(outFd_);
+            if (fds[i].fd == errFd_) closeFd(errFd_);
+        }
+    }
+}
+
+bool Child::readUntil(const std::function<bool(const std::string&)>& enough,
+                      std::chrono::milliseconds timeout) {
+    const auto end = Clock::now() + timeout;
+    while (!enough(out_)) {
+        if (Clock::now() >= end || (outFd_ < 0 && errFd_ < 0)) return enough(out_);
+        pump(20);
+    }
+    return true;
+}
+
+void Child::sendSignal(int signal) {
+    if (pid_ > 0) ::kill(pid_, signal);
+}
+
+Ended Child::finish(std::chrono::milliseconds timeout) {
+    Ended e;
+    const auto end = Clock::now() + timeout;
+    int status = 0;
+    bool exited = false;
+    while (!exited) {
+        pump(20);
+        const pid_t w = ::waitpid(pid_, &status, WNOHANG);
+        if (w == pid_) {
+            exited = true;
+        } else if (Clock::now() >= end) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, &status, 0);
+            exited = true;
+        }
+    }
+    pid_ = -1;
+    // What is still in the pipes after the end.
+    while (outFd_ >= 0 || errFd_ >= 0) pump(50);
+    if (WIFEXITED(status)) e.exitCode = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) e.signal = WTERMSIG(status);
+    e.out = std::move(out_);
+    e.err = std::move(err_);
+    return e;
+}
+
+Ended run(const std::vector<std::string>& args, const std::string& input,
+          const std::vector<std::pair<std::string, std::string>>& env) {
+    Child child;
+    if (!child.start(args, input, env)) return {};
+    return child.finish();
+}
+
+}  // namespace clitest

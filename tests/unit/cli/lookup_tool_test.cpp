@@ -1,0 +1,644 @@
+// romhaul-lookup run as a process against the vendor simulator on loopback: what it prints
+// in each format is read back and compared with the rows the vendor cores give for the
+// same replies.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
+#include "base/text_util.h"
+#include "platform/codepage.h"
+#include "tests/unit/cli/child_process.h"
+#include "tools/vendor-sim/simulator.h"
+#include "vendors/coolpad.h"
+#include "vendors/huawei.h"
+#include "vendors/iphone.h"
+#include "vendors/lg.h"
+#include "vendors/zte.h"
+
+namespace {
+
+using clitest::Child;
+using clitest::Ended;
+using namespace std::chrono_literals;
+using Rows = std::vector<std::vector<std::string>>;  // UTF-8
+using Env = std::vector<std::pair<std::string, std::string>>;
+
+const std::string kTool = ROMHAUL_LOOKUP_EXE;
+
+std::string utf8(std::string_view programText) {
+    return codepage::gbkToUtf8(programText);
+}
+
+std::vector<std::string> split(const std::string& text, const std::string& separator) {
+    std::vector<std::string> parts;
+    std::size_t at = 0;
+    for (;;) {
+        const std::size_t next = text.find(separator, at);
+        parts.push_back(text.substr(at, next - at));
+        if (next == std::string::npos) return parts;
+        at = next + separator.size();
+    }
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> all = split(text, "\n");
+    if (!all.empty() && all.back().empty()) all.pop_back();
+    return all;
+}
+
+std::string unescapeTsv(const std::string& field) {
+    std::string out;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\' || i + 1 == field.size()) {
+            out += field[i];
+            continue;
+        }
+        const char c = field[++i];
+        out += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+    }
+    return out;
+}
+
+// Header first, then the records.
+Rows readTsv(const std::string& text) {
+    Rows rows;
+    for (const std::string& line : lines(text)) {
+        std::vector<std::string> fields;
+        for (const std::string& f : split(line, "\t")) fields.push_back(unescapeTsv(f));
+        rows.push_back(std::move(fields));
+    }
+    return rows;
+}
+
+Rows readCsv(const std::string& text) {
+    Rows rows;
+    std::vector<std::string> record;
+    std::string field;
+    bool quoted = false, any = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == '"') {
+            quoted = any = true;
+        } else if (c == ',') {
+            record.push_back(std::move(field));
+            field.clear();
+        } else if (c == '\n') {
+            record.push_back(std::move(field));
+            field.clear();
+            rows.push_back(std::move(record));
+            record.clear();
+        } else {
+            field += c;
+        }
+    }
+    EXPECT_FALSE(quoted) << "an open quote at the end";
+    (void)any;
+    return rows;
+}
+
+// The header (the keys of the first record, in order) and the records.
+Rows readJson(const std::string& text, const std::vector<std::string>& columns) {
+    const auto doc = nlohmann::ordered_json::parse(text);  // throws on invalid JSON or UTF-8
+    EXPECT_TRUE(doc.is_array());
+    Rows rows{columns};
+    for (const auto& record : doc) {
+        std::vector<std::string> keys, values;
+        for (const auto& [key, value] : record.items()) {
+            keys.push_back(key);
+            values.push_back(value.get<std::string>());
+        }
+        EXPECT_EQ(keys, columns);
+        rows.push_back(std::move(values));
+    }
+    return rows;
+}
+
+// Columns of an aligned table: every column starts at the same terminal column on every
+// line, so the header's column starts cut each line.
+Rows readTable(const std::string& text) {
+    const std::vector<std::string> all = lines(text);
+    Rows rows;
+    if (all.empty()) return rows;
+    std::vector<std::size_t> starts{0};
+    const std::string& head = all.front();
+    for (std::size_t i = 1; i < head.size(); ++i)
+        if (head[i] != ' ' && head[i - 1] == ' ') starts.push_back(i);
+    for (const std::string& line : all) {
+        // Terminal columns to bytes: each UTF-8 character of three bytes here is a CJK
+        // character two columns wide.
+        std::vector<std::string> fields;
+        std::size_t column = 0, field = 0, i = 0;
+        std::string current;
+        while (i < line.size()) {
+            if (field + 1 < starts.size() && column >= starts[field + 1]) {
+                fields.push_back(current);
+                current.clear();
+                ++field;
+                continue;
+            }
+            const auto b = static_cast<unsigned char>(line[i]);
+            const std::size_t len = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+            current += line.substr(i, len);
+            column += len == 3 ? 2 : 1;
+            i += len;
+        }
+        // A line ends where its last non-empty field does, padded up to the next start.
+        while (field + 1 < starts.size() && column >= starts[field + 1]) {
+            fields.push_back(current);
+            current.clear();
+            ++field;
+        }
+        fields.push_back(current);
+        for (std::string& f : fields)
+            while (!f.empty() && f.back() == ' ') f.pop_back();
+        if (field + 1 < starts.size()) ADD_FAILURE() << "a short line: " << line;
+        rows.push_back(std::move(fields));
+    }
+    return rows;
+}
+
+class LookupTool : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        sim = new vendorsim::Simulator();
+        ASSERT_TRUE(sim->start()) << sim->error();
+        sim->exportEnvironment();
+    }
+    static void TearDownTestSuite() {
+        delete sim;
+        sim = nullptr;
+    }
+    void SetUp() override {
+        sim->resetKnobs();
+        sim->clearRequests();
+    }
+
+    static Ended tool(std::vector<std::string> args, const std::string& input = {},
+                      const Env& env = {}) {
+        args.insert(args.begin(), kTool);
+        return clitest::run(args, input, env);
+    }
+    static std::size_t requestsSeen() { return sim->requests().size(); }
+
+    static vendorsim::Simulator* sim;
+};
+
+vendorsim::Simulator* LookupTool::sim = nullptr;
+
+// Program texts to UTF-8 rows.
+Rows utf8Rows(const std::vector<std::vector<std::string>>& programRows) {
+    Rows rows;
+    for (const auto& row : programRows) {
+        std::vector<std::string> r;
+        for (const std::string& f : row) r.push_back(utf8(f));
+        rows.push_back(std::move(r));
+    }
+    return rows;
+}
+
+struct Expected {
+    std::string what;
+    std::vector<std::string> args;
+    std::vector<std::string> columns;
+    Rows rows;
+};
+
+// What the cores give for the same requests, in the tool's columns.
+std::vector<Expected> expectations() {
+    std::vector<Expected> all;
+
+    std::vector<std::vector<std::string>> huawei;
+    for (const HuaweiFile& f : huaweiSearchFiles("P6").files)
+        huawei.push_back({f.name, f.date, f.size, f.address});
+    all.push_back({"huawei", {"huawei", "P6"}, {"name", "date", "size", "url"}, utf8Rows(huawei)});
+
+    const std::vector<ZteSeries> series = zteFetchModelList().series;
+    std::vector<std::vector<std::string>> models;
+    for (const ZteSeries& s : series)
+        for (const ZteTreeModel& m : s.models) models.push_back({s.title, m.modelName});
+    all.push_back({"zte models", {"zte", "models"}, {"series", "model"}, utf8Rows(models)});
+
+    std::vector<std::vector<std::string>> zteFiles;
+    for (const ZteModel& record : zteModelRecords(series)) {
+        if (record.modelName != gbk("中兴 U880")) continue;
+        for (const auto& r : zteFetchFiles(record).rows)
+            zteFiles.push_back({r[0], r[1], r[2], r[4], r[3]});
+    }
+    all.push_back({"zte files",
+                   {"zte", "files", "中兴 u880"},
+                   {"name", "size", "date", "format", "url"},
+                   utf8Rows(zteFiles)});
+
+    std::vector<std::vector<std::string>> types;
+    for (const std::string& t : coolpadSearchTypes(gbk("大神")).types) types.push_back({t});
+    all.push_back({"coolpad", {"coolpad", "大神"}, {"type"}, utf8Rows(types)});
+
+    std::vector<std::vector<std::string>> files;
+    for (const CoolpadFileRow& f : coolpadFetchDownloads(gbk("大神F1")).files)
+        files.push_back({f.description, f.date, f.size, f.kind, f.address});
+    all.push_back({"coolpad files",
+                   {"coolpad", "files", "大神F1"},
+                   {"description", "date", "size", "kind", "url"},
+                   utf8Rows(files)});
+
+    std::vector<std::vector<std::string>> handsets;
+    for (const char* serial : {"356789051234567", "357710050123458", "352000000000001"}) {
+        const LgReply r = lgLookUpSerial(serial).reply;
+        std::vector<std::string> row{serial};
+        row.insert(row.end(), r.fields.begin(), r.fields.end());
+        handsets.push_back(std::move(row));
+    }
+    all.push_back({"lg",
+                   {"lg", "356789051234567", "357710050123458", "352000000000001"},
+                   {"serial", "model", "esn", "msn", "prod_type", "sw_version", "sw_url"},
+                   utf8Rows(handsets)});
+
+    std::vector<std::vector<std::string>> firmware;
+    for (const IphoneRow& r : iphoneFetchFirmware(gbk("iPhone 4S"), "all", "all", true).rows)
+        firmware.push_back({r[0], r[1], r[2], r[3]});
+    all.push_back({"iphone",
+                   {"iphone", "--model", "iPhone 4S", "--all"},
+                   {"version", "product", "note", "url"},
+                   utf8Rows(firmware)});
+    return all;
+}
+
+TEST_F(LookupTool, EachCommandInEachFormatGivesTheCoresRows) {
+    for (const Expected& e : expectations()) {
+        ASSERT_FALSE(e.rows.empty()) << e.what << ": the fixture should give rows";
+        Rows withHeader{e.columns};
+        withHeader.insert(withHeader.end(), e.rows.begin(), e.rows.end());
+        for (const char* format : {"tsv", "csv", "json", "table"}) {
+            std::vector<std::string> args = e.args;
+            args.insert(args.begin(), {"--format", format});
+            const Ended run = tool(args);
+            SCOPED_TRACE(e.what + " --format " + format);
+            EXPECT_EQ(run.exitCode, 0) << run.err;
+            EXPECT_EQ(run.err, "");
+            const std::string f = format;
+            const Rows got = f == "tsv"    ? readTsv(run.out)
+                             : f == "csv"  ? readCsv(run.out)
+                             : f == "json" ? readJson(run.out, e.columns)
+                                           : readTable(run.out);
+            EXPECT_EQ(got, withHeader);
+        }
+    }
+}
+
+TEST_F(LookupTool, NothingFoundIsStatusOneWithTheProgramsMessage) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"huawei", "NoSuchPhone"}, "抱歉，未找到合适结果。"},
+        {{"coolpad", "无此关键词"}, "抱歉，未找到合适结果。"},
+        {{"coolpad", "files", "锋尚"}, "抱歉，未找到合适结果。"},
+        {{"zte", "files", "中兴 S302"}, "抱歉，未找到合适结果。"},
+        {{"zte", "files", "no such model"}, "抱歉，未找到合适结果。"},
+        {{"zte", "models", "no such model"}, "抱歉，未找到合适结果。"},
+        {{"iphone", "--model", "iPhone 1"}, "抱歉，未找到合适结果。"},
+        {{"lg", "111111111111111"}, "lg 111111111111111: 查询失败，请检查您的手机串号是否有误！"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin(), {"--format", "json"});
+        const Ended run = tool(args);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err, "romhaul-lookup: " + c.message + "\n");
+        EXPECT_EQ(run.out, "[]\n");
+    }
+    const Ended tsv = tool({"huawei", "NoSuchPhone"});
+    EXPECT_EQ(tsv.out, "name\tdate\tsize\turl\n") << "the header alone";
+}
+
+TEST_F(LookupTool, UsageErrorsAreStatusTwoAndSendNothing) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string input;
+        std::string message;  // a part of the one line on standard error
+    };
+    const std::vector<Case> cases = {
+        {{"huawei", ""}, "", "您要搜索的手机型号呢？"},
+        {{"huawei", " 　 "}, "", "您要搜索的手机型号呢？"},
+        {{"zte", "files", " "}, "", "您要搜索的手机型号呢？"},
+        {{"coolpad", ""}, "", "您要搜索的关键字呢？"},
+        {{"coolpad"}, "", "您要搜索的关键字呢？"},
+        {{"lg", ""}, "", "请输入串号，可在拨号界面按*#06#进行查询！"},
+        {{"lg", "35678905123456X"}, "", "35678905123456X"},
+        {{"lg", "356789051234567", "-"},
+         "356789051234567\nIMEI 357710050123458\n",
+         "standard input line 2"},
+        {{"lg", "-"}, "# nothing but a comment\n\n", "请输入串号"},
+        {{"nokia", "3310"}, "", "nokia"},
+        {{}, "", "A subcommand is required"},
+        {{"zte"}, "", "A subcommand is required"},
+        {{"huawei"}, "", "KEYWORD is required"},
+        {{"huawei", "P6", "--bogus"}, "", "--bogus"},
+        {{"--format", "xml", "huawei", "P6"}, "", "xml"},
+        {{"--timeout", "-1", "huawei", "P6"}, "", "--timeout"},
+        {{"coolpad", "大神", "files", "大神F1"}, "", "not both"},
+    };
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const std::string& a : c.args) shown += "[" + a + "]";
+        SCOPED_TRACE(shown);
+        const std::size_t before = requestsSeen();
+        const Ended run = tool(c.args, c.input);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.rfind("romhaul-lookup: ", 0), 0u) << run.err;
+        EXPECT_EQ(lines(run.err).size(), 1u) << run.err;
+        EXPECT_EQ(requestsSeen(), before);
+    }
+}
+
+TEST_F(LookupTool, HelpInBothLanguagesForTheToolAndEachCommand) {
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{{},
+                                                                               {"huawei"},
+                                                                               {"zte"},
+                                                                               {"zte", "models"},
+                                                                               {"zte", "files"},
+                                                                               {"coolpad"},
+                                                                               {"coolpad", "files"},
+                                                                               {"lg"},
+                                                                               {"iphone"}}) {
+        args.push_back("--help");
+        const Ended run = tool(args);
+        SCOPED_TRACE(args.front());
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.err, "");
+        EXPECT_NE(run.out.find("Usage: romhaul-lookup"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("帮助"), std::string::npos);
+        EXPECT_NE(run.out.find("show this help"), std::string::npos);
+    }
+}
+
+TEST_F(LookupTool, ZteModelsFilterAndModelsThatShareAName) {
+    const Ended filtered = tool({"zte", "models", "mf6"});
+    EXPECT_EQ(filtered.exitCode, 0);
+    EXPECT_EQ(readTsv(filtered.out), (Rows{{"series", "model"},
+                                           {"数据卡", "中兴 MF626"},
+                                           {"数据卡", "中兴 MF667"},
+                                           {"移动热点", "中兴 MF60"}}));
+    const Ended bySeries = tool({"zte", "models", "数据卡"});
+    EXPECT_EQ(readTsv(bySeries.out).size(), 4u) << "the series title finds its three models";
+
+    // Two series hold a "中兴 U960": the first one's files, as the window lists them, and a
+    // note naming both.
+    const Ended shared = tool({"zte", "files", "u960"});
+    EXPECT_EQ(shared.exitCode, 0);
+    EXPECT_EQ(readTsv(shared.out).size(), 3u);
+    EXPECT_NE(shared.err.find("智能手机 / 中兴 U960, 功能手机 / 中兴 U960"), std::string::npos)
+        << shared.err;
+
+    const Ended ambiguous = tool({"zte", "files", "MF6"});
+    EXPECT_EQ(ambiguous.exitCode, 2);
+    EXPECT_EQ(ambiguous.out, "");
+    EXPECT_NE(ambiguous.err.find("中兴 MF626, 中兴 MF667"), std::string::npos) << ambiguous.err;
+}
+
+TEST_F(LookupTool, ABatchOfAHundredSerialsFromStandardInput) {
+    // The simulator knows every serial that starts with 86; the others get the failure
+    // reply.
+    sim->setReplyHook(VendorService::Lg,
+                      [](const vendorsim::RecordedRequest& r) -> std::optional<vendorsim::Reply> {
+                          const std::string esn = r.param("esn");
+                          if (esn.rfind("86", 0) != 0) return std::nullopt;
+                          return vendorsim::Reply{200, "text/xml",
+                                                  "<PRODUCT status='OK'><model>LG-" +
+                                                      esn.substr(10) + "</model><esn>" + esn +
+                                                      "</esn><sw_url>http://x/" + esn +
+                                                      ".kdz</sw_url></PRODUCT>"};
+                      });
+    std::string input = "# intake of the day\n\n";
+    std::vector<std::string> known, unknown;
+    for (int i = 0; i < 100; ++i) {
+        char serial[16];
+        const bool bad = i == 7 || i == 50 || i == 93;
+        std::snprintf(serial, sizeof serial, "%s%013d", bad ? "35" : "86", 1000 + i);
+        (bad ? unknown : known).push_back(serial);
+        input += std::string(i % 10 == 0 ? "  " : "") + serial + (i % 3 ? "\n" : "  # ok\r\n");
+    }
+    const Ended run = tool({"lg", "-"}, input);  // no format: a pipe gets TSV
+    EXPECT_EQ(run.exitCode, 1) << "the worst of the batch: nothing found for three";
+    const Rows rows = readTsv(run.out);
+    ASSERT_EQ(rows.size(), 98u);
+    for (std::size_t i = 0; i < known.size(); ++i) {
+        EXPECT_EQ(rows[i + 1][0], known[i]);
+        EXPECT_EQ(rows[i + 1][1], "LG-" + known[i].substr(10));
+        EXPECT_EQ(rows[i + 1][2], known[i]);
+        EXPECT_EQ(rows[i + 1][6], "http://x/" + known[i] + ".kdz");
+    }
+    const std::vector<std::string> errors = lines(run.err);
+    ASSERT_EQ(errors.size(), 3u) << run.err;
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_NE(errors[i].find("lg " + unknown[i] + ": 查询失败"), std::string::npos)
+            << errors[i];
+    }
+    EXPECT_EQ(sim->requestCount(VendorService::Lg), 100u);
+
+    // Without the unknown ones the batch has found everything; as JSON it is one array.
+    std::string good;
+    for (const std::string& s : known) good += s + "\n";
+    const Ended json = tool({"--format", "json", "lg", "-"}, good);
+    EXPECT_EQ(json.exitCode, 0);
+    EXPECT_EQ(readJson(json.out, rows[0]).size(), 98u);
+}
+
+std::string knownSerials(int count) {
+    std::string input;
+    const char* serials[] = {"356789051234567", "357710050123458", "352000000000001"};
+    for (int i = 0; i < count; ++i) input += std::string(serials[i % 3]) + "\n";
+    return input;
+}
+
+std::size_t lineCount(const std::string& text) {
+    return std::size_t(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST_F(LookupTool, InterruptEndsAtOnceWithWholeLinesOnly) {
+    using Clock = std::chrono::steady_clock;
+    {
+        SCOPED_TRACE("in the middle of a batch");
+        sim->setReplyDelay(VendorService::Lg, 100ms);
+        Child child;
+        ASSERT_TRUE(child.start({kTool, "lg", "-"}, knownSerials(40)));
+        ASSERT_TRUE(
+            child.readUntil([](const std::string& out) { return lineCount(out) >= 3; }, 20s));
+        child.sendSignal(SIGINT);
+        const auto sent = Clock::now();
+        const Ended run = child.finish(10s);
+        EXPECT_LT(Clock::now() - sent, 2s);
+        EXPECT_EQ(run.exitCode, 130);
+        ASSERT_FALSE(run.out.empty());
+        EXPECT_EQ(run.out.back(), '\n');
+        const Rows rows = readTsv(run.out);
+        EXPECT_LT(rows.size(), 41u);
+        for (const auto& row : rows) EXPECT_EQ(row.size(), 7u);
+    }
+    {
+        SCOPED_TRACE("while a request is held");
+        sim->setReplyDelay(VendorService::Huawei, 20s);
+        Child child;
+        ASSERT_TRUE(child.start({kTool, "huawei", "P6"}));
+        ASSERT_TRUE(sim->waitForRequests(VendorService::Huawei, 1, 10s));
+        child.sendSignal(SIGINT);
+        const auto sent = Clock::now();
+        const Ended run = child.finish(10s);
+        EXPECT_LT(Clock::now() - sent, 2s);
+        EXPECT_EQ(run.exitCode, 130);
+        EXPECT_EQ(run.out, "");
+    }
+    {
+        SCOPED_TRACE("while a long output is written");
+        sim->resetKnobs();
+        sim->setIphoneBulkRows(5000);
+        Child child;
+        ASSERT_TRUE(child.start({kTool, "iphone"}));
+        ASSERT_TRUE(child.readUntil([](const std::string& out) { return !out.empty(); }, 60s));
+        child.sendSignal(SIGINT);
+        const Ended run = child.finish(30s);
+        EXPECT_TRUE(run.exitCode == 130 || run.exitCode == 0) << run.exitCode;
+        ASSERT_FALSE(run.out.empty());
+        EXPECT_EQ(run.out.back(), '\n');
+        for (const auto& row : readTsv(run.out)) ASSERT_EQ(row.size(), 4u);
+    }
+}
+
+// What a terminal shows after the last wipe of the progress line, with the terminal's
+// CR LF line ends back to LF.
+std::string afterProgress(const std::string& screen) {
+    const std::size_t wipe = screen.rfind("\r\033[K");
+    std::string text = wipe == std::string::npos ? screen : screen.substr(wipe + 4);
+    std::string out;
+    for (char c : text)
+        if (c != '\r') out += c;
+    return out;
+}
+
+TEST_F(LookupTool, OnATerminalATableAndAProgressLineThatIsWiped) {
+    sim->setReplyDelay(VendorService::Lg, 50ms);
+    Child child;
+    ASSERT_TRUE(child.start({kTool, "lg", "356789051234567", "352000000000001"}, {}, {}, true));
+    const Ended run = child.finish(20s);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.out.find("\r\033[KLG 1/2"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\r\033[KLG 2/2"), std::string::npos) << run.out;
+    const Rows table = readTable(afterProgress(run.out));
+    ASSERT_EQ(table.size(), 3u) << run.out;
+    EXPECT_EQ(table[0][0], "serial");
+    EXPECT_EQ(table[2][1], "LG-P705");
+
+    // A search over pages tells which page it is on.
+    Child search;
+    ASSERT_TRUE(search.start({kTool, "huawei", "P6"}, {}, {}, true));
+    const Ended searched = search.finish(20s);
+    EXPECT_EQ(searched.exitCode, 0);
+    EXPECT_NE(searched.out.find("Huawei page 3, 10 files"), std::string::npos) << searched.out;
+    EXPECT_EQ(readTable(afterProgress(searched.out)).size(), 13u);
+
+    // Ctrl-C while the progress line shows leaves the terminal's line clean.
+    sim->setReplyDelay(VendorService::Lg, 300ms);
+    Child stopped;
+    ASSERT_TRUE(stopped.start({kTool, "lg", "-"}, knownSerials(20), {}, true));
+    ASSERT_TRUE(stopped.readUntil(
+        [](const std::string& out) { return out.find("LG 2/20") != std::string::npos; }, 20s));
+    stopped.sendSignal(SIGINT);
+    const Ended end = stopped.finish(10s);
+    EXPECT_EQ(end.exitCode, 130);
+    EXPECT_EQ(end.out.substr(end.out.size() - 4), "\r\033[K") << end.out;
+}
+
+// A loopback port on which nothing listens.
+int closedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+TEST_F(LookupTool, ADeadServiceIsStatusThreeNotNothingFound) {
+    const std::string dead = "127.0.0.1:" + std::to_string(closedPort());
+    struct Case {
+        const char* variable;
+        std::string value;
+        std::vector<std::string> args;
+    };
+    const std::vector<Case> cases = {
+        {"ROMHAUL_HUAWEI_HOST", dead, {"huawei", "P6"}},
+        {"ROMHAUL_ZTE_HOST", dead, {"zte", "models"}},
+        {"ROMHAUL_ZTE_HOST", dead, {"zte", "files", "MF667"}},
+        {"ROMHAUL_COOLPAD_HOST", dead, {"coolpad", "大神"}},
+        {"ROMHAUL_COOLPAD_HOST", dead, {"coolpad", "files", "大神F1"}},
+        {"ROMHAUL_LG_HOST", dead, {"lg", "356789051234567", "111111111111111"}},
+        {"ROMHAUL_IPHONE_BASE", "http://" + dead + "/iphone/", {"iphone"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        const Ended run = tool(c.args, {}, {{c.variable, c.value}});
+        EXPECT_EQ(run.exitCode, 3);
+        EXPECT_EQ(run.out, c.args[0] == "lg"
+                               ? "serial\tmodel\tesn\tmsn\tprod_type\tsw_version\tsw_url\n"
+                               : "");
+        const std::vector<std::string> errors = lines(run.err);
+        EXPECT_EQ(errors.size(), c.args[0] == "lg" ? 2u : 1u) << run.err;
+        for (const std::string& e : errors)
+            EXPECT_NE(e.find("request to the service failed: " + dead), std::string::npos) << e;
+    }
+
+    // A model list that reads as too few items is what the window calls a failed load.
+    for (auto mode : {vendorsim::ZteModelList::FewItems, vendorsim::ZteModelList::NotFound}) {
+        sim->setZteModelList(mode);
+        const Ended run = tool({"zte", "files", "MF667"});
+        EXPECT_EQ(run.exitCode, 3);
+        EXPECT_EQ(run.err, "romhaul-lookup: 读取机型列表出错，请尝试刷新列表！\n");
+    }
+
+    // One failed look-up in a batch is the batch's status, whatever the others found.
+    sim->setDelayHook([](const vendorsim::RecordedRequest& r) {
+        return r.param("esn") == "357710050123458" ? 3000ms : 0ms;
+    });
+    const Ended mixed =
+        tool({"--timeout", "0.5", "lg", "356789051234567", "357710050123458", "111111111111111"});
+    EXPECT_EQ(mixed.exitCode, 3);
+    EXPECT_EQ(readTsv(mixed.out).size(), 2u) << "the first serial's row";
+    EXPECT_EQ(lines(mixed.err).size(), 2u) << mixed.err;
+}
+
+TEST_F(LookupTool, HuaweiFailureOnALaterPageKeepsTheRowsAndSaysSo) {
+    // Page 2 of "P6" is never answered in time.
+    sim->setDelayHook([](const vendorsim::RecordedRequest& r) {
+        return r.service == VendorService::Huawei && r.param("curPage") == "2" ? 5000ms : 0ms;
+    });
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    const Ended run = tool({"--timeout", "0.5", "huawei", "P6"});
+    EXPECT_LT(Clock::now() - start, 4s) << "the deadline holds each request";
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(readTsv(run.out).size(), 6u) << "page 1's five files";
+    EXPECT_NE(run.err.find("request to the service failed"), std::string::npos) << run.err;
+}
+
+}  // namespace

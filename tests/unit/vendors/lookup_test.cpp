@@ -1,0 +1,118 @@
+// The real fetch under the look-ups, against a server on loopback: a failed request is told
+// apart from an empty answer, a stop drops the request in flight, and a look-up reads a
+// long reply from the vendor simulator as the page lists it.
+#include "vendors/lookup.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/wininet.h"
+#include "tests/support/raw_http_server.h"
+#include "tools/vendor-sim/simulator.h"
+#include "vendors/coolpad.h"
+#include "vendors/lg.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::RawHttpServer;
+using testsupport::RawReply;
+using testsupport::RawRequest;
+
+TEST(RealFetch, TellsAFailedRequestFromAnEmptyAnswer) {
+    RawHttpServer server([](const RawRequest& r) {
+        if (r.target() == "/empty") return testsupport::okReply("");
+        if (r.target() == "/cut")  // announces more than it sends, then closes
+            return testsupport::rawReply("200 OK", "Content-Length: 100\r\n", "short");
+        return testsupport::okReply("body");
+    });
+    const FetchReply empty = fetchOverNet({server.base() + "/empty"});
+    EXPECT_FALSE(empty.failed);
+    EXPECT_EQ(empty.body, "");
+    const FetchReply cut = fetchOverNet({server.base() + "/cut"});
+    EXPECT_TRUE(cut.failed);
+    EXPECT_EQ(cut.body, "");
+    const FetchReply nobody =
+        fetchOverNet({"http://127.0.0.1:" + std::to_string(testsupport::unusedPort()) + "/"});
+    EXPECT_TRUE(nobody.failed);
+    const FetchReply posted = fetchOverNet({server.base() + "/p", 1, "a=1&b= 2"});
+    EXPECT_FALSE(posted.failed);
+    EXPECT_EQ(posted.body, "body");
+    EXPECT_EQ(server.lastRequest().requestLine(), "POST /p HTTP/1.1");
+    EXPECT_EQ(server.lastRequest().body, "a=1&b= 2");
+}
+
+// A look-up stopped from another thread while its request waits for a slow reply: the
+// request is dropped at once, not when the reply comes, and no further request is made.
+TEST(RealFetch, AStopDropsTheRequestInFlight) {
+    RawHttpServer server([](const RawRequest&) {
+        RawReply reply = testsupport::okReply("<model>X</model>");
+        reply.delay = 5s;
+        return reply;
+    });
+    std::atomic<bool> stop{false};
+    LookupContext ctx;
+    ctx.stop = &stop;
+    setenv("ROMHAUL_LG_HOST", ("127.0.0.1:" + std::to_string(server.port())).c_str(), 1);
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(300ms);
+        stop = true;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const LgLookup l = lgLookUpSerial("1", ctx);
+    const auto took = std::chrono::steady_clock::now() - start;
+    stopper.join();
+    unsetenv("ROMHAUL_LG_HOST");
+    EXPECT_EQ(l.end, LookupEnd::Stopped);
+    EXPECT_EQ(l.reply.outcome, LgOutcome::NoReply);
+    EXPECT_LT(took, 300ms + 400ms);
+    EXPECT_EQ(server.requestCount(), 1u);
+    // The flag belongs to the look-up: a later request on this thread is not aborted.
+    EXPECT_EQ(wininet::abortFlag(), nullptr);
+}
+
+// Many threads, each with its own flag, some stopped mid-request: a flag stops only the
+// look-up it was given to.
+TEST(RealFetch, EachLookUpHasItsOwnStop) {
+    RawHttpServer server([](const RawRequest& r) {
+        RawReply reply = testsupport::okReply("ok");
+        if (r.target() == "/slow") reply.delay = 5s;
+        return reply;
+    });
+    constexpr int kThreads = 6;
+    std::atomic<bool> stops[kThreads] = {};
+    LookupEnd ends[kThreads] = {};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&, i] {
+            LookupContext ctx;
+            ctx.stop = &stops[i];
+            const bool slow = i % 2 == 0;
+            ends[i] = endAfter(ctx, fetchFor(ctx, {server.base() + (slow ? "/slow" : "/fast")}));
+        });
+    }
+    std::this_thread::sleep_for(200ms);
+    for (int i = 0; i < kThreads; i += 2) stops[i] = true;
+    for (std::thread& t : threads) t.join();
+    for (int i = 0; i < kThreads; ++i)
+        EXPECT_EQ(ends[i], i % 2 == 0 ? LookupEnd::Stopped : LookupEnd::Complete) << i;
+}
+
+// The simulator's 1.2 MB search page, read over the wire: the result that straddles the
+// second chunk boundary is not found, the first cut falls inside a two-byte character, and
+// the type found again in the third chunk is listed once. (The chunk offsets themselves
+// are checked on a crafted reply in coolpad_lg_test.)
+TEST(OverTheWire, CoolpadSearchMatchesALongReplyInThreeChunks) {
+    vendorsim::Simulator sim;
+    ASSERT_TRUE(sim.start()) << sim.error();
+    sim.exportEnvironment();
+    const CoolpadSearch s = coolpadSearchTypes("8297");
+    EXPECT_EQ(s.end, LookupEnd::Complete);
+    EXPECT_EQ(s.types, (std::vector<std::string>{"8297", "8297W", "8297-T01"}));
+    EXPECT_EQ(sim.requestCount(VendorService::Coolpad), 1u);
+}
+
+}  // namespace

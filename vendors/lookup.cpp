@@ -1,0 +1,26 @@
+#include "vendors/lookup.h"
+
+#include "net/fetch_url.h"
+
+FetchReply fetchOverNet(const FetchRequest& request) {
+    FetchReply reply;
+    reply.body = request.method == 0 ? net::fetchUrl(request.address, 0)
+                                     : net::fetchUrl(request.address, request.method, request.body);
+    reply.failed = net::lastFetchFailed();
+    return reply;
+}
+
+FetchReply fetchFor(const LookupContext& ctx, const FetchRequest& request) {
+    if (ctx.stopped() || !ctx.fetch) return {{}, true};
+    if (ctx.onRequest) ctx.onRequest(request);
+    // The scope reaches the real fetch on this thread; a scripted one ignores it.
+    const net::FetchAbortScope abort(ctx.stop);
+    FetchReply reply = ctx.fetch(request);
+    if (ctx.stopped()) return {{}, true};
+    return reply;
+}
+
+LookupEnd endAfter(const LookupContext& ctx, const FetchReply& reply) {
+    if (ctx.stopped()) return LookupEnd::Stopped;
+    return reply.failed ? LookupEnd::Failed : LookupEnd::Complete;
+}
