@@ -6,9 +6,11 @@
 #include <memory>
 #include <vector>
 
+#include "app/pages/page_lookup.h"
 #include "app/window/jobs.h"
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
+#include "base/jobs.h"
 #include "vendors/iphone.h"
 
 namespace {
@@ -50,28 +52,77 @@ struct Choices {
     std::uint64_t turn = 0;
 };
 
+constexpr int kPage = 4;
+
+PageLookup& catalogue() {
+    static auto* made = new PageLookup(kPage);
+    return *made;
+}
+
+PageLookup& types() {
+    static auto* made = new PageLookup(kPage);
+    return *made;
+}
+
+// The list jobs that may still run. Window thread only.
+std::vector<std::weak_ptr<std::atomic<bool>>>& listJobs() {
+    static auto* made = new std::vector<std::weak_ptr<std::atomic<bool>>>;
+    return *made;
+}
+
 }  // namespace
 
 void loadIphoneCatalogue() {
     MainWindow* w = mainWindow();
-    if (!w) return;
+    // Visits of the page while the first load runs find the list still empty.
+    if (!w || catalogue().running()) return;
+    w->超级列表框5->clearItems();
     // A list job still running is older than this load: its rows must not follow.
     const std::uint64_t turn = takeTurn();
-    const IphoneCatalogue catalogue = iphoneFetchCatalogue();
-    fillBox(w->组合框1, iphoneAllModels(), catalogue.models);
-    fillBox(w->组合框2, iphoneAllTypes(), {});
-    fillBox(w->组合框3, iphoneAllVersions(), catalogue.versions);
-    w->超级列表框5->clearItems();
-    QtRows rows = toQtRows(catalogue.rows);
-    if (isLatest(turn)) w->超级列表框5->reportModel()->addRows(std::move(rows));
+    catalogue().start([turn](const LookupContext& ctx, const PageLookup::Post&) {
+        IphoneCatalogue found = iphoneFetchCatalogue(ctx);
+        auto rows = std::make_shared<QtRows>(toQtRows(found.rows));
+        found.rows = {};
+        auto boxes = std::make_shared<IphoneCatalogue>(std::move(found));
+        return [boxes, rows, turn] {
+            MainWindow* w = mainWindow();
+            if (!w || boxes->end == LookupEnd::Stopped) return;
+            fillBox(w->组合框1, iphoneAllModels(), boxes->models);
+            fillBox(w->组合框2, iphoneAllTypes(), {});
+            fillBox(w->组合框3, iphoneAllVersions(), boxes->versions);
+            if (isLatest(turn)) w->超级列表框5->reportModel()->addRows(std::move(*rows));
+        };
+    });
 }
 
 void refreshIphoneTypes() {
     MainWindow* w = mainWindow();
     if (!w) return;
-    const std::string model = fromQt(w->组合框1->currentText());
-    fillBox(w->组合框2, iphoneAllTypes(), iphoneFetchTypes(model).entries);
-    startJob(jobRunner);
+    // A newer model choice supersedes this one: only its types fill the box.
+    types().start([model = fromQt(w->组合框1->currentText())](const LookupContext& ctx,
+                                                              const PageLookup::Post&) {
+        auto found = std::make_shared<IphoneList>(iphoneFetchTypes(model, ctx));
+        return [found] {
+            MainWindow* w = mainWindow();
+            if (!w || found->end == LookupEnd::Stopped) return;
+            fillBox(w->组合框2, iphoneAllTypes(), found->entries);
+            startIphoneList();
+        };
+    });
+}
+
+void startIphoneList() {
+    // Pruned of the jobs that have ended, so the list stays as short as the jobs running.
+    std::vector<std::weak_ptr<std::atomic<bool>>>& flags = listJobs();
+    std::erase_if(flags, [](const auto& f) { return f.expired(); });
+    if (jobs::StopFlag flag = jobs::start(jobRunner)) flags.push_back(flag);
+}
+
+void stopIphoneLookups() {
+    PageLookup::stopPage(kPage);
+    for (const auto& f : listJobs())
+        if (jobs::StopFlag flag = f.lock()) flag->store(true);
+    listJobs().clear();
 }
 
 void fillIphoneList() {

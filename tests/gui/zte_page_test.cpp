@@ -36,9 +36,11 @@ class ZtePageTest : public SimulatorWindowTest {
     }
 
     void showPage(int page) { window->选择夹1->setCurrentIndex(page); }
+    // Each of these waits for the look-up it starts to end.
     void visitZte() {
         showPage(0);
         showPage(1);
+        ASSERT_TRUE(waitForLookups());
     }
     std::vector<QTreeWidgetItem*> items() const {
         std::vector<QTreeWidgetItem*> out;
@@ -58,7 +60,14 @@ class ZtePageTest : public SimulatorWindowTest {
             if (all[i] == window->树型框1->currentItem()) return int(i);
         return -1;
     }
-    void select(int item) { window->树型框1->setCurrentItem(items()[std::size_t(item)]); }
+    void select(int item) {
+        window->树型框1->setCurrentItem(items()[std::size_t(item)]);
+        ASSERT_TRUE(waitForLookups());
+    }
+    void clickReload() {
+        QTest::mouseClick(window->按钮3, Qt::LeftButton);
+        ASSERT_TRUE(waitForLookups());
+    }
     std::vector<std::vector<std::string>> fileRows() const {
         std::vector<std::vector<std::string>> rows;
         for (int r = 0; r < window->超级列表框2->itemCount(); ++r) {
@@ -97,7 +106,7 @@ TEST_F(ZtePageTest, FirstVisitLoadsTheTreeOnceAndTheButtonReloads) {
     visitZte();
     EXPECT_EQ(requests(kListPath), 1u) << "a loaded tree is not loaded again";
 
-    QTest::mouseClick(window->按钮3, Qt::LeftButton);
+    clickReload();
     EXPECT_EQ(requests(kListPath), 2u);
     EXPECT_EQ(items().size(), 26u) << "the tree is emptied before it is filled";
     EXPECT_EQ(zteModelTable().size(), 20u);
@@ -129,7 +138,7 @@ TEST_F(ZtePageTest, FailedLoadsShowTheRedStatusAndTheNextVisitLoadsAgain) {
         }
     }
     sim->setZteModelList(ZteModelList::Normal);
-    QTest::mouseClick(window->按钮3, Qt::LeftButton);
+    clickReload();
     EXPECT_TRUE(zteModelsLoaded);
     EXPECT_EQ(items().size(), 26u);
     EXPECT_EQ(statusColour(), kGreen);
@@ -144,6 +153,7 @@ TEST_F(ZtePageTest, FindRunsToTheEndThenStartsOverAndAnyEditResets) {
             QTest::keyClick(window->编辑框2, Qt::Key_Return);
         else
             QTest::mouseClick(window->按钮2, Qt::LeftButton);
+        ASSERT_TRUE(waitForLookups());
     };
     press(false);
     EXPECT_EQ(currentItem(), 3);
