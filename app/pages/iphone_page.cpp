@@ -1,5 +1,6 @@
 #include "app/pages/iphone_page.h"
 
+#include <QPointer>
 #include <QString>
 #include <atomic>
 #include <cstdint>
@@ -64,10 +65,28 @@ PageLookup& types() {
     return *made;
 }
 
-// The list jobs that may still run. Window thread only.
-std::vector<std::weak_ptr<std::atomic<bool>>>& listJobs() {
-    static auto* made = new std::vector<std::weak_ptr<std::atomic<bool>>>;
+// The list jobs that may still run, for Esc and the busy cursor. Window thread only.
+struct ListJobs {
+    std::vector<std::weak_ptr<std::atomic<bool>>> flags;
+    QPointer<MainWindow> window;  // the jobs counted below fill this window's list
+    int running = 0;              // started and not yet reported ended
+};
+
+ListJobs& listJobs() {
+    static auto* made = [] {
+        auto* jobs = new ListJobs;
+        PageLookup::addBusySource(kPage, [jobs] {
+            return jobs->window && jobs->window == mainWindow() && jobs->running > 0;
+        });
+        return jobs;
+    }();
     return *made;
+}
+
+void listJobEnded() {
+    ListJobs& j = listJobs();
+    if (j.window && j.window == mainWindow() && j.running > 0) --j.running;
+    PageLookup::showBusy(kPage);
 }
 
 }  // namespace
@@ -112,17 +131,28 @@ void refreshIphoneTypes() {
 }
 
 void startIphoneList() {
+    ListJobs& j = listJobs();
+    if (j.window != mainWindow()) {  // a new window: the old one's jobs count no more
+        j.window = mainWindow();
+        j.running = 0;
+    }
     // Pruned of the jobs that have ended, so the list stays as short as the jobs running.
-    std::vector<std::weak_ptr<std::atomic<bool>>>& flags = listJobs();
-    std::erase_if(flags, [](const auto& f) { return f.expired(); });
-    if (jobs::StopFlag flag = jobs::start(jobRunner)) flags.push_back(flag);
+    std::erase_if(j.flags, [](const auto& f) { return f.expired(); });
+    jobs::StopFlag flag = jobs::start([] {
+        jobRunner();
+        postToWindow(listJobEnded);
+    });
+    if (!flag) return;
+    j.flags.push_back(flag);
+    ++j.running;
+    PageLookup::showBusy(kPage);
 }
 
 void stopIphoneLookups() {
     PageLookup::stopPage(kPage);
-    for (const auto& f : listJobs())
+    for (const auto& f : listJobs().flags)
         if (jobs::StopFlag flag = f.lock()) flag->store(true);
-    listJobs().clear();
+    listJobs().flags.clear();
 }
 
 void fillIphoneList() {
@@ -141,8 +171,10 @@ void fillIphoneList() {
     if (!choices || choices->turn == 0) return;
     const std::uint64_t turn = choices->turn;
 
-    const IphoneFirmware firmware =
-        iphoneFetchFirmware(choices->model, choices->type, choices->version, choices->allVersions);
+    LookupContext ctx;
+    ctx.stop = jobs::currentStop();  // Esc and the window's end drop the request
+    const IphoneFirmware firmware = iphoneFetchFirmware(
+        choices->model, choices->type, choices->version, choices->allVersions, ctx);
     // A newer fill has read the boxes meanwhile: its rows are the ones wanted.
     if (!isLatest(turn)) return;
     auto rows = std::make_shared<QtRows>(toQtRows(firmware.rows));

@@ -23,7 +23,20 @@ std::vector<PageLookup*>& lookUps() {
     return *all;
 }
 
+struct BusySource {
+    int page;
+    std::function<bool()> busy;
+};
+std::vector<BusySource>& busySources() {
+    static auto* all = new std::vector<BusySource>;
+    return *all;
+}
+
 }  // namespace
+
+void PageLookup::addBusySource(int page, std::function<bool()> busy) {
+    busySources().push_back({page, std::move(busy)});
+}
 
 PageLookup::PageLookup(int page) : state_(new State) {
     state_->page = page;
@@ -42,6 +55,7 @@ void PageLookup::showBusy(int page) {
     if (!widget) return;
     bool busy = false;
     for (const PageLookup* l : lookUps()) busy = busy || (l->state_->page == page && l->running());
+    for (const BusySource& b : busySources()) busy = busy || (b.page == page && b.busy());
     if (busy)
         widget->setCursor(Qt::BusyCursor);
     else

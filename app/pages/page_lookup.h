@@ -36,9 +36,12 @@ class PageLookup {
     // Stops every look-up of page `page` (Esc).
     static void stopPage(int page);
 
-  private:
+    // Work of a page that runs outside a PageLookup (the iPhone list jobs) keeps the busy
+    // cursor too while `busy` says so; showBusy brings the cursor up to date.
+    static void addBusySource(int page, std::function<bool()> busy);
     static void showBusy(int page);
 
+  private:
     struct State;
     State* state_;  // never freed: a page's look-up lives as long as the program
 };
