@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/api.h"
+#include "platform/heap.h"
 
 namespace jobs {
 namespace {
@@ -39,6 +40,9 @@ win::DWORD jobThread(win::LPVOID parameter) {
     std::atomic<bool>* flag = job->stop.get();
     StopFlag keep = std::move(job->stop);
     job.reset();  // the work's captures go while the job still counts as running
+    // What the look-up read (its reply, its document tree) is freed by now; without this
+    // it would stay resident in this thread's heap arena.
+    platform::releaseFreeMemory();
     Registry& r = registry();
     {
         std::lock_guard lock(r.mutex);
