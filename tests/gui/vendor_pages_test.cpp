@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <atomic>
+#include <chrono>
 #include <memory>
 
 #include "app/startup.h"
@@ -210,6 +211,30 @@ TEST_F(VendorPages, CoolpadChoosingATypeListsItsFilesAndFetchesEveryTime) {
                                       0),
                   0u);
     }
+}
+
+// A type chosen while the files of the one before are still on their way: only the newest
+// choice's files end up in the list.
+TEST_F(VendorPages, CoolpadANewerChoiceSupersedesOneStillLoading) {
+    showPage(2);
+    window->编辑框11->setText("大神");
+    QTest::mouseClick(window->按钮6, Qt::LeftButton);
+    ASSERT_TRUE(waitForLookups());
+    sim->clearRequests();
+    sim->setDelayHook([](const RecordedRequest& r) {
+        return r.param("downloadInfoBO.downloadInfo.mobileType") == gbk("大神F1")
+                   ? std::chrono::milliseconds(2000)
+                   : std::chrono::milliseconds(0);
+    });
+    window->列表框1->setCurrentRow(0);  // 大神F1, three files, held back
+    ASSERT_TRUE(waitFor([&] { return sim->requestCount(VendorService::Coolpad) == 1; }));
+    window->列表框1->setCurrentRow(1);  // 大神F2, two files
+    ASSERT_TRUE(waitForLookups());
+    ReportView* files = window->超级列表框3;
+    ASSERT_EQ(files->itemCount(), 2);
+    EXPECT_EQ(codepage::gbkToUtf8(files->itemText(0, 4)).rfind("http://dl.coolpad.com/dl/F2/", 0),
+              0u);
+    EXPECT_EQ(sim->requestCount(VendorService::Coolpad), 2u);
 }
 
 TEST_F(VendorPages, CoolpadMakingAFileCurrentOpensItsAddress) {

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QTreeWidgetItemIterator>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -218,6 +219,29 @@ TEST_F(ZtePageTest, SelectingAModelListsItsFilesOnceFetched) {
     EXPECT_EQ(fileRows().size(), 2u);
     EXPECT_EQ(requests(filePage(0, 3)), 1u);
     EXPECT_EQ(requests(filePage(1, 0)), 0u);
+}
+
+// A model chosen while the files of the one before are still on their way: only the newest
+// choice's files end up in the list, and its status ends the load.
+TEST_F(ZtePageTest, ANewerModelSupersedesOneStillLoading) {
+    visitZte();
+    sim->clearRequests();
+    const std::string held = filePage(0, 0);
+    sim->setDelayHook([held](const vendorsim::RecordedRequest& r) {
+        return r.target == held ? std::chrono::milliseconds(2000) : std::chrono::milliseconds(0);
+    });
+    window->树型框1->setCurrentItem(items()[1]);  // 中兴 U880, three files, held back
+    ASSERT_TRUE(waitFor([&] { return requests(held) == 1; }));
+    EXPECT_EQ(status(), "当前状态：正在读取ZTE服务器下载文件列表...");
+    select(2);  // one file
+    EXPECT_EQ(fileRows().size(), 1u);
+    EXPECT_EQ(status(), "当前状态：服务器可下载文件列表读取完成！");
+    EXPECT_EQ(statusColour(), kGreen);
+    // The dropped load kept nothing: the first model is asked for again.
+    sim->setDelayHook(nullptr);
+    select(1);
+    EXPECT_EQ(fileRows().size(), 3u);
+    EXPECT_EQ(requests(held), 2u);
 }
 
 TEST_F(ZtePageTest, DetailsShowTheNameWithItsExtensionAndDoubleClickOpensTheAddress) {
