@@ -1,10 +1,14 @@
 #include "app/handlers.h"
 
+#include <QKeySequence>
+#include <QShortcut>
+
 #include "app/open_address.h"
 #include "app/pages/coolpad_page.h"
 #include "app/pages/huawei_page.h"
 #include "app/pages/iphone_page.h"
 #include "app/pages/lg_page.h"
+#include "app/pages/page_lookup.h"
 #include "app/pages/zte_page.h"
 #include "app/result_tools.h"
 #include "app/startup.h"
@@ -27,10 +31,14 @@ void onPageChanged() {
     MainWindow* w = mainWindow();
     if (!w) return;
     if (w->选择夹1->currentIndex() == 1 && !zteModelsLoaded) zteLoadModels();
-    // The load lets window events run; the window may be gone or on another page now.
-    w = mainWindow();
-    if (w && w->选择夹1->currentIndex() == 4 && w->超级列表框5->itemCount() == 0)
-        loadIphoneCatalogue();
+    if (w->选择夹1->currentIndex() == 4 && w->超级列表框5->itemCount() == 0) loadIphoneCatalogue();
+}
+
+void stopPageLookups(int page) {
+    if (page == 4)
+        stopIphoneLookups();
+    else
+        PageLookup::stopPage(page);
 }
 
 }  // namespace
@@ -39,6 +47,11 @@ void bindHandlers(MainWindow& w) {
     QObject::connect(&w, &MainWindow::created, &w, [] { onMainWindowCreated(); });
     attachJobHub(&w);
     QObject::connect(w.选择夹1, &QTabWidget::currentChanged, &w, [](int) { onPageChanged(); });
+
+    // Esc stops the look-ups of the page shown: what they found so far stays.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), &w);
+    QObject::connect(escape, &QShortcut::activated, &w,
+                     [&w] { stopPageLookups(w.选择夹1->currentIndex()); });
 
     // ZTE page.
     QObject::connect(w.按钮3, &QPushButton::clicked, &w, [] { zteLoadModels(); });
@@ -53,9 +66,9 @@ void bindHandlers(MainWindow& w) {
 
     // iPhone page: an entry chosen by the user (not one selected from code) starts a job.
     QObject::connect(w.组合框1, &QComboBox::activated, &w, [](int) { refreshIphoneTypes(); });
-    QObject::connect(w.组合框2, &QComboBox::activated, &w, [](int) { startJob(jobRunner); });
-    QObject::connect(w.组合框3, &QComboBox::activated, &w, [](int) { startJob(jobRunner); });
-    QObject::connect(w.选择框1, &QCheckBox::clicked, &w, [] { startJob(jobRunner); });
+    QObject::connect(w.组合框2, &QComboBox::activated, &w, [](int) { startIphoneList(); });
+    QObject::connect(w.组合框3, &QComboBox::activated, &w, [](int) { startIphoneList(); });
+    QObject::connect(w.选择框1, &QCheckBox::clicked, &w, [] { startIphoneList(); });
     QObject::connect(w.超级列表框5, &ReportView::rowDoubleClicked, &w,
                      [list = w.超级列表框5](int) { openRowAddress(list, 3); });
 

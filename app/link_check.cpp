@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/window/jobs.h"
+#include "base/jobs.h"
 #include "base/text_util.h"
 #include "net/fetch_url.h"
 
@@ -61,6 +62,8 @@ bool isCheckableAddress(std::string_view address) {
 
 net::ReplyHead checkLink(std::string_view address) {
     std::string replyHeaders;
+    // On a job, closing the window drops the request instead of waiting out its time-out.
+    net::FetchAbortScope abortable(jobs::currentStop());
     net::fetchUrl(address, kHead, {}, nullptr, nullptr, nullptr, &replyHeaders);
     return net::readReplyHead(replyHeaders);
 }

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDirIterator>
 #include <QIcon>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -13,8 +15,16 @@
 #include "app/window/qt_text.h"
 #include "base/api_table.h"
 #include "base/cipher.h"
+#include "base/jobs.h"
 #include "base/program_objects.h"
 #include "base/text_util.h"
+
+namespace {
+
+// How long the exit waits for stopped jobs: well within the second a close may take.
+constexpr int kExitWaitMs = 600;
+
+}  // namespace
 
 MainWindow* loadMainWindow() {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return nullptr;
@@ -62,6 +72,16 @@ int startProgram() {
     if (!window) api::fatalError(gbk("载入启动窗口失败"));
     window->show();
     QApplication::exec();
+    // The window going stops every job; the program may end only once they have ended,
+    // for exit destroys what they use (the code-page tables, the web handles, the error
+    // log). A stopped request ends within about 100 ms; a job still busy past the wait
+    // (a reader on a hostile reply) must not keep the process, nor meet the destructors.
+    window.reset();
+    jobs::stopAll();
+    if (!jobs::waitAll(std::chrono::milliseconds(kExitWaitMs))) {
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/heap.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 
 #include <cstdint>
@@ -54,6 +55,10 @@ void adviseLargeBuffer(void* data, win::SIZE_T bytes) {
     const std::uintptr_t first = (begin + kLargePage - 1) & ~(kLargePage - 1);
     const std::uintptr_t last = (begin + bytes) & ~(kLargePage - 1);
     if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
+void releaseFreeMemory() {
+    malloc_trim(0);
 }
 
 }  // namespace platform

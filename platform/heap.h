@@ -21,4 +21,9 @@ namespace platform {
 // only; small buffers are left alone.
 void adviseLargeBuffer(void* data, win::SIZE_T bytes);
 
+// Hands the free memory of every heap arena back to the system. Each job thread allocates
+// from an arena of its own, and what a finished look-up freed there would otherwise stay
+// resident for good, growing with every look-up until each arena holds its high mark.
+void releaseFreeMemory();
+
 }  // namespace platform

@@ -1,8 +1,9 @@
 #include "app/pages/coolpad_page.h"
 
 #include <QByteArray>
-#include <QCoreApplication>
+#include <memory>
 
+#include "app/pages/page_lookup.h"
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
 #include "base/message_box.h"
@@ -14,6 +15,18 @@ namespace {
 // Each item keeps the type name's bytes as the reply had them, so the download page is
 // asked for exactly that name even where the name does not survive a trip through Qt.
 constexpr int kNameBytesRole = Qt::UserRole;
+
+constexpr int kPage = 2;
+
+PageLookup& search() {
+    static auto* lookUp = new PageLookup(kPage);
+    return *lookUp;
+}
+
+PageLookup& downloads() {
+    static auto* lookUp = new PageLookup(kPage);
+    return *lookUp;
+}
 
 std::string chosenProductType(const QListWidget& list) {
     const QList<QListWidgetItem*> selected = list.selectedItems();
@@ -28,11 +41,9 @@ std::string chosenProductType(const QListWidget& list) {
 
 void coolpadSearch() {
     MainWindow* w = mainWindow();
-    if (!w) return;
-    // The events let through below may hold a second Enter in 编辑框11; that search would
-    // fill the list under this one, so it is dropped, as a click on the disabled 按钮6 is.
-    static bool running = false;
-    if (running) return;
+    // A second Enter in 编辑框11 while a search runs is dropped, as a click on the disabled
+    // 按钮6 is.
+    if (!w || search().running()) return;
 
     const std::string keyword = fromQt(w->编辑框11->text());
     if (isBlank(keyword)) {
@@ -40,29 +51,41 @@ void coolpadSearch() {
         w->编辑框11->setFocus();
         return;
     }
-    running = true;
     w->列表框1->clear();
     w->按钮6->setEnabled(false);
-    QCoreApplication::processEvents();
-
-    for (const std::string& type : coolpadSearchTypes(keyword).types) {
-        auto* item = new QListWidgetItem(toQt(type));
-        item->setData(kNameBytesRole, QByteArray(type.data(), qsizetype(type.size())));
-        w->列表框1->addItem(item);
-    }
-    if (w->列表框1->count() == 0) showMessageBox(coolpadNoResultMessage());
-    w->按钮6->setEnabled(true);
-    running = false;
+    const bool started =
+        search().start([keyword](const LookupContext& ctx, const PageLookup::Post&) {
+            auto found = std::make_shared<CoolpadSearch>(coolpadSearchTypes(keyword, ctx));
+            return [found] {
+                MainWindow* w = mainWindow();
+                if (!w) return;
+                for (const std::string& type : found->types) {
+                    auto* item = new QListWidgetItem(toQt(type));
+                    item->setData(kNameBytesRole, QByteArray(type.data(), qsizetype(type.size())));
+                    w->列表框1->addItem(item);
+                }
+                if (found->end != LookupEnd::Stopped && w->列表框1->count() == 0)
+                    showMessageBox(coolpadNoResultMessage());
+                if ((w = mainWindow())) w->按钮6->setEnabled(true);
+            };
+        });
+    if (!started) w->按钮6->setEnabled(true);
 }
 
 void coolpadLoadDownloads() {
     MainWindow* w = mainWindow();
     if (!w) return;
     w->超级列表框3->clearItems();
-    std::vector<std::vector<std::string>> rows;
-    for (CoolpadFileRow& f : coolpadFetchDownloads(chosenProductType(*w->列表框1)).files) {
-        rows.push_back({std::move(f.description), std::move(f.date), std::move(f.size),
-                        std::move(f.kind), std::move(f.address)});
-    }
-    w->超级列表框3->addRows(rows);
+    // A newer choice supersedes this one: only its rows reach the list.
+    downloads().start(
+        [type = chosenProductType(*w->列表框1)](const LookupContext& ctx, const PageLookup::Post&) {
+            auto rows = std::make_shared<std::vector<std::vector<std::string>>>();
+            for (CoolpadFileRow& f : coolpadFetchDownloads(type, ctx).files) {
+                rows->push_back({std::move(f.description), std::move(f.date), std::move(f.size),
+                                 std::move(f.kind), std::move(f.address)});
+            }
+            return [rows] {
+                if (MainWindow* w = mainWindow()) w->超级列表框3->addRows(*rows);
+            };
+        });
 }

@@ -1,49 +1,59 @@
 #include "app/pages/huawei_page.h"
 
-#include <QCoreApplication>
-#include <QPointer>
+#include <memory>
 
+#include "app/pages/page_lookup.h"
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
 #include "base/message_box.h"
 #include "base/text_util.h"
 #include "vendors/huawei.h"
 
-void huaweiSearch() {
-    // Enter in 编辑框1 reaches here while a search is still waiting for the pending events
-    // it lets run; the button is disabled then, and so is its shortcut.
-    static bool running = false;
-    MainWindow* window = mainWindow();
-    if (!window || running) return;
+namespace {
 
-    if (isBlank(fromQt(window->编辑框1->text()))) {
+PageLookup& search() {
+    static auto* lookUp = new PageLookup(0);
+    return *lookUp;
+}
+
+}  // namespace
+
+void huaweiSearch() {
+    // Enter in 编辑框1 while a search runs is dropped, as a click on the disabled 按钮1 is.
+    MainWindow* window = mainWindow();
+    if (!window || search().running()) return;
+
+    const std::string keyword = fromQt(window->编辑框1->text());
+    if (isBlank(keyword)) {
         showMessageBox(gbk("您要搜索的手机型号呢？"));
         window->编辑框1->setFocus();
         return;
     }
 
-    running = true;
     window->按钮1->setEnabled(false);
-    // Once, so that the disabled button shows; the window stays still while the pages
-    // are fetched.
-    QPointer<MainWindow> alive(window);
-    QCoreApplication::processEvents();
-    if (!alive) {
-        running = false;
-        return;
-    }
     window->超级列表框1->clearItems();
-
-    std::vector<HuaweiFile> found = huaweiSearchFiles(fromQt(window->编辑框1->text())).files;
-    // One insertion for the whole list: a long list fills without a layout pass per row.
-    std::vector<std::vector<std::string>> rows;
-    rows.reserve(found.size());
-    for (HuaweiFile& f : found)
-        rows.push_back(
-            {std::move(f.name), std::move(f.date), std::move(f.size), std::move(f.address)});
-    window->超级列表框1->addRows(rows);
-
-    window->按钮1->setEnabled(true);
-    running = false;
-    if (window->超级列表框1->itemCount() == 0) showMessageBox(gbk("抱歉，未找到合适结果。"));
+    const bool started =
+        search().start([keyword](const LookupContext& ctx, const PageLookup::Post& post) {
+            // Each page's rows go to the list as soon as the page is read.
+            const HuaweiSearch found =
+                huaweiSearchFiles(keyword, ctx, [&post](std::vector<HuaweiFile>&& files) {
+                    auto rows = std::make_shared<std::vector<std::vector<std::string>>>();
+                    rows->reserve(files.size());
+                    for (HuaweiFile& f : files)
+                        rows->push_back({std::move(f.name), std::move(f.date), std::move(f.size),
+                                         std::move(f.address)});
+                    post([rows] {
+                        if (MainWindow* w = mainWindow()) w->超级列表框1->addRows(*rows);
+                    });
+                });
+            const bool stopped = found.end == LookupEnd::Stopped;
+            return [stopped] {
+                MainWindow* w = mainWindow();
+                if (!w) return;
+                w->按钮1->setEnabled(true);
+                if (!stopped && w->超级列表框1->itemCount() == 0)
+                    showMessageBox(gbk("抱歉，未找到合适结果。"));
+            };
+        });
+    if (!started) window->按钮1->setEnabled(true);
 }

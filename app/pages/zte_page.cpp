@@ -1,9 +1,10 @@
 #include "app/pages/zte_page.h"
 
-#include <QCoreApplication>
 #include <QPointer>
 #include <QTreeWidgetItemIterator>
+#include <memory>
 
+#include "app/pages/page_lookup.h"
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
 #include "base/message_box.h"
@@ -21,12 +22,14 @@ void setStatus(MainWindow* w, const char* utf8Text, const QColor& colour) {
     w->标签2->setText(QString::fromUtf8(utf8Text));
 }
 
-// Lets pending window events run once. They may close the window: the answer is the
-// window when it is still there.
-MainWindow* letEventsRun(MainWindow* w) {
-    QPointer<MainWindow> alive(w);
-    QCoreApplication::processEvents();
-    return alive ? alive.data() : nullptr;
+PageLookup& modelList() {
+    static auto* made = new PageLookup(1);
+    return *made;
+}
+
+PageLookup& fileList() {
+    static auto* made = new PageLookup(1);
+    return *made;
 }
 
 // Every item of the tree in pre-order, collapsed or not.
@@ -36,50 +39,47 @@ std::vector<QTreeWidgetItem*> treeItems(QTreeWidget* tree) {
     return items;
 }
 
+void showModelList(const ZteModelList& found) {
+    MainWindow* w = mainWindow();
+    if (!w) return;
+    if (found.end != LookupEnd::Stopped) {
+        zteModelTable() = zteModelRecords(found.series);
+        for (const ZteSeries& s : found.series) {
+            auto* seriesItem = new QTreeWidgetItem(w->树型框1, QStringList{toQt(s.title)});
+            for (const ZteTreeModel& m : s.models)
+                new QTreeWidgetItem(seriesItem, QStringList{toQt(m.modelName)});
+        }
+        if (int(treeItems(w->树型框1).size()) < kZteMinTreeItems) {
+            zteModelsLoaded = false;
+            setStatus(w, "当前状态：读取机型列表出错，请尝试刷新列表！", kRed);
+            showMessageBox(gbk("读取机型列表出错，请尝试刷新列表！"));
+            // The box may have been the window's last moment.
+            if (!(w = mainWindow())) return;
+        } else {
+            zteModelsLoaded = true;
+            w->标签2->setText(QString::fromUtf8("当前状态：机型列表读取已完成！"));
+        }
+    }
+    w->按钮3->setEnabled(true);
+}
+
 }  // namespace
 
 void zteLoadModels() {
-    // The events let through below may ask for a load again (a page change, Enter).
-    static bool running = false;
     MainWindow* w = mainWindow();
-    if (!w || running) return;
-    running = true;
+    // A page change or a click on 按钮3 while a load runs asks for nothing more.
+    if (!w || modelList().running()) return;
 
     w->按钮3->setEnabled(false);
-    if (!(w = letEventsRun(w))) {
-        running = false;
-        return;
-    }
+    // The files of a model of the tree that goes now would come too late.
+    fileList().stop();
     w->树型框1->clear();
     setStatus(w, "当前状态：正在读取机型列表信息...", kGreen);
-    if (!(w = letEventsRun(w))) {
-        running = false;
-        return;
-    }
-
-    const std::vector<ZteSeries> series = zteFetchModelList().series;
-    zteModelTable() = zteModelRecords(series);
-    for (const ZteSeries& s : series) {
-        auto* seriesItem = new QTreeWidgetItem(w->树型框1, QStringList{toQt(s.title)});
-        for (const ZteTreeModel& m : s.models)
-            new QTreeWidgetItem(seriesItem, QStringList{toQt(m.modelName)});
-    }
-
-    if (int(treeItems(w->树型框1).size()) < kZteMinTreeItems) {
-        zteModelsLoaded = false;
-        setStatus(w, "当前状态：读取机型列表出错，请尝试刷新列表！", kRed);
-        showMessageBox(gbk("读取机型列表出错，请尝试刷新列表！"));
-        // The box may have been the window's last moment.
-        if (!(w = mainWindow())) {
-            running = false;
-            return;
-        }
-    } else {
-        zteModelsLoaded = true;
-        w->标签2->setText(QString::fromUtf8("当前状态：机型列表读取已完成！"));
-    }
-    w->按钮3->setEnabled(true);
-    running = false;
+    const bool started = modelList().start([](const LookupContext& ctx, const PageLookup::Post&) {
+        auto found = std::make_shared<ZteModelList>(zteFetchModelList(ctx));
+        return [found] { showModelList(*found); };
+    });
+    if (!started) w->按钮3->setEnabled(true);
 }
 
 void zteFindModel() {
@@ -114,25 +114,32 @@ void zteLoadFiles() {
     QTreeWidgetItem* selected = w->树型框1->currentItem();
     if (!selected) return;
     const std::string name = fromQt(selected->text(0));
-    std::vector<ZteModel>& table = zteModelTable();
+    const std::vector<ZteModel>& table = zteModelTable();
     std::size_t index = 0;
     while (index < table.size() && table[index].modelName != name) ++index;
     if (index == table.size()) return;
-    // The events let through below may reload the table: work on a copy and write the
-    // file list back only to the same record.
-    const ZteModel record = table[index];
 
     w->超级列表框2->clearItems();
     setStatus(w, "当前状态：正在读取ZTE服务器下载文件列表...", kGreen);
-    if (!(w = letEventsRun(w))) return;
-
-    ZteFiles files = zteFetchFiles(record);
-    if (files.fetched && index < table.size() && table[index].modelId == record.modelId &&
-        table[index].modelName == record.modelName) {
-        table[index].fileList = std::move(files.fileList);
-    }
-    w->超级列表框2->addRows(files.rows);
-    w->标签2->setText(QString::fromUtf8("当前状态：服务器可下载文件列表读取完成！"));
+    // A newer choice in the tree supersedes this one: only its rows reach the list.
+    fileList().start([record = table[index], index](const LookupContext& ctx,
+                                                    const PageLookup::Post&) {
+        auto files = std::make_shared<ZteFiles>(zteFetchFiles(record, ctx));
+        return [files, record, index] {
+            MainWindow* w = mainWindow();
+            if (!w) return;
+            // The table may have been reloaded meanwhile: the list goes back only to the
+            // same record.
+            std::vector<ZteModel>& table = zteModelTable();
+            if (files->fetched && index < table.size() && table[index].modelId == record.modelId &&
+                table[index].modelName == record.modelName) {
+                table[index].fileList = files->fileList;
+            }
+            if (files->end == LookupEnd::Stopped) return;
+            w->超级列表框2->addRows(files->rows);
+            w->标签2->setText(QString::fromUtf8("当前状态：服务器可下载文件列表读取完成！"));
+        };
+    });
 }
 
 void zteShowFileInfo() {

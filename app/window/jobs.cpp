@@ -11,11 +11,9 @@
 #include <memory>
 #include <mutex>
 
-#include "base/api.h"
+#include "base/jobs.h"
 
 namespace {
-
-std::atomic<int> jobsRunning{0};
 
 // Calls for the window thread wait in the hub's own queue, under a lock of ours; the event
 // posted to the hub only wakes it up. So what a job hands over is published by this lock,
@@ -35,6 +33,8 @@ class JobHub : public QObject {
             if (hub == this) hub = nullptr;
             dropped.swap(calls);
         }
+        // Nothing a job finds can be shown any more: let every job end now.
+        jobs::stopAll();
         // Wake-ups still queued for this object go with QObject's destructor.
     }
 
@@ -64,13 +64,6 @@ class JobHub : public QObject {
     std::deque<std::function<void()>> calls;
 };
 
-win::DWORD jobThread(win::LPVOID parameter) {
-    auto procedure = reinterpret_cast<void (*)()>(parameter);
-    procedure();
-    jobsRunning.fetch_sub(1, std::memory_order_acq_rel);
-    return 0;
-}
-
 // Wakes the waiter of runOnWindow when the queued call is done with: run, or dropped
 // along with the hub.
 struct Completion {
@@ -93,15 +86,11 @@ struct CompletionSignal {
 }  // namespace
 
 bool startJob(void (*procedure)()) {
-    jobsRunning.fetch_add(1, std::memory_order_acq_rel);
-    win::HANDLE thread = api::CreateThread(nullptr, 0, jobThread,
-                                           reinterpret_cast<win::LPVOID>(procedure), 0, nullptr);
-    if (!thread) jobsRunning.fetch_sub(1, std::memory_order_acq_rel);
-    return thread != nullptr;
+    return jobs::start(procedure) != nullptr;
 }
 
 int runningJobs() {
-    return jobsRunning.load(std::memory_order_acquire);
+    return jobs::running();
 }
 
 void attachJobHub(QObject* window) {

@@ -1,18 +1,20 @@
 #pragma once
-// Background jobs and how they reach the window. A job runs on a thread of its own that
-// nobody waits for; Qt allows widget access only on the window thread, so a job hands
-// every read and write of a control to the window thread through the job hub, an object
-// that lives with the main window. Once the window is gone, what a job hands over is
-// dropped and a job waiting for an answer gets none: it can never touch a freed widget,
-// and closing the window never waits for a job.
+// Background jobs and how they reach the window. A job runs on a thread of its own
+// (base/jobs.h); Qt allows widget access only on the window thread, so a job hands every
+// read and write of a control to the window thread through the job hub, an object that
+// lives with the main window. Once the window is gone, what a job hands over is dropped
+// and a job waiting for an answer gets none: it can never touch a freed widget. The hub
+// going away raises every job's stop flag, so their requests end at once; start-up waits
+// for them before the program exits.
 #include <functional>
 #include <optional>
 #include <utility>
 
 class QObject;
 
-// Starts `procedure` on a new thread at once; the thread is not kept. False when no
-// thread could be started.
+// Starts `procedure` on a new thread at once (a job of base/jobs.h, whose stop flag it
+// reads through jobs::currentStop()); the thread is not kept. False when no thread could
+// be started.
 bool startJob(void (*procedure)());
 
 // Job threads that have started and not yet ended.

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <chrono>
+#include <cstdio>
 
 #include "app/window/file_chooser.h"
+#include "base/jobs.h"
 #include "base/message_box.h"
 #include "platform/codepage.h"
 
@@ -19,5 +22,14 @@ int main(int argc, char** argv) {
         ADD_FAILURE() << "unexpected file dialog for " << suggested.toStdString();
         return QString();
     });
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    // As the program does at its exit: no job may outlive main() into the destructors of
+    // the objects it uses. A test that leaves a look-up running (a page shown at its end
+    // starts one) would otherwise end the process under it.
+    jobs::stopAll();
+    if (!jobs::waitAll(std::chrono::seconds(5))) {
+        std::fprintf(stderr, "jobs still running at exit\n");
+        return 1;
+    }
+    return status;
 }

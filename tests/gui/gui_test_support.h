@@ -2,6 +2,7 @@
 // Helpers for GUI tests: record message boxes and shell opens instead of showing them.
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QString>
 #include <QTest>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 
 #include "app/startup.h"
 #include "app/window/file_chooser.h"
+#include "app/window/jobs.h"
 #include "app/window/main_window.h"
 #include "base/message_box.h"
 #include "platform/codepage.h"
@@ -80,6 +82,20 @@ class SaveDialogStub {
 template <class Predicate>
 bool waitFor(Predicate done, int milliseconds = 5000) {
     return QTest::qWaitFor(done, milliseconds);
+}
+
+// Look-ups run on jobs: waits until every job has ended and what they handed to the window
+// has run, polling the event loop meanwhile (the window keeps working). What a job hands
+// over may start the next job (the iPhone type list starts the list job), so the wait
+// lasts until no job runs after the handed-over calls have run.
+inline bool waitForLookups(int milliseconds = 10000) {
+    QDeadlineTimer deadline(milliseconds);
+    do {
+        if (!QTest::qWaitFor([] { return runningJobs() == 0; }, int(deadline.remainingTime())))
+            return false;
+        QCoreApplication::processEvents();
+    } while (runningJobs() != 0);
+    return true;
 }
 
 // Showing the ZTE or iPhone page loads its data. Tests that only look at the window point

@@ -55,6 +55,7 @@ class IphonePageTest : public SimulatorWindowTest {
     void visitIphone() {
         window->选择夹1->setCurrentIndex(0);
         window->选择夹1->setCurrentIndex(4);
+        ASSERT_TRUE(waitForLookups());
     }
     // A choice as the user makes it: the entry becomes current and the box reports it.
     static void choose(QComboBox* box, int index) {
@@ -63,10 +64,7 @@ class IphonePageTest : public SimulatorWindowTest {
     }
     void clickCheckBox() { QTest::mouseClick(window->选择框1, Qt::LeftButton); }
     // The last rows are handed to the window thread just before a job ends.
-    void waitForJobs() {
-        ASSERT_TRUE(waitFor([] { return runningJobs() == 0; }, 10000));
-        QCoreApplication::processEvents();
-    }
+    void waitForJobs() { ASSERT_TRUE(waitForLookups()); }
 
     static std::vector<std::string> entries(const QComboBox* box) {
         std::vector<std::string> out;
@@ -168,9 +166,9 @@ TEST_F(IphonePageTest, EachChoiceAsksForItsListWithTheTextsAsTheyStand) {
     // A model with Chinese and a blank: its type list, then the list job.
     sim->clearRequests();
     choose(window->组合框1, 2);
+    waitForJobs();
     EXPECT_EQ(entries(window->组合框2), (std::vector<std::string>{"--全部类型--", "iPhone3,3"}));
     EXPECT_EQ(window->组合框2->currentIndex(), 0);
-    waitForJobs();
     const auto sent = sim->requests(VendorService::Iphone);
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].param("model"), gbk("iPhone 4 电信版")) << "the model text unchanged";

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <atomic>
+#include <chrono>
 #include <memory>
 
 #include "app/startup.h"
@@ -60,6 +61,7 @@ class VendorPages : public SimulatorWindowTest {
     void lookUp(const QString& serial) {
         window->编辑框4->setText(serial);
         QTest::mouseClick(window->按钮4, Qt::LeftButton);
+        ASSERT_TRUE(waitForLookups());
     }
 };
 
@@ -76,6 +78,7 @@ TEST_F(VendorPages, CoolpadSearchPostsTheKeywordAsTypedAndListsEachTypeOnce) {
     window->编辑框11->setText(" 大神");
     window->编辑框11->setFocus();
     QTest::keyClick(window->编辑框11, Qt::Key_Return);
+    ASSERT_TRUE(waitForLookups());
 
     const std::vector<std::string> want = {"大神F1", "大神F2", "大神Note", "大神F1 Plus"};
     EXPECT_EQ(listItems(), want);
@@ -92,14 +95,15 @@ TEST_F(VendorPages, CoolpadSearchPostsTheKeywordAsTypedAndListsEachTypeOnce) {
     sim->clearRequests();
     window->编辑框11->setText("大神 ");
     QTest::mouseClick(window->按钮6, Qt::LeftButton);
+    ASSERT_TRUE(waitForLookups());
     EXPECT_EQ(listItems(), want);
     ASSERT_EQ(sent(VendorService::Coolpad).size(), 1u);
     EXPECT_EQ(sent(VendorService::Coolpad)[0].body,
               "searchKeywordBO.searchKey=" + gbk("大神 ") + "&x=33&y=9");
 }
 
-// The search lets pending events run once before its request; an Enter waiting there
-// must not start a second search that fills the list under the first.
+// The window takes events while the search runs; an Enter waiting there must not start a
+// second search that fills the list under the first.
 TEST_F(VendorPages, CoolpadEnterDuringASearchStartsNoSecondOne) {
     showPage(2);
     MessageRecorder messages;
@@ -107,6 +111,7 @@ TEST_F(VendorPages, CoolpadEnterDuringASearchStartsNoSecondOne) {
     QApplication::postEvent(window->编辑框11,
                             new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
     QTest::mouseClick(window->按钮6, Qt::LeftButton);
+    ASSERT_TRUE(waitForLookups());
     EXPECT_EQ(listItems(),
               (std::vector<std::string>{"大神F1", "大神F2", "大神Note", "大神F1 Plus"}));
     EXPECT_EQ(sim->requestCount(VendorService::Coolpad), 1u);
@@ -121,6 +126,7 @@ TEST_F(VendorPages, CoolpadSearchAsksForAKeywordBeforeSendingAnything) {
         window->编辑框11->setText(blank);
         window->按钮6->setFocus();
         QTest::mouseClick(window->按钮6, Qt::LeftButton);
+        ASSERT_TRUE(waitForLookups());
         EXPECT_EQ(messages.texts(), std::vector<std::string>{"您要搜索的关键字呢？"});
         EXPECT_TRUE(waitFor([&] { return window->编辑框11->hasFocus(); }, 1000));
         EXPECT_EQ(listItems(), std::vector<std::string>{"earlier"});
@@ -133,6 +139,7 @@ TEST_F(VendorPages, CoolpadSearchWithoutResultSaysSo) {
     showPage(2);
     window->编辑框11->setText("大神");
     QTest::mouseClick(window->按钮6, Qt::LeftButton);
+    ASSERT_TRUE(waitForLookups());
     ASSERT_EQ(window->列表框1->count(), 4);
 
     for (bool emptyReply : {false, true}) {
@@ -142,6 +149,7 @@ TEST_F(VendorPages, CoolpadSearchWithoutResultSaysSo) {
         watchAtMessages(window->按钮6, buttonEnabledAtMessage);
         window->编辑框11->setText(emptyReply ? "大神" : "nothing-like-it");
         QTest::mouseClick(window->按钮6, Qt::LeftButton);
+        ASSERT_TRUE(waitForLookups());
         EXPECT_EQ(messages.texts(), std::vector<std::string>{"抱歉，未找到合适结果。"})
             << emptyReply;
         EXPECT_EQ(window->列表框1->count(), 0);
@@ -154,6 +162,7 @@ TEST_F(VendorPages, CoolpadChoosingATypeListsItsFilesAndFetchesEveryTime) {
     showPage(2);
     window->编辑框11->setText("大神");
     QTest::mouseClick(window->按钮6, Qt::LeftButton);
+    ASSERT_TRUE(waitForLookups());
     ASSERT_EQ(window->列表框1->count(), 4);
     sim->clearRequests();
     // Neither filling the list nor tabbing into it chooses a type.
@@ -166,6 +175,7 @@ TEST_F(VendorPages, CoolpadChoosingATypeListsItsFilesAndFetchesEveryTime) {
     QListWidget* list = window->列表框1;
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(list->item(0)).center());
+    ASSERT_TRUE(waitForLookups());
     ReportView* files = window->超级列表框3;
     ASSERT_EQ(files->itemCount(), 3);
     const std::vector<std::string> first = {"酷派大神F1 官方固件 4.4.041.P2.140911", "2014-09-11",
@@ -183,9 +193,12 @@ TEST_F(VendorPages, CoolpadChoosingATypeListsItsFilesAndFetchesEveryTime) {
     // Another type, then the first again: fetched again, nothing cached.
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Down);
+    ASSERT_TRUE(waitForLookups());
     EXPECT_EQ(files->itemCount(), 2);
     list->setCurrentRow(3);
+    ASSERT_TRUE(waitForLookups());
     list->setCurrentRow(0);
+    ASSERT_TRUE(waitForLookups());
     EXPECT_EQ(files->itemCount(), 3);
     const auto log = sent(VendorService::Coolpad);
     ASSERT_EQ(log.size(), 4u);
@@ -200,11 +213,37 @@ TEST_F(VendorPages, CoolpadChoosingATypeListsItsFilesAndFetchesEveryTime) {
     }
 }
 
+// A type chosen while the files of the one before are still on their way: only the newest
+// choice's files end up in the list.
+TEST_F(VendorPages, CoolpadANewerChoiceSupersedesOneStillLoading) {
+    showPage(2);
+    window->编辑框11->setText("大神");
+    QTest::mouseClick(window->按钮6, Qt::LeftButton);
+    ASSERT_TRUE(waitForLookups());
+    sim->clearRequests();
+    sim->setDelayHook([](const RecordedRequest& r) {
+        return r.param("downloadInfoBO.downloadInfo.mobileType") == gbk("大神F1")
+                   ? std::chrono::milliseconds(2000)
+                   : std::chrono::milliseconds(0);
+    });
+    window->列表框1->setCurrentRow(0);  // 大神F1, three files, held back
+    ASSERT_TRUE(waitFor([&] { return sim->requestCount(VendorService::Coolpad) == 1; }));
+    window->列表框1->setCurrentRow(1);  // 大神F2, two files
+    ASSERT_TRUE(waitForLookups());
+    ReportView* files = window->超级列表框3;
+    ASSERT_EQ(files->itemCount(), 2);
+    EXPECT_EQ(codepage::gbkToUtf8(files->itemText(0, 4)).rfind("http://dl.coolpad.com/dl/F2/", 0),
+              0u);
+    EXPECT_EQ(sim->requestCount(VendorService::Coolpad), 2u);
+}
+
 TEST_F(VendorPages, CoolpadMakingAFileCurrentOpensItsAddress) {
     showPage(2);
     window->编辑框11->setText("大神");
     QTest::mouseClick(window->按钮6, Qt::LeftButton);
+    ASSERT_TRUE(waitForLookups());
     window->列表框1->setCurrentRow(1);
+    ASSERT_TRUE(waitForLookups());
     ReportView* files = window->超级列表框3;
     ASSERT_EQ(files->itemCount(), 2);
     OpenRecorder opens;

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QTreeWidgetItemIterator>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,9 +37,11 @@ class ZtePageTest : public SimulatorWindowTest {
     }
 
     void showPage(int page) { window->选择夹1->setCurrentIndex(page); }
+    // Each of these waits for the look-up it starts to end.
     void visitZte() {
         showPage(0);
         showPage(1);
+        ASSERT_TRUE(waitForLookups());
     }
     std::vector<QTreeWidgetItem*> items() const {
         std::vector<QTreeWidgetItem*> out;
@@ -58,7 +61,14 @@ class ZtePageTest : public SimulatorWindowTest {
             if (all[i] == window->树型框1->currentItem()) return int(i);
         return -1;
     }
-    void select(int item) { window->树型框1->setCurrentItem(items()[std::size_t(item)]); }
+    void select(int item) {
+        window->树型框1->setCurrentItem(items()[std::size_t(item)]);
+        ASSERT_TRUE(waitForLookups());
+    }
+    void clickReload() {
+        QTest::mouseClick(window->按钮3, Qt::LeftButton);
+        ASSERT_TRUE(waitForLookups());
+    }
     std::vector<std::vector<std::string>> fileRows() const {
         std::vector<std::vector<std::string>> rows;
         for (int r = 0; r < window->超级列表框2->itemCount(); ++r) {
@@ -97,7 +107,7 @@ TEST_F(ZtePageTest, FirstVisitLoadsTheTreeOnceAndTheButtonReloads) {
     visitZte();
     EXPECT_EQ(requests(kListPath), 1u) << "a loaded tree is not loaded again";
 
-    QTest::mouseClick(window->按钮3, Qt::LeftButton);
+    clickReload();
     EXPECT_EQ(requests(kListPath), 2u);
     EXPECT_EQ(items().size(), 26u) << "the tree is emptied before it is filled";
     EXPECT_EQ(zteModelTable().size(), 20u);
@@ -129,7 +139,7 @@ TEST_F(ZtePageTest, FailedLoadsShowTheRedStatusAndTheNextVisitLoadsAgain) {
         }
     }
     sim->setZteModelList(ZteModelList::Normal);
-    QTest::mouseClick(window->按钮3, Qt::LeftButton);
+    clickReload();
     EXPECT_TRUE(zteModelsLoaded);
     EXPECT_EQ(items().size(), 26u);
     EXPECT_EQ(statusColour(), kGreen);
@@ -144,6 +154,7 @@ TEST_F(ZtePageTest, FindRunsToTheEndThenStartsOverAndAnyEditResets) {
             QTest::keyClick(window->编辑框2, Qt::Key_Return);
         else
             QTest::mouseClick(window->按钮2, Qt::LeftButton);
+        ASSERT_TRUE(waitForLookups());
     };
     press(false);
     EXPECT_EQ(currentItem(), 3);
@@ -208,6 +219,29 @@ TEST_F(ZtePageTest, SelectingAModelListsItsFilesOnceFetched) {
     EXPECT_EQ(fileRows().size(), 2u);
     EXPECT_EQ(requests(filePage(0, 3)), 1u);
     EXPECT_EQ(requests(filePage(1, 0)), 0u);
+}
+
+// A model chosen while the files of the one before are still on their way: only the newest
+// choice's files end up in the list, and its status ends the load.
+TEST_F(ZtePageTest, ANewerModelSupersedesOneStillLoading) {
+    visitZte();
+    sim->clearRequests();
+    const std::string held = filePage(0, 0);
+    sim->setDelayHook([held](const vendorsim::RecordedRequest& r) {
+        return r.target == held ? std::chrono::milliseconds(2000) : std::chrono::milliseconds(0);
+    });
+    window->树型框1->setCurrentItem(items()[1]);  // 中兴 U880, three files, held back
+    ASSERT_TRUE(waitFor([&] { return requests(held) == 1; }));
+    EXPECT_EQ(status(), "当前状态：正在读取ZTE服务器下载文件列表...");
+    select(2);  // one file
+    EXPECT_EQ(fileRows().size(), 1u);
+    EXPECT_EQ(status(), "当前状态：服务器可下载文件列表读取完成！");
+    EXPECT_EQ(statusColour(), kGreen);
+    // The dropped load kept nothing: the first model is asked for again.
+    sim->setDelayHook(nullptr);
+    select(1);
+    EXPECT_EQ(fileRows().size(), 3u);
+    EXPECT_EQ(requests(held), 2u);
 }
 
 TEST_F(ZtePageTest, DetailsShowTheNameWithItsExtensionAndDoubleClickOpensTheAddress) {

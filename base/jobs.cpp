@@ -1,0 +1,109 @@
+#include "base/jobs.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <unordered_set>
+#include <utility>
+
+#include "base/api.h"
+#include "platform/heap.h"
+
+namespace jobs {
+namespace {
+
+// Made once and never destroyed: a job that outlives main() (one stuck in a reader past
+// the exit wait) still finds its registry when it ends.
+struct Registry {
+    std::mutex mutex;
+    std::condition_variable ended;
+    std::unordered_set<std::atomic<bool>*> flags;  // of the jobs running now
+    int count = 0;
+};
+
+Registry& registry() {
+    static Registry* made = new Registry;
+    return *made;
+}
+
+thread_local const std::atomic<bool>* threadStop = nullptr;
+
+struct Job {
+    std::function<void()> work;
+    StopFlag stop;
+};
+
+win::DWORD jobThread(win::LPVOID parameter) {
+    std::unique_ptr<Job> job(static_cast<Job*>(parameter));
+    threadStop = job->stop.get();
+    job->work();
+    threadStop = nullptr;
+    std::atomic<bool>* flag = job->stop.get();
+    StopFlag keep = std::move(job->stop);
+    job.reset();  // the work's captures go while the job still counts as running
+    // What the look-up read (its reply, its document tree) is freed by now; without this
+    // it would stay resident in this thread's heap arena.
+    platform::releaseFreeMemory();
+    Registry& r = registry();
+    {
+        std::lock_guard lock(r.mutex);
+        r.flags.erase(flag);
+        --r.count;
+    }
+    r.ended.notify_all();
+    return 0;
+}
+
+}  // namespace
+
+StopFlag start(std::function<void()> work) {
+    auto job = std::make_unique<Job>();
+    job->work = std::move(work);
+    job->stop = std::make_shared<std::atomic<bool>>(false);
+    StopFlag flag = job->stop;
+    Registry& r = registry();
+    {
+        std::lock_guard lock(r.mutex);
+        r.flags.insert(flag.get());
+        ++r.count;
+    }
+    Job* handedOver = job.release();
+    if (!api::CreateThread(nullptr, 0, jobThread, handedOver, 0, nullptr)) {
+        delete handedOver;
+        {
+            std::lock_guard lock(r.mutex);
+            r.flags.erase(flag.get());
+            --r.count;
+        }
+        r.ended.notify_all();
+        return nullptr;
+    }
+    return flag;
+}
+
+const std::atomic<bool>* currentStop() {
+    return threadStop;
+}
+
+bool stopRequested() {
+    return threadStop && threadStop->load(std::memory_order_acquire);
+}
+
+int running() {
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    return r.count;
+}
+
+void stopAll() {
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    for (std::atomic<bool>* flag : r.flags) flag->store(true, std::memory_order_release);
+}
+
+bool waitAll(std::chrono::milliseconds timeout) {
+    Registry& r = registry();
+    std::unique_lock lock(r.mutex);
+    return r.ended.wait_for(lock, timeout, [&] { return r.count == 0; });
+}
+
+}  // namespace jobs
