@@ -33,11 +33,6 @@ Result failed(VendorService service, Table table) {
     return failed(serviceFailedMessage() + serviceHost(service), std::move(table));
 }
 
-const std::string& zteListFailedMessage() {
-    static const std::string text = gbk("读取机型列表出错，请尝试刷新列表！");
-    return text;
-}
-
 // The model list, or the failure that takes its place.
 bool readZteModelList(std::vector<ZteSeries>& series, Result& failure) {
     ZteModelList list = zteFetchModelList();
@@ -47,7 +42,7 @@ bool readZteModelList(std::vector<ZteSeries>& series, Result& failure) {
     }
     // Too few items is what the window reports as a failed load.
     if (zteTreeItemCount(list.series) < kZteMinTreeItems) {
-        failure = failed(zteListFailedMessage(), {});
+        failure = failed(zteListErrorMessage(), {});
         return false;
     }
     series = std::move(list.series);
@@ -60,14 +55,13 @@ Status worse(Status a, Status b) {
     return int(a) >= int(b) ? a : b;
 }
 
+// Every service words these two alike; the Huawei page's texts stand for all.
 const std::string& noResultMessage() {
-    static const std::string text = gbk("抱歉，未找到合适结果。");
-    return text;
+    return huaweiNoResultMessage();
 }
 
 const std::string& emptyModelMessage() {
-    static const std::string text = gbk("您要搜索的手机型号呢？");
-    return text;
+    return huaweiEmptyKeywordMessage();
 }
 
 const std::string& serviceFailedMessage() {

@@ -1,5 +1,6 @@
 #include "vendors/huawei.h"
 
+#include "base/text_util.h"
 #include "net/fetch_url.h"
 #include "text/regex_object.h"
 #include "text/script_time.h"
@@ -79,4 +80,14 @@ HuaweiSearch huaweiSearchFiles(std::string_view keyword, const LookupContext& ct
         previousReply = std::move(reply.body);
     }
     return search;
+}
+
+const std::string& huaweiEmptyKeywordMessage() {
+    static const std::string text = gbk("您要搜索的手机型号呢？");
+    return text;
+}
+
+const std::string& huaweiNoResultMessage() {
+    static const std::string text = gbk("抱歉，未找到合适结果。");
+    return text;
 }

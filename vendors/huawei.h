@@ -68,3 +68,7 @@ using HuaweiPageFiles = std::function<void(std::vector<HuaweiFile>&& files)>;
 // taken a second time.
 HuaweiSearch huaweiSearchFiles(std::string_view keyword, const LookupContext& ctx = {},
                                const HuaweiPageFiles& onPage = {});
+
+// What the page tells the user.
+const std::string& huaweiEmptyKeywordMessage();  // 您要搜索的手机型号呢？
+const std::string& huaweiNoResultMessage();      // 抱歉，未找到合适结果。

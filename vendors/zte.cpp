@@ -163,3 +163,13 @@ ZteFiles zteFetchFiles(const ZteModel& record, const LookupContext& ctx) {
     files.rows = zteFileRows(files.fileList);
     return files;
 }
+
+const std::string& zteEmptyFindMessage() {
+    static const std::string text = gbk("您要搜索的手机型号呢？");
+    return text;
+}
+
+const std::string& zteListErrorMessage() {
+    static const std::string text = gbk("读取机型列表出错，请尝试刷新列表！");
+    return text;
+}

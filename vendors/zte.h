@@ -96,3 +96,7 @@ struct ZteFiles {
 // The files of one model: from its cached file list, or else from its file page (one GET).
 // An empty list is no cache: the next look-up asks again.
 ZteFiles zteFetchFiles(const ZteModel& record, const LookupContext& ctx = {});
+
+// What the page tells the user.
+const std::string& zteEmptyFindMessage();  // 您要搜索的手机型号呢？
+const std::string& zteListErrorMessage();  // 读取机型列表出错，请尝试刷新列表！

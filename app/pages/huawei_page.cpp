@@ -25,7 +25,7 @@ void huaweiSearch() {
 
     const std::string keyword = fromQt(window->编辑框1->text());
     if (isBlank(keyword)) {
-        showMessageBox(gbk("您要搜索的手机型号呢？"));
+        showMessageBox(huaweiEmptyKeywordMessage());
         window->编辑框1->setFocus();
         return;
     }
@@ -52,7 +52,7 @@ void huaweiSearch() {
                 if (!w) return;
                 w->按钮1->setEnabled(true);
                 if (!stopped && w->超级列表框1->itemCount() == 0)
-                    showMessageBox(gbk("抱歉，未找到合适结果。"));
+                    showMessageBox(huaweiNoResultMessage());
             };
         });
     if (!started) window->按钮1->setEnabled(true);

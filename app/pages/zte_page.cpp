@@ -52,7 +52,7 @@ void showModelList(const ZteModelList& found) {
         if (int(treeItems(w->树型框1).size()) < kZteMinTreeItems) {
             zteModelsLoaded = false;
             setStatus(w, "当前状态：读取机型列表出错，请尝试刷新列表！", kRed);
-            showMessageBox(gbk("读取机型列表出错，请尝试刷新列表！"));
+            showMessageBox(zteListErrorMessage());
             // The box may have been the window's last moment.
             if (!(w = mainWindow())) return;
         } else {
@@ -87,7 +87,7 @@ void zteFindModel() {
     if (!w) return;
     const std::string typed = trimSpaces(fromQt(w->编辑框2->text()));
     if (typed.empty()) {
-        showMessageBox(gbk("您要搜索的手机型号呢？"));
+        showMessageBox(zteEmptyFindMessage());
     } else {
         const std::vector<QTreeWidgetItem*> items = treeItems(w->树型框1);
         std::vector<std::string> texts;
