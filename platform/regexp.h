@@ -75,8 +75,8 @@ class MatchCollection {
 //  - one match attempt (a record) takes at most kRecordSteps;
 //  - one run takes at most kRunRecords records' worth plus kRunStepsPerUnit per unit of
 //    subject, so a run over a page of nothing but bad records still ends promptly.
-inline constexpr std::uint64_t kRecordSteps = 2'000'000;
-inline constexpr std::uint64_t kRunRecords = 6;
+inline constexpr std::uint64_t kRecordSteps = 1'500'000;
+inline constexpr std::uint64_t kRunRecords = 4;
 inline constexpr std::uint64_t kRunStepsPerUnit = 3;
 
 class RegExp {

@@ -72,7 +72,9 @@ namespace wininet {
 struct Limits {
     std::chrono::milliseconds connectTimeout{60000};
     std::chrono::milliseconds idleTimeout{60000};
-    std::uint64_t maxReplyBytes = std::uint64_t(256) << 20;
+    // The readers above take a few MiB at most; this bounds what a reply costs before
+    // they see it (the body and its conversions hold about four times its size).
+    std::uint64_t maxReplyBytes = std::uint64_t(16) << 20;
 };
 Limits limits();
 void setLimits(const Limits& limits);

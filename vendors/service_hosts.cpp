@@ -165,3 +165,16 @@ std::string serviceBase(VendorService service) {
     if (service == VendorService::Iphone) return iphoneBaseAddress();
     return "http://" + serviceHost(service);
 }
+
+std::size_t serviceReplyCap(VendorService service) {
+    switch (service) {
+        case VendorService::Zte:
+        case VendorService::Iphone:
+            return std::size_t(4) << 20;
+        case VendorService::Huawei:
+        case VendorService::Coolpad:
+        case VendorService::Lg:
+            break;
+    }
+    return std::size_t(2) << 20;
+}

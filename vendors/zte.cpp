@@ -42,6 +42,7 @@ std::string zteModelListJson(std::string_view scriptText) {
 
 std::vector<ZteSeries> zteReadModelList(std::string_view scriptText) {
     std::vector<ZteSeries> out;
+    if (scriptText.size() > serviceReplyCap(VendorService::Zte)) return out;
     std::string json = zteModelListJson(scriptText);
     DataDocument root = parse(json);
     std::vector<std::string> names;
@@ -70,6 +71,7 @@ int zteTreeItemCount(const std::vector<ZteSeries>& series) {
 }
 
 std::string zteFileList(std::string_view pageText) {
+    if (pageText.size() > serviceReplyCap(VendorService::Zte)) return {};
     RegexObject regex;
     regex.create(zteFilePattern(), pageText);
     std::string list;
