@@ -249,9 +249,9 @@ bool translateClass(std::u16string_view p, std::size_t& i, std::u16string& out) 
 
 namespace {
 
-// Callout numbers of the marks that the run's budget counts with (see RegExp::run).
+// The marks that the run's budget counts with (see RegExp::run) are callouts: number 1
+// before the whole pattern, number 2 after each quantifier.
 constexpr int kAttemptMark = 1;
-constexpr int kStepMark = 2;
 
 // The translation; with `marks`, a callout after every quantifier, where backtracking
 // resumes, so that each step back or forward through a repeat is counted.
@@ -555,6 +555,7 @@ struct Budget {
     std::uint64_t recordSteps = 0;
     std::uint64_t runSteps = 0;
     std::size_t attemptStart = 0;
+    std::size_t reach = 0;  // the furthest unit the attempt has got to
     bool recordSpent = false;
     bool runSpent = false;
 };
@@ -563,13 +564,21 @@ int countStep(pcre2_callout_block* block, void* data) {
     auto* budget = static_cast<Budget*>(data);
     if (block->callout_number == kAttemptMark) {
         budget->attemptStart = block->start_match;
+        budget->reach = block->start_match;
         budget->recordSteps = 0;
     }
     if (++budget->runSteps > budget->runLimit) {
         budget->runSpent = true;
         return PCRE2_ERROR_CALLOUT;
     }
-    if (++budget->recordSteps > budget->recordLimit) {
+    // A record's share grows with the stretch of subject it spans, so a long genuine
+    // record gets what it needs while a short one that backtracks without end is given
+    // up early and leaves the budget to the records after it.
+    budget->reach = std::max<std::size_t>(budget->reach, block->current_position);
+    const std::uint64_t share =
+        std::min(budget->recordLimit,
+                 kStepsPerUnitReached * (budget->reach - budget->attemptStart) + kRecordSteps / 64);
+    if (++budget->recordSteps > share) {
         budget->recordSpent = true;
         return PCRE2_ERROR_CALLOUT;
     }

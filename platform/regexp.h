@@ -72,10 +72,12 @@ class MatchCollection {
 // Bounds on the work of one run, for replies crafted to make the search backtrack without
 // end. A step is one start position tried or one turn forward or back through a repeat; the
 // vendors' genuine pages cost under one step per character.
-//  - one match attempt (a record) takes at most kRecordSteps;
+//  - one match attempt (a record) takes at most kStepsPerUnitReached steps per unit of
+//    subject it has got to, plus kRecordSteps / 64, and never more than kRecordSteps;
 //  - one run takes at most kRunRecords records' worth plus kRunStepsPerUnit per unit of
 //    subject, so a run over a page of nothing but bad records still ends promptly.
 inline constexpr std::uint64_t kRecordSteps = 1'500'000;
+inline constexpr std::uint64_t kStepsPerUnitReached = 16;
 inline constexpr std::uint64_t kRunRecords = 4;
 inline constexpr std::uint64_t kRunStepsPerUnit = 3;
 
@@ -107,7 +109,8 @@ class RegExp {
     std::optional<std::u16string> Replace(std::u16string_view subject,
                                           std::u16string_view replacement) const;
 
-    // Steps that one match attempt may take (0: kRecordSteps); the run's budget follows.
+    // Steps that one match attempt may take at most (0: kRecordSteps); the run's budget
+    // follows.
     void setMatchLimit(std::uint32_t limit) { matchLimit_ = limit; }
 
   private:

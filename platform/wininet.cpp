@@ -89,6 +89,7 @@ struct Request : Handle {
     }
 
     void touch() { lastActivity = Clock::now(); }
+    bool pastDeadline() const { return Clock::now() >= deadline; }
 
     Connection connection;
     std::string verb, object, version;
@@ -106,6 +107,7 @@ struct Request : Handle {
     std::uint64_t received = 0, headerBytes = 0;
     curl_off_t lastDown = -1, lastUp = -1;
     Clock::time_point lastActivity;
+    Clock::time_point deadline;
 };
 
 std::mutex handleMutex;
@@ -268,6 +270,10 @@ void pump(Request& r) {
         r.done = true;
         return;
     }
+    if (r.pastDeadline()) {
+        r.failed = r.done = true;
+        return;
+    }
     if (r.pending.size() != before || r.paused) return;
     if (!r.connected) {
         curl_off_t connectTime = 0;
@@ -277,7 +283,9 @@ void pump(Request& r) {
             r.touch();
         }
     }
-    auto waitMs = std::chrono::milliseconds(100);
+    auto waitMs =
+        std::clamp(std::chrono::ceil<std::chrono::milliseconds>(r.deadline - Clock::now()),
+                   std::chrono::milliseconds(0), std::chrono::milliseconds(100));
     if (r.connected) {
         auto idle = Clock::now() - r.lastActivity;
         if (idle >= r.limits.idleTimeout) {
@@ -459,6 +467,7 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
     curl_easy_setopt(e, CURLOPT_HTTP_VERSION,
                      r->version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, long(r->limits.connectTimeout.count()));
+    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, long(r->limits.totalTimeout.count()));
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
     if (!caFile.empty()) curl_easy_setopt(e, CURLOPT_CAINFO, caFile.c_str());
@@ -525,6 +534,7 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
 
     curl_multi_add_handle(r->multi, e);
     r->touch();
+    r->deadline = r->lastActivity + r->limits.totalTimeout;
     while (!r->bodyStarted && !r->done) pump(*r);
     return r->failed ? FALSE : TRUE;
 }

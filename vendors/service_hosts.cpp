@@ -171,8 +171,10 @@ std::size_t serviceReplyCap(VendorService service) {
         case VendorService::Zte:
         case VendorService::Iphone:
             return std::size_t(4) << 20;
-        case VendorService::Huawei:
         case VendorService::Coolpad:
+            // Three of the search reader's 500,000-byte pieces, each matched on its own.
+            return 1'500'000;
+        case VendorService::Huawei:
         case VendorService::Lg:
             break;
     }

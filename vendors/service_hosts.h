@@ -21,7 +21,8 @@ enum class VendorService { Huawei, Zte, Coolpad, Lg, Iphone };
 //    120 bytes per byte read, so 4 MiB stays under half a gigabyte;
 //  - the pages cut up with patterns (Huawei, ZTE file pages, Coolpad, LG): the pattern
 //    engine's budget grows with the page, so 2 MiB keeps a page of bad records under a
-//    second (ZTE shares its cap with its model list).
+//    second (ZTE shares its cap with its model list; the Coolpad search, matched in
+//    pieces with a budget each, gets three pieces' worth).
 std::size_t serviceReplyCap(VendorService service);
 
 // The environment variable that overrides a service's host.
