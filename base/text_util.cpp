@@ -133,11 +133,13 @@ std::size_t findText(std::string_view text, std::string_view needle, std::size_t
 }
 
 std::size_t findLastText(std::string_view text, std::string_view needle) {
+    if (needle.empty()) return findText(text, needle);
+    // One walk over character starts, checking each hit of the plain search against it.
     std::size_t found = 0, boundary = 0;
-    if (needle.empty()) return findFrom(text, needle, 0, false, boundary);
-    for (std::size_t from = 0; std::size_t p = findFrom(text, needle, from, false, boundary);
-         from = p) {
-        found = p;
+    for (std::size_t next = text.find(needle); next != std::string_view::npos;
+         next = text.find(needle, next + 1)) {
+        while (boundary < next) boundary += charWidth(text, boundary);
+        if (boundary == next) found = next + 1;
     }
     return found;
 }

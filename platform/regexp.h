@@ -78,8 +78,8 @@ class MatchCollection {
 //    subject, so a run over a page of nothing but bad records still ends promptly.
 inline constexpr std::uint64_t kRecordSteps = 1'500'000;
 inline constexpr std::uint64_t kStepsPerUnitReached = 16;
-inline constexpr std::uint64_t kRunRecords = 4;
-inline constexpr std::uint64_t kRunStepsPerUnit = 3;
+inline constexpr std::uint64_t kRunRecords = 2;
+inline constexpr std::uint64_t kRunStepsPerUnit = 2;
 
 class RegExp {
   public:

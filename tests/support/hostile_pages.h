@@ -54,7 +54,8 @@ inline std::string zteBadEntry(std::size_t bytes = 480'000) {
 inline std::string zteFileListLines(int lines = 20'000) {
     std::string list;
     for (int i = 0; i < lines; ++i)
-        list += "http://d/" + std::to_string(i) + ".zip|f" + std::to_string(i) + "|1MB|2014-01-01\r\n";
+        list +=
+            "http://d/" + std::to_string(i) + ".zip|f" + std::to_string(i) + "|1MB|2014-01-01\r\n";
     return list;
 }
 
@@ -63,8 +64,8 @@ inline std::string coolpadRow(int i) {
     const std::string n = std::to_string(i);
     return gbk("<tr>\r\n<td width=\"38%\" class=\"desc\">固件 " + n +
                "</td>\r\n<td>2014-01-01</td>\r\n<td>1" + n +
-               "MB</td>\r\n<td>Android</td>\r\n<td>刷机包</td>\r\n<td>\r\n<a href=\"http://d/" +
-               n + ".zip\" target=\"_blank\" class=\"down-btn\">下载</a>\r\n</td>\r\n</tr>\r\n");
+               "MB</td>\r\n<td>Android</td>\r\n<td>刷机包</td>\r\n<td>\r\n<a href=\"http://d/" + n +
+               ".zip\" target=\"_blank\" class=\"down-btn\">下载</a>\r\n</td>\r\n</tr>\r\n");
 }
 
 // A download row that never gets to its link: long lines of cells for the greedy pieces
@@ -79,8 +80,8 @@ inline std::string coolpadBadRow(int cells = 300) {
 
 // A search result line as the site writes it.
 inline std::string coolpadResult(const std::string& type) {
-    return gbk("<li><a href=\"javascript:go('" + type +
-               "','DOWNLOAD_KEY')\">" + type + "</a> <span>所属类别：下载中心</span></li>\n");
+    return gbk("<li><a href=\"javascript:go('" + type + "','DOWNLOAD_KEY')\">" + type +
+               "</a> <span>所属类别：下载中心</span></li>\n");
 }
 
 // Search result openings that never reach their category, filling `bytes`.
@@ -95,7 +96,9 @@ inline std::string coolpadBadSearch(std::size_t bytes) {
 
 // "[" and then `bytes` commas: a JSON array of that many missing elements.
 inline std::string jsonCommas(std::size_t bytes) {
-    return "[" + std::string(bytes, ',');
+    std::string text = "[";
+    text.append(bytes, ',');
+    return text;
 }
 
 }  // namespace hostile

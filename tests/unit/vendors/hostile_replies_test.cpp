@@ -68,10 +68,12 @@ TEST_F(HostileWire, TrickledHeadersOrBodyEndAtTheOverallDeadline) {
         RawReply reply;
         if (r.target() == "/headers") {
             reply.bytes = "HTTP/1.1 200 OK\r\n";
-            for (int i = 0; i < 100; ++i) reply.bytes += "X-Filler-" + std::to_string(i) + ": 0\r\n";
+            for (int i = 0; i < 100; ++i)
+                reply.bytes += "X-Filler-" + std::to_string(i) + ": 0\r\n";
             reply.bytes += "Content-Length: 2\r\n\r\nok";
         } else {
-            reply.bytes = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(1000, 'b');
+            reply.bytes =
+                "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(1000, 'b');
         }
         reply.trickle = milliseconds(20);
         return reply;
@@ -148,8 +150,7 @@ TEST_F(HostilePages, HuaweiRecordsAroundABadLineStillComeOut) {
     serve(VendorService::Huawei, "jQuery(" + huaweiRecord(1) + "," + huaweiRecord(2) + "\n" +
                                      hostile::huaweiBadLine() + huaweiRecord(3) + "," +
                                      hostile::huaweiBadLine(3) + huaweiRecord(4) + ")");
-    const std::vector<HuaweiFile> files =
-        huaweiFiles(fetchText(huaweiPageAddress(1, "P6")));
+    const std::vector<HuaweiFile> files = huaweiFiles(fetchText(huaweiPageAddress(1, "P6")));
     EXPECT_EQ(names(files), (std::vector<std::string>{"P6 B1", "P6 B2", "P6 B3", "P6 B4"}));
     ASSERT_EQ(files.size(), 4u);
     EXPECT_EQ(files[3].size, "14 MB");
@@ -171,7 +172,8 @@ TEST_F(HostilePages, HuaweiPageOfBadLinesEndsWithTheRecordsBeforeThem) {
 TEST_F(HostilePages, ZteEntriesAroundABadEntryStillComeOut) {
     serve(VendorService::Zte,
           hostile::zteEntry(1) + hostile::zteBadEntry() + hostile::zteEntry(2) + "</ul>");
-    const std::string list = zteFileList(fetchText(zteFilePageAddress("1002", std::string(36, 'a'))));
+    const std::string list =
+        zteFileList(fetchText(zteFilePageAddress("1002", std::string(36, 'a'))));
     const auto rows = zteFileRows(list);
     ASSERT_EQ(rows.size(), 2u) << list.substr(0, 200);
     EXPECT_EQ(rows[0][0], "file 1");
@@ -196,8 +198,8 @@ TEST(HostileText, LongFileListsAndAddressesReadInOnePass) {
 }
 
 TEST_F(HostilePages, CoolpadRowsAndTypesAroundBadOnesStillComeOut) {
-    serve(VendorService::Coolpad, hostile::coolpadRow(1) + hostile::coolpadBadRow() +
-                                      hostile::coolpadRow(2) + "</table>");
+    serve(VendorService::Coolpad,
+          hostile::coolpadRow(1) + hostile::coolpadBadRow() + hostile::coolpadRow(2) + "</table>");
     const std::vector<CoolpadFileRow> rows =
         coolpadFileRows(fetchText(coolpadDownloadAddress("8720L")));
     ASSERT_EQ(rows.size(), 2u);
@@ -246,11 +248,13 @@ TEST(HostileJson, ListsOfEmptyElementsStayWithinTheMemoryBound) {
     const std::size_t cap = serviceReplyCap(VendorService::Iphone);
     EXPECT_TRUE(iphoneReadList(hostile::jsonCommas(8 << 20)).empty());
     EXPECT_TRUE(iphoneReadFirmware("{\"a\":" + hostile::jsonCommas(cap) + "]}").empty());
-    EXPECT_TRUE(zteReadModelList(std::string(18, ' ') + "{\"s\":" + hostile::jsonCommas(cap)).empty());
+    EXPECT_TRUE(
+        zteReadModelList(std::string(18, ' ') + "{\"s\":" + hostile::jsonCommas(cap)).empty());
     if (kSanitized) GTEST_SKIP() << "the bound is for a plain build";
     if (!resetPeak()) GTEST_SKIP() << "peak memory cannot be reset here";
     // Just under the cap: read, and the peak stays under 1 GiB.
-    const std::string reply = std::string(18, ' ') + "{\"s\":" + hostile::jsonCommas(cap - 30) + "]};";
+    const std::string reply =
+        std::string(18, ' ') + "{\"s\":" + hostile::jsonCommas(cap - 30) + "]};";
     const long long before = peakBytes();
     const std::vector<ZteSeries> series = zteReadModelList(reply);
     const long long peak = peakBytes();
