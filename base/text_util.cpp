@@ -134,13 +134,10 @@ std::size_t findText(std::string_view text, std::string_view needle, std::size_t
 
 std::size_t findLastText(std::string_view text, std::string_view needle) {
     if (needle.empty()) return findText(text, needle);
-    // One walk over character starts, checking each hit of the plain search against it.
-    std::size_t found = 0, boundary = 0;
-    for (std::size_t next = text.find(needle); next != std::string_view::npos;
-         next = text.find(needle, next + 1)) {
-        while (boundary < next) boundary += charWidth(text, boundary);
-        if (boundary == next) found = next + 1;
-    }
+    // One walk over character starts, comparing at each.
+    std::size_t found = 0;
+    for (std::size_t i = 0; i + needle.size() <= text.size(); i += charWidth(text, i))
+        if (text[i] == needle[0] && text.compare(i, needle.size(), needle) == 0) found = i + 1;
     return found;
 }
 
@@ -161,7 +158,12 @@ std::string replaceAll(std::string_view text, std::string_view from, std::string
 }
 
 std::vector<std::string> splitText(std::string_view text, std::string_view separator) {
-    std::vector<std::string> items;
+    const std::vector<std::string_view> views = splitTextViews(text, separator);
+    return std::vector<std::string>(views.begin(), views.end());
+}
+
+std::vector<std::string_view> splitTextViews(std::string_view text, std::string_view separator) {
+    std::vector<std::string_view> items;
     if (text.empty()) return items;
     if (separator.empty()) {
         items.emplace_back(text);

@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "net/fetch_url.h"
@@ -47,7 +49,10 @@ double residentMiB() {
 // Runs `work` once on its prepared input and prints its time, the process's resident
 // memory before it (inputs and what earlier cases left in the node pool) and its peak
 // during it, and what came out.
+const char* only = "";  // the command line's filter: cases whose name holds it
+
 void measure(const char* name, const char* bound, const std::function<std::string()>& work) {
+    if (std::string_view(name).find(only) == std::string_view::npos) return;
     const double before = residentMiB();
     resetPeak();
     const auto start = Clock::now();
@@ -64,7 +69,8 @@ std::string count(std::size_t n, const char* what) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc > 1) only = argv[1];
     std::printf("%-58s %13s %17s   %-14s %s\n", "case", "time", "RSS before/peak", "bound",
                 "outcome");
 
@@ -137,6 +143,25 @@ int main() {
         while (lg.size() < (2 << 20) - 20) lg += "<model><esn>";
         measure("LG reply: 2 MB of openings without an end", "1 s",
                 [&] { return std::to_string(int(readLgReply(lg).outcome)) + " (2 = found)"; });
+    }
+    {
+        // Whole look-ups over loopback: the reply fetched, converted and read.
+        auto body = std::make_shared<std::string>(hostile::jsonCommas(15 << 20));
+        testsupport::RawHttpServer server([body](const testsupport::RawRequest& r) {
+            testsupport::RawReply reply;
+            const std::size_t size = r.target() == "/big" ? (32u << 20) : body->size();
+            reply.bytes = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(size) +
+                          "\r\nConnection: close\r\n\r\n";
+            reply.tail = r.target() == "/big"
+                             ? std::make_shared<const std::string>(size, ',')
+                             : std::shared_ptr<const std::string>(body);
+            return reply;
+        });
+        measure("fetch + read of 15 MiB of commas (iPhone list)", "1 GiB", [&] {
+            return count(iphoneReadList(iphoneFetch(server.base() + "/list")).size(), "entries");
+        });
+        measure("fetch of 32 MiB (past the transport's 16 MiB cap)", "1 GiB",
+                [&] { return count(net::fetchUrl(server.base() + "/big").size(), "bytes"); });
     }
     {
         // The overall deadline, shortened: one byte every 50 ms keeps the idle clock alive.
