@@ -58,8 +58,8 @@ void measure(const char* name, const char* bound, const std::function<std::strin
     const auto start = Clock::now();
     const std::string outcome = work();
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    std::printf("%-58s %10.1f ms %6.0f %6.0f MiB   %-14s %s\n", name, ms, before, peakMiB(),
-                bound, outcome.c_str());
+    std::printf("%-58s %10.1f ms %6.0f %6.0f MiB   %-14s %s\n", name, ms, before, peakMiB(), bound,
+                outcome.c_str());
     std::fflush(stdout);
 }
 
@@ -105,12 +105,11 @@ int main(int argc, char** argv) {
         measure("zteFileRows, 20,000 lines", "50 ms",
                 [&] { return count(zteFileRows(list).size(), "rows"); });
         const std::string dots(1 << 20, '.');
-        measure("zteExtension, 1 MB address of dots", "50 ms",
-                [&] {
-                    std::string quoted = "\"";
-                    quoted += zteExtension(dots);
-                    return quoted + "\"";
-                });
+        measure("zteExtension, 1 MB address of dots", "50 ms", [&] {
+            std::string quoted = "\"";
+            quoted += zteExtension(dots);
+            return quoted + "\"";
+        });
         measure("zteDisplayName, 1 MB address of dots", "50 ms",
                 [&] { return count(zteDisplayName("a", dots).size(), "bytes"); });
     }
@@ -141,7 +140,8 @@ int main(int argc, char** argv) {
         const std::string under = hostile::jsonCommas(cap - 2) + "]";
         measure("\"[\" + commas just under the 4 MiB cap, iPhone list", "1 GiB",
                 [&] { return count(iphoneReadList(under).size(), "entries"); });
-        const std::string zte = std::string(18, ' ') + "{\"s\":" + hostile::jsonCommas(cap - 30) + "]};";
+        const std::string zte =
+            std::string(18, ' ') + "{\"s\":" + hostile::jsonCommas(cap - 30) + "]};";
         measure("ZTE model list of commas just under the cap", "1 GiB",
                 [&] { return count(zteReadModelList(zte).size(), "series"); });
     }
@@ -153,9 +153,8 @@ int main(int argc, char** argv) {
             const std::size_t size = r.target() == "/big" ? (32u << 20) : body->size();
             reply.bytes = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(size) +
                           "\r\nConnection: close\r\n\r\n";
-            reply.tail = r.target() == "/big"
-                             ? std::make_shared<const std::string>(size, ',')
-                             : std::shared_ptr<const std::string>(body);
+            reply.tail = r.target() == "/big" ? std::make_shared<const std::string>(size, ',')
+                                              : std::shared_ptr<const std::string>(body);
             return reply;
         });
         measure("fetch + read of 15 MiB of commas (iPhone list)", "1 GiB", [&] {
@@ -186,7 +185,7 @@ int main(int argc, char** argv) {
             net::fetchUrl(plain.base() + "/a\r\nX-Injected: 1");
             return plain.lastRequest().header("Referer") +
                    (plain.lastRequest().header("X-Injected").empty() ? " (no injected line)"
-                                                                    : " INJECTED");
+                                                                     : " INJECTED");
         });
     }
     return 0;
