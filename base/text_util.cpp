@@ -96,18 +96,22 @@ bool isBlank(std::string_view text) {
     return trimSpaces(text).empty();
 }
 
-std::size_t findText(std::string_view text, std::string_view needle, std::size_t start,
-                     bool ignoreCase) {
-    std::size_t from = start == 0 ? 0 : start - 1;
+namespace {
+
+// findText from 0-based byte `from`, given a character boundary at or before it. Loops that
+// search on from their last hit hand the same `boundary` back in, so the walk over
+// character starts resumes where it stopped instead of starting over at the beginning of
+// the text on every call.
+std::size_t findFrom(std::string_view text, std::string_view needle, std::size_t from,
+                     bool ignoreCase, std::size_t& boundary) {
     if (from > text.size() || needle.size() > text.size() - from) return 0;
-    // `boundary` walks character starts; a match must begin on one.
-    std::size_t boundary = 0;
+    if (boundary > from) boundary = 0;
     while (boundary < from) boundary += charWidth(text, boundary);
     if (needle.empty()) return boundary <= text.size() ? boundary + 1 : 0;
     const std::size_t last = text.size() - needle.size();
     if (ignoreCase) {
-        for (std::size_t i = boundary; i <= last; i += charWidth(text, i))
-            if (matchesAt(text, i, needle, true)) return i + 1;
+        for (; boundary <= last; boundary += charWidth(text, boundary))
+            if (matchesAt(text, boundary, needle, true)) return boundary + 1;
         return 0;
     }
     for (std::size_t pos = boundary; pos <= last;) {
@@ -120,13 +124,20 @@ std::size_t findText(std::string_view text, std::string_view needle, std::size_t
     return 0;
 }
 
+}  // namespace
+
+std::size_t findText(std::string_view text, std::string_view needle, std::size_t start,
+                     bool ignoreCase) {
+    std::size_t boundary = 0;
+    return findFrom(text, needle, start == 0 ? 0 : start - 1, ignoreCase, boundary);
+}
+
 std::size_t findLastText(std::string_view text, std::string_view needle) {
-    std::size_t found = 0, pos = 1;
-    while (std::size_t p = findText(text, needle, pos)) {
-        found = p;
-        pos = p + 1;
-        if (needle.empty()) break;
-    }
+    if (needle.empty()) return findText(text, needle);
+    // One walk over character starts, comparing at each.
+    std::size_t found = 0;
+    for (std::size_t i = 0; i + needle.size() <= text.size(); i += charWidth(text, i))
+        if (text[i] == needle[0] && text.compare(i, needle.size(), needle) == 0) found = i + 1;
     return found;
 }
 
@@ -135,9 +146,9 @@ std::string replaceAll(std::string_view text, std::string_view from, std::string
     if (from.empty()) return std::string(text);
     std::string out;
     out.reserve(text.size());
-    std::size_t copied = 0;
-    for (std::size_t p = findText(text, from, 1, ignoreCase); p;
-         p = findText(text, from, p + from.size(), ignoreCase)) {
+    std::size_t copied = 0, boundary = 0;
+    for (std::size_t p = findFrom(text, from, 0, ignoreCase, boundary); p;
+         p = findFrom(text, from, p - 1 + from.size(), ignoreCase, boundary)) {
         out.append(text.substr(copied, p - 1 - copied));
         out.append(to);
         copied = p - 1 + from.size();
@@ -147,15 +158,20 @@ std::string replaceAll(std::string_view text, std::string_view from, std::string
 }
 
 std::vector<std::string> splitText(std::string_view text, std::string_view separator) {
-    std::vector<std::string> items;
+    const std::vector<std::string_view> views = splitTextViews(text, separator);
+    return std::vector<std::string>(views.begin(), views.end());
+}
+
+std::vector<std::string_view> splitTextViews(std::string_view text, std::string_view separator) {
+    std::vector<std::string_view> items;
     if (text.empty()) return items;
     if (separator.empty()) {
         items.emplace_back(text);
         return items;
     }
-    std::size_t from = 0;
+    std::size_t from = 0, boundary = 0;
     while (from < text.size()) {
-        std::size_t p = findText(text, separator, from + 1);
+        std::size_t p = findFrom(text, separator, from, false, boundary);
         if (!p) {
             items.emplace_back(text.substr(from));
             break;

@@ -36,6 +36,8 @@ std::string replaceAll(std::string_view text, std::string_view from, std::string
 // Splits at every separator; an empty text gives no item, a final separator no trailing
 // item, two adjacent separators an empty item between them.
 std::vector<std::string> splitText(std::string_view text, std::string_view separator);
+// The same items as views into `text`, for callers that only look at them.
+std::vector<std::string_view> splitTextViews(std::string_view text, std::string_view separator);
 std::string toLowerAscii(std::string_view text);
 std::string toUpperAscii(std::string_view text);
 

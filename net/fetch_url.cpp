@@ -22,12 +22,32 @@ std::string_view asText(std::string_view s) {
     return s.substr(0, s.find('\0'));
 }
 
+// The address as it may stand in a header line: control bytes percent-encoded as in the
+// request target. An address can carry a line break (a JSON escape in a reply, a keyword
+// pasted with its line end), and raw it would end the Referer line and start a header
+// line of the sender's choosing.
+std::string headerSafe(std::string_view url) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(url.size());
+    for (unsigned char c : url) {
+        if (c < 0x20 || c == 0x7F) {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
 void appendDefaultHeaders(std::string& headers, std::string_view url, std::string_view jar) {
     if (headers.empty())
         headers = "Accept: */*";
     else if (!findText(headers, "Accept:"))
         headers += "\r\nAccept: */*";
-    if (!findText(headers, "Referer:")) headers += joinTexts({"\r\nReferer: ", url});
+    if (!findText(headers, "Referer:")) headers += joinTexts({"\r\nReferer: ", headerSafe(url)});
     if (!findText(headers, "Accept-Language:")) headers += "\r\nAccept-Language: zh-cn";
     if (!findText(headers, "Content-Type:"))
         headers += "\r\nContent-Type: application/x-www-form-urlencoded";

@@ -247,7 +247,15 @@ bool translateClass(std::u16string_view p, std::size_t& i, std::u16string& out) 
 
 }  // namespace
 
-std::optional<std::u16string> translatePattern(std::u16string_view p, bool multiline) {
+namespace {
+
+// The marks that the run's budget counts with (see RegExp::run) are callouts: number 1
+// before the whole pattern, number 2 after each quantifier.
+constexpr int kAttemptMark = 1;
+
+// The translation; with `marks`, a callout after every quantifier, where backtracking
+// resumes, so that each step back or forward through a repeat is counted.
+std::optional<std::u16string> translate(std::u16string_view p, bool multiline, bool marks) {
     const int groups = countGroups(p);
     std::u16string out;
     out.reserve(p.size() + 16);
@@ -369,6 +377,7 @@ std::optional<std::u16string> translatePattern(std::u16string_view p, bool multi
                     out += u'?';
                     ++i;
                 }
+                if (marks) out += u"(?C2)";
                 canQuantify = false;
                 break;
             }
@@ -380,7 +389,16 @@ std::optional<std::u16string> translatePattern(std::u16string_view p, bool multi
         }
     }
     if (depth != 0) return std::nullopt;
+    // The mark before everything is passed once per start position, so it tells where the
+    // attempt that ran out of budget began.
+    if (marks) return u"(?C1)(?:" + out + u")";
     return out;
+}
+
+}  // namespace
+
+std::optional<std::u16string> translatePattern(std::u16string_view p, bool multiline) {
+    return translate(p, multiline, false);
 }
 
 namespace {
@@ -412,7 +430,7 @@ std::shared_ptr<const Compiled> compile(const std::u16string& pattern, bool igno
             return cache.front().compiled;
         }
     }
-    std::optional<std::u16string> translated = translatePattern(pattern, multiline);
+    std::optional<std::u16string> translated = translate(pattern, multiline, true);
     if (!translated) return nullptr;
 
     struct ContextFree {
@@ -525,6 +543,56 @@ std::optional<Match> MatchCollection::Item(int index) const {
 // ---------------------------------------------------------------------------------------
 // RegExp
 
+namespace {
+
+// What one run may spend, in steps: a step is one pass through a mark, that is, one start
+// position tried or one turn forward or back through a repeat. A record that takes more
+// than its share is given up and the search goes on at the next position; a subject that
+// takes more than the run's share ends the run with the matches found so far.
+struct Budget {
+    std::uint64_t recordLimit = 0;
+    std::uint64_t runLimit = 0;
+    std::uint64_t recordSteps = 0;
+    std::uint64_t runSteps = 0;
+    std::size_t attemptStart = 0;
+    std::size_t reach = 0;  // the furthest unit the attempt has got to
+    bool recordSpent = false;
+    bool runSpent = false;
+};
+
+int countStep(pcre2_callout_block* block, void* data) {
+    auto* budget = static_cast<Budget*>(data);
+    if (block->callout_number == kAttemptMark) {
+        budget->attemptStart = block->start_match;
+        budget->reach = block->start_match;
+        budget->recordSteps = 0;
+    }
+    if (++budget->runSteps > budget->runLimit) {
+        budget->runSpent = true;
+        return PCRE2_ERROR_CALLOUT;
+    }
+    // A record's share grows with the stretch of subject it spans, so a long genuine
+    // record gets what it needs while a short one that backtracks without end is given
+    // up early and leaves the budget to the records after it.
+    budget->reach = std::max<std::size_t>(budget->reach, block->current_position);
+    const std::uint64_t share =
+        std::min(budget->recordLimit,
+                 kStepsPerUnitReached * (budget->reach - budget->attemptStart) + kRecordSteps / 64);
+    if (++budget->recordSteps > share) {
+        budget->recordSpent = true;
+        return PCRE2_ERROR_CALLOUT;
+    }
+    return 0;
+}
+
+bool isLimit(int rc) {
+    return rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT ||
+           rc == PCRE2_ERROR_HEAPLIMIT || rc == PCRE2_ERROR_JIT_STACKLIMIT ||
+           rc == PCRE2_ERROR_NOMEMORY;
+}
+
+}  // namespace
+
 std::shared_ptr<const detail::Matches> RegExp::run(
     std::shared_ptr<const std::u16string> subject) const {
     if (!subject || subject->size() > std::size_t(INT_MAX) - 1) return nullptr;
@@ -532,8 +600,16 @@ std::shared_ptr<const detail::Matches> RegExp::run(
     if (!compiled) return nullptr;
     MatchState& state = matchState();
     if (!state.context) return nullptr;
-    pcre2_set_match_limit(state.context, matchLimit_ ? matchLimit_ : 10000000);
-    pcre2_set_depth_limit(state.context, matchLimit_ ? matchLimit_ : 10000000);
+
+    Budget budget;
+    budget.recordLimit = matchLimit_ ? matchLimit_ : kRecordSteps;
+    budget.runLimit = kRunRecords * budget.recordLimit + kRunStepsPerUnit * subject->size();
+    pcre2_set_callout(state.context, countStep, &budget);
+    // The library's own counters stay as a backstop; the marks count finer and run out first.
+    const std::uint32_t backstop =
+        std::uint32_t(std::min<std::uint64_t>(budget.recordLimit * 4, UINT32_MAX));
+    pcre2_set_match_limit(state.context, backstop);
+    pcre2_set_depth_limit(state.context, backstop);
 
     struct DataFree {
         void operator()(pcre2_match_data* d) const { pcre2_match_data_free(d); }
@@ -551,12 +627,19 @@ std::shared_ptr<const detail::Matches> RegExp::run(
     const std::size_t length = subject->size();
     std::size_t start = 0;
     while (start <= length) {
+        budget.attemptStart = start;
+        budget.recordSpent = false;
         int rc = pcre2_match(compiled->code, units, length, start, 0, data.get(), state.context);
-        if (rc == PCRE2_ERROR_JIT_STACKLIMIT)
+        if (rc == PCRE2_ERROR_JIT_STACKLIMIT && !budget.runSpent)
             rc = pcre2_match(compiled->code, units, length, start, PCRE2_NO_JIT, data.get(),
                              state.context);
-        if (rc == PCRE2_ERROR_NOMATCH) break;
-        if (rc < 0) return nullptr;
+        if (rc == PCRE2_ERROR_NOMATCH || budget.runSpent) break;
+        if (rc < 0) {
+            if (!budget.recordSpent && !isLimit(rc)) return nullptr;
+            // This record is given up; the ones after it still count.
+            start = std::max(budget.attemptStart, start) + 1;
+            continue;
+        }
         for (std::size_t k = 0; k < pairs; ++k) {
             PCRE2_SIZE from = ovector[2 * k], to = ovector[2 * k + 1];
             bool unset = from == PCRE2_UNSET || (k >= std::size_t(rc));

@@ -69,6 +69,18 @@ class MatchCollection {
     std::shared_ptr<const detail::Matches> all_;
 };
 
+// Bounds on the work of one run, for replies crafted to make the search backtrack without
+// end. A step is one start position tried or one turn forward or back through a repeat; the
+// vendors' genuine pages cost under one step per character.
+//  - one match attempt (a record) takes at most kStepsPerUnitReached steps per unit of
+//    subject it has got to, plus kRecordSteps / 64, and never more than kRecordSteps;
+//  - one run takes at most kRunRecords records' worth plus kRunStepsPerUnit per unit of
+//    subject, so a run over a page of nothing but bad records still ends promptly.
+inline constexpr std::uint64_t kRecordSteps = 1'500'000;
+inline constexpr std::uint64_t kStepsPerUnitReached = 16;
+inline constexpr std::uint64_t kRunRecords = 2;
+inline constexpr std::uint64_t kRunStepsPerUnit = 2;
+
 class RegExp {
   public:
     // The engine's defaults: case-sensitive, single-line, first match only, empty pattern.
@@ -81,9 +93,11 @@ class RegExp {
     const std::u16string& Pattern() const { return pattern_; }
     void setPattern(std::u16string_view pattern) { pattern_ = pattern; }
 
-    // Runs the pattern over the subject. Null when the pattern is invalid or the search
-    // gives up (a pattern that backtracks beyond the match limit); an empty collection
-    // when nothing matches. The collection shares the subject rather than copying it.
+    // Runs the pattern over the subject. Null when the pattern is invalid; an empty
+    // collection when nothing matches. The work is bounded (see kRecordSteps): a match
+    // attempt that runs out of steps is given up and the search goes on after its start,
+    // and a subject that runs out of steps altogether keeps the matches found so far. The
+    // collection shares the subject rather than copying it.
     std::shared_ptr<const MatchCollection> Execute(std::u16string_view subject) const;
     std::shared_ptr<const MatchCollection> Execute(
         std::shared_ptr<const std::u16string> subject) const;
@@ -95,8 +109,8 @@ class RegExp {
     std::optional<std::u16string> Replace(std::u16string_view subject,
                                           std::u16string_view replacement) const;
 
-    // Upper bound on backtracking steps of one search (0: the library's default). A
-    // safety net for untrusted input; patterns of the program stay far below it.
+    // Steps that one match attempt may take at most (0: kRecordSteps); the run's budget
+    // follows.
     void setMatchLimit(std::uint32_t limit) { matchLimit_ = limit; }
 
   private:

@@ -89,6 +89,7 @@ struct Request : Handle {
     }
 
     void touch() { lastActivity = Clock::now(); }
+    bool pastDeadline() const { return Clock::now() >= deadline; }
 
     Connection connection;
     std::string verb, object, version;
@@ -106,6 +107,7 @@ struct Request : Handle {
     std::uint64_t received = 0, headerBytes = 0;
     curl_off_t lastDown = -1, lastUp = -1;
     Clock::time_point lastActivity;
+    Clock::time_point deadline;
 };
 
 std::mutex handleMutex;
@@ -280,6 +282,10 @@ void pump(Request& r) {
         r.done = true;
         return;
     }
+    if (r.pastDeadline()) {
+        r.failed = r.done = true;
+        return;
+    }
     if (r.pending.size() != before || r.paused) return;
     if (!r.connected) {
         curl_off_t connectTime = 0;
@@ -289,7 +295,9 @@ void pump(Request& r) {
             r.touch();
         }
     }
-    auto waitMs = std::chrono::milliseconds(100);
+    auto waitMs =
+        std::clamp(std::chrono::ceil<std::chrono::milliseconds>(r.deadline - Clock::now()),
+                   std::chrono::milliseconds(0), std::chrono::milliseconds(100));
     if (r.connected) {
         auto idle = Clock::now() - r.lastActivity;
         if (idle >= r.limits.idleTimeout) {
@@ -547,6 +555,9 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
 
     curl_multi_add_handle(r->multi, e);
     r->touch();
+    // No overall time-out: a deadline no request reaches.
+    r->deadline = r->limits.totalTimeout.count() > 0 ? r->lastActivity + r->limits.totalTimeout
+                                                     : Clock::time_point::max();
     while (!r->bodyStarted && !r->done) pump(*r);
     return r->failed ? FALSE : TRUE;
 }

@@ -11,9 +11,9 @@
 //  - the reply streams out through InternetReadFile in reads of the size asked for, and
 //    HttpQueryInfoA(HTTP_QUERY_RAW_HEADERS_CRLF) gives the final response's raw header block.
 // A transfer fails when the connection cannot be made within the connect time-out, when
-// nothing arrives for the idle time-out, when it outlasts the total time-out (if one is
-// set), or when the body grows past the reply cap; a failed transfer makes
-// InternetReadFile return FALSE.
+// nothing arrives for the idle time-out, when the whole request (connection, header lines
+// and body, however slowly they trickle in) outlasts the overall time-out, or when the
+// body grows past the reply cap; a failed transfer makes InternetReadFile return FALSE.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -74,9 +74,12 @@ namespace wininet {
 struct Limits {
     std::chrono::milliseconds connectTimeout{60000};
     std::chrono::milliseconds idleTimeout{60000};
-    // The whole request, connection to last byte; 0 for none (the system client has none).
-    std::chrono::milliseconds totalTimeout{0};
-    std::uint64_t maxReplyBytes = std::uint64_t(256) << 20;
+    // From the send to the last byte: a server that trickles a byte now and then keeps
+    // the idle clock from running out, but not this one. 0 for none.
+    std::chrono::milliseconds totalTimeout{120000};
+    // The readers above take a few MiB at most; this bounds what a reply costs before
+    // they see it (the body and its conversions hold about four times its size).
+    std::uint64_t maxReplyBytes = std::uint64_t(16) << 20;
 };
 Limits limits();
 void setLimits(const Limits& limits);

@@ -42,6 +42,7 @@ const std::string& coolpadDownloadPattern() {
 std::vector<std::string> coolpadProductTypes(std::string_view replyText) {
     std::vector<std::string> types;
     std::unordered_set<std::string> listed;
+    if (replyText.size() > serviceReplyCap(VendorService::Coolpad)) return types;
     RegexObject re;
     for (std::size_t s = 0; s < replyText.size(); s += kCoolpadChunkBytes) {
         re.create(coolpadSearchPattern(), replyText.substr(s, kCoolpadChunkBytes));
@@ -58,6 +59,7 @@ std::vector<std::string> coolpadProductTypes(std::string_view replyText) {
 
 std::vector<CoolpadFileRow> coolpadFileRows(std::string_view pageText) {
     std::vector<CoolpadFileRow> rows;
+    if (pageText.size() > serviceReplyCap(VendorService::Coolpad)) return rows;
     RegexObject re;
     re.create(coolpadDownloadPattern(), pageText);
     const int count = re.matchCount();

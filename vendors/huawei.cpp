@@ -22,6 +22,7 @@ std::string huaweiPageAddress(int page, std::string_view keyword) {
 
 std::vector<HuaweiFile> huaweiFiles(RegexObject& regex, std::string_view replyText) {
     std::vector<HuaweiFile> files;
+    if (replyText.size() > serviceReplyCap(VendorService::Huawei)) return files;
     if (!regex.create(kHuaweiFilePattern, replyText)) return files;
     const int count = regex.matchCount();
     files.reserve(std::size_t(count > 0 ? count : 0));

@@ -93,6 +93,7 @@ std::string iphoneFetch(const std::string& address) {
 
 std::vector<std::string> iphoneReadList(std::string_view replyText) {
     std::vector<std::string> items;
+    if (replyText.size() > serviceReplyCap(VendorService::Iphone)) return items;
     std::string json(replyText);
     DataDocument root = parse(json);
     const int n = isArray(root) ? root.count() : 0;
@@ -103,6 +104,7 @@ std::vector<std::string> iphoneReadList(std::string_view replyText) {
 
 std::vector<IphoneRow> iphoneReadFirmware(std::string_view replyText) {
     std::vector<IphoneRow> rows;
+    if (replyText.size() > serviceReplyCap(VendorService::Iphone)) return rows;
     std::string json(replyText);
     DataDocument root = parse(json);
     std::vector<std::string> names;

@@ -13,7 +13,8 @@ std::string lgLookupAddress(std::string_view serial) {
 
 LgReply readLgReply(std::string_view replyText) {
     LgReply reply;
-    if (replyText.empty()) return reply;
+    // An outsized reply counts as no reply.
+    if (replyText.empty() || replyText.size() > serviceReplyCap(VendorService::Lg)) return reply;
     if (findText(replyText, "status='FAIL'")) {
         reply.outcome = LgOutcome::Failed;
         return reply;

@@ -165,3 +165,18 @@ std::string serviceBase(VendorService service) {
     if (service == VendorService::Iphone) return iphoneBaseAddress();
     return "http://" + serviceHost(service);
 }
+
+std::size_t serviceReplyCap(VendorService service) {
+    switch (service) {
+        case VendorService::Zte:
+        case VendorService::Iphone:
+            return std::size_t(4) << 20;
+        case VendorService::Coolpad:
+            // Three of the search reader's 500,000-byte pieces, each matched on its own.
+            return 1'500'000;
+        case VendorService::Huawei:
+        case VendorService::Lg:
+            break;
+    }
+    return std::size_t(2) << 20;
+}

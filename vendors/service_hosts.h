@@ -8,9 +8,22 @@
 //   ROMHAUL_IPHONE_BASE                                          base address
 //
 // The environment is read on every call, so a test may change it between look-ups.
+#include <cstddef>
 #include <string>
 
 enum class VendorService { Huawei, Zte, Coolpad, Lg, Iphone };
+
+// The most reply text that a service's readers take. Every service answers with a few
+// kilobytes (the Coolpad search page, the longest, about a megabyte); a reply past its
+// service's cap comes from a broken or hostile server and is refused whole, as a failed
+// request, because reading it would cost time and memory out of all proportion:
+//  - the JSON services (ZTE model list, iPhone catalogue): the document reader holds about
+//    120 bytes per byte read, so 4 MiB stays under half a gigabyte;
+//  - the pages cut up with patterns (Huawei, ZTE file pages, Coolpad, LG): the pattern
+//    engine's budget grows with the page, so 2 MiB keeps a page of bad records under a
+//    second (ZTE shares its cap with its model list; the Coolpad search, matched in
+//    pieces with a budget each, gets three pieces' worth).
+std::size_t serviceReplyCap(VendorService service);
 
 // The environment variable that overrides a service's host.
 const char* serviceHostVariable(VendorService service);

@@ -43,6 +43,7 @@ std::string zteModelListJson(std::string_view scriptText) {
 
 std::vector<ZteSeries> zteReadModelList(std::string_view scriptText) {
     std::vector<ZteSeries> out;
+    if (scriptText.size() > serviceReplyCap(VendorService::Zte)) return out;
     std::string json = zteModelListJson(scriptText);
     DataDocument root = parse(json);
     std::vector<std::string> names;
@@ -71,6 +72,7 @@ int zteTreeItemCount(const std::vector<ZteSeries>& series) {
 }
 
 std::string zteFileList(std::string_view pageText) {
+    if (pageText.size() > serviceReplyCap(VendorService::Zte)) return {};
     RegexObject regex;
     regex.create(zteFilePattern(), pageText);
     std::string list;
@@ -87,14 +89,16 @@ std::string zteFileList(std::string_view pageText) {
 
 std::vector<std::vector<std::string>> zteFileRows(std::string_view fileList) {
     std::vector<std::vector<std::string>> rows;
-    for (const std::string& line : splitText(fileList, kCrLf)) {
-        std::vector<std::string> f = splitText(line, "|");
+    std::vector<std::string_view> f;
+    for (std::string_view line : splitTextViews(fileList, kCrLf)) {
+        f = splitTextViews(line, "|");
         // splitText drops a trailing empty field; an empty date still counts as a field.
         if (!line.empty() && line.back() == '|') f.emplace_back();
         if (f.size() != 4) continue;
-        std::string format = zteExtension(f[0]);
-        rows.push_back({std::move(f[1]), std::move(f[2]), std::move(f[3]), std::move(f[0]),
-                        std::move(format)});
+        std::vector<std::string>& row = rows.emplace_back();
+        row.reserve(5);
+        for (std::string_view cell : {f[1], f[2], f[3], f[0]}) row.emplace_back(cell);
+        row.push_back(zteExtension(f[0]));
     }
     return rows;
 }

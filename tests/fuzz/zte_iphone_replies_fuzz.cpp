@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/text_util.h"
 #include "vendors/iphone.h"
 #include "vendors/zte.h"
 
@@ -12,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     for (const ZteSeries& s : zteReadModelList(text)) {
         for (const ZteTreeModel& m : s.models) {
-            if (m.modelId.size() != 36) std::abort();
+            // 36 characters, which is more bytes when some of them are two-byte ones.
+            if (textToUtf16(m.modelId).size() != 36) std::abort();
         }
     }
     for (const auto& row : zteFileRows(zteFileList(text))) {

@@ -200,7 +200,15 @@ void RawHttpServer::serve(int fd) {
     auto until = std::chrono::steady_clock::now() + reply.delay;
     while (!stopping_.load() && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    bool sent = sendAll(fd, reply.bytes.data(), reply.bytes.size());
+    bool sent = true;
+    if (reply.trickle.count() > 0) {
+        for (std::size_t i = 0; sent && i < reply.bytes.size() && !stopping_.load(); ++i) {
+            sent = sendAll(fd, reply.bytes.data() + i, 1);
+            std::this_thread::sleep_for(reply.trickle);
+        }
+    } else {
+        sent = sendAll(fd, reply.bytes.data(), reply.bytes.size());
+    }
     if (sent && reply.tail) sendAll(fd, reply.tail->data(), reply.tail->size());
     if (reply.hang) {
         // Hold the connection until the client gives up or the server stops.

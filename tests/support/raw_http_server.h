@@ -31,6 +31,8 @@ struct RawReply {
     std::shared_ptr<const std::string> tail;  // then these (large bodies, shared)
     std::chrono::milliseconds delay{0};       // before anything is written
     bool hang = false;  // after writing, keep the connection open until the server stops
+    // Non-zero: `bytes` go out one at a time, this long apart (a server that trickles).
+    std::chrono::milliseconds trickle{0};
 };
 
 // "HTTP/1.1 200 OK" with Content-Length, Connection: close and the extra header lines

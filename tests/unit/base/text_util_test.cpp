@@ -72,6 +72,40 @@ TEST(TextUtil, ReplaceSplitAndCase) {
     EXPECT_EQ(toUpperAscii("ab\xD6\xD0"), "AB\xD6\xD0");
 }
 
+TEST(TextUtil, RepeatedSearchesKeepCharacterBoundaries) {
+    // "\x81" "A" is one character; only the standalone "A"s count, in every loop.
+    const std::string text =
+        "x\x81"
+        "AyA\x81"
+        "AzA";
+    EXPECT_EQ(splitText(text, "A"), (std::vector<std::string>{"x\x81"
+                                                              "Ay",
+                                                              "\x81"
+                                                              "Az"}));
+    EXPECT_EQ(replaceAll(text, "A", "-"),
+              "x\x81"
+              "Ay-\x81"
+              "Az-");
+    EXPECT_EQ(replaceAll(text, "a", "-", true),
+              "x\x81"
+              "Ay-\x81"
+              "Az-");
+    EXPECT_EQ(findLastText(text, "A"), 9u);
+    EXPECT_EQ(findLastText("aaa", "aa"), 2u);
+    // A separator that ends in a lead byte takes half of the character it starts; the
+    // search goes on at the next whole character.
+    EXPECT_EQ(splitText("a\x81"
+                        "Ba\x81"
+                        "B",
+                        "a\x81"),
+              (std::vector<std::string>{"", "B", "B"}));
+    // Long texts split, replace and search in one pass (this used to take minutes).
+    std::string lines;
+    for (int i = 0; i < 20000; ++i) lines += "\xD6\xD0|a.b|c\r\n";
+    EXPECT_EQ(splitText(lines, "\r\n").size(), 20000u);
+    EXPECT_EQ(findLastText(std::string(1 << 20, '.'), "."), std::size_t(1) << 20);
+}
+
 TEST(TextUtil, ConversionsGoThroughTheApiTable) {
     EXPECT_EQ(textToUtf16(gbk("中a")), u"中a");
     EXPECT_EQ(utf16ToText(u"中a"), gbk("中a"));

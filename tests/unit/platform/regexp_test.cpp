@@ -230,12 +230,38 @@ TEST(RegExp, ReplaceExpandsDollarForms) {
     EXPECT_EQ(re.Replace(u"abc", u"x"), std::nullopt);
 }
 
-TEST(RegExp, RunawayBacktrackingFailsInsteadOfHanging) {
+TEST(RegExp, RunawayBacktrackingCostsOnlyItsOwnAttempt) {
     regexp::RegExp re;
     re.setPattern(u"(a+)+$");
     re.setMatchLimit(100000);
-    EXPECT_EQ(re.Execute(std::u16string(40, u'a') + u"b"), nullptr);
-    EXPECT_NE(re.Execute(std::u16string(40, u'a')), nullptr);
+    auto matches = re.Execute(std::u16string(40, u'a') + u"b");
+    ASSERT_NE(matches, nullptr);
+    EXPECT_EQ(matches->Count(), 0);
+    matches = re.Execute(std::u16string(40, u'a'));
+    ASSERT_NE(matches, nullptr);
+    EXPECT_EQ(matches->Count(), 1);
+
+    // The attempt at the middle "x" is given up; the records on either side still match,
+    // on the same line and on the next.
+    re.setPattern(u"x(a+)+y");
+    re.setGlobal(true);
+    const std::u16string bad = u"x" + std::u16string(40, u'a') + u"z";
+    matches = re.Execute(u"xaay " + bad + u" xay\nxaaay");
+    ASSERT_NE(matches, nullptr);
+    ASSERT_EQ(matches->Count(), 3);
+    EXPECT_EQ(matches->Item(0)->Value(), u"xaay");
+    EXPECT_EQ(matches->Item(1)->Value(), u"xay");
+    EXPECT_EQ(matches->Item(2)->Value(), u"xaaay");
+    EXPECT_EQ(re.Replace(u"xay " + bad + u" xaay", u"<$1>"), u"<a> " + bad + u" <aa>");
+
+    // A subject of nothing but bad records spends the run's budget and ends with what it
+    // found before.
+    std::u16string many = u"xaay ";
+    for (int i = 0; i < 2000; ++i) many += bad;
+    matches = re.Execute(many + u"xay");
+    ASSERT_NE(matches, nullptr);
+    ASSERT_EQ(matches->Count(), 1);
+    EXPECT_EQ(matches->Item(0)->Value(), u"xaay");
 }
 
 TEST(RegExp, LongLazyRunsDoNotExhaustTheStack) {
