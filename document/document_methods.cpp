@@ -21,13 +21,11 @@ bool keyIs(const char* key, std::string_view name) {
 }
 
 std::uint32_t hashOf(std::string_view name) {
-    std::uint32_t h = 0;
-    for (unsigned char c : name) h = h * 31u + c;
-    return h;
+    return nameHash(name.data(), name.size());
 }
 
 NodeArr* bucketFor(const DocNode* object, std::uint32_t hash) {
-    const NodeArr* table = object->value.object.buckets;
+    const NodeArr* table = objectBuckets(const_cast<DocNode*>(object));
     const int buckets = nodeArrCount(table);
     return buckets ? bucketAt(table, bucketOf(hash, buckets)) : nullptr;
 }
@@ -50,7 +48,7 @@ void removeFromList(NodeArr*& list, const DocNode* node) {
 
 // Takes the member out of the bucket that its name hashes to.
 void removeFromBucket(DocNode* object, const DocNode* member, std::uint32_t hash) {
-    NodeArr* table = object->value.object.buckets;
+    NodeArr* table = objectBuckets(object);
     const int buckets = nodeArrCount(table);
     if (!buckets) return;
     const int b = bucketOf(hash, buckets);

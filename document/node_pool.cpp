@@ -55,6 +55,19 @@ int NodePool::scan(const unsigned char* map, int p, int n) {
 
 void* NodePool::alloc() {
     api::EnterCriticalSection(lock_);
+    void* result = allocLocked();
+    api::LeaveCriticalSection(lock_);
+    return result;
+}
+
+void NodePool::allocBatch(void** slots, int n) {
+    if (n <= 0) return;
+    api::EnterCriticalSection(lock_);
+    for (int i = 0; i < n; ++i) slots[i] = allocLocked();
+    api::LeaveCriticalSection(lock_);
+}
+
+void* NodePool::allocLocked() {
     unsigned char* result;
     if (rememberedSlot_) {
         // Handed back as it is: the caller that freed it a moment ago expects no zeroing.
@@ -109,14 +122,27 @@ void* NodePool::alloc() {
         hint_ = map + pos;
     }
     ++liveSlots_;
-    api::LeaveCriticalSection(lock_);
     return result;
 }
 
 bool NodePool::free(void* slot) {
     if (!slot) return false;
-    auto* address = static_cast<unsigned char*>(slot);
     api::EnterCriticalSection(lock_);
+    const bool result = freeLocked(slot);
+    api::LeaveCriticalSection(lock_);
+    return result;
+}
+
+void NodePool::freeBatch(void* const* slots, int n) {
+    if (n <= 0) return;
+    api::EnterCriticalSection(lock_);
+    for (int i = 0; i < n; ++i)
+        if (slots[i]) freeLocked(slots[i]);
+    api::LeaveCriticalSection(lock_);
+}
+
+bool NodePool::freeLocked(void* slot) {
+    auto* address = static_cast<unsigned char*>(slot);
     bool result = false;
     const std::size_t count = blocks_.size();
     const std::uint32_t bytes = blockBytes();
@@ -151,7 +177,6 @@ bool NodePool::free(void* slot) {
             compact();
         break;
     }
-    api::LeaveCriticalSection(lock_);
     return result;
 }
 

@@ -22,6 +22,10 @@ class NodePool {
     // False, changing nothing, for null, an address that is not the start of a slot of
     // this pool, or a slot that is not in use.
     bool free(void* slot);
+    // n slots taken, or given back (null entries skipped), one after the other as alloc and
+    // free would, under one hold of the lock: one reader filling one tree takes its nodes so.
+    void allocBatch(void** slots, int n);
+    void freeBatch(void* const* slots, int n);
     // Returns every block to the heap and brings the pool back to the state of a new one
     // (keeping its slot size and block size).
     bool releaseAll();
@@ -42,6 +46,8 @@ class NodePool {
         return std::uint32_t(bitmapBytes_) * 8u * std::uint32_t(slotSize_);
     }
     // The byte position of the first group of n, from p, that has a clear bit; -1 if none.
+    void* allocLocked();
+    bool freeLocked(void* slot);
     static int scan(const unsigned char* map, int p, int n);
     void compact();
     void releaseBlock(std::size_t index);

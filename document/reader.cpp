@@ -132,7 +132,11 @@ class Reader {
         : text_(reinterpret_cast<const unsigned char*>(text.data())),
           length_(text.size()),
           source_(text),
-          buf_(buffer) {}
+          buf_(buffer),
+          arena_(*textBufferArena(buffer)) {}
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+    ~Reader() { nodePool().freeBatch(stash_ + stashAt_, stashEnd_ - stashAt_); }
 
     // Reads one level; the opening bracket is at 1-based position `start`.
     void* readRoot(DocNode* root, std::size_t start, bool isArray) {
@@ -152,6 +156,22 @@ class Reader {
     Escape escape(unsigned char quote, bool inString, bool keepBackslash, std::size_t stringStart);
     bool tryByteArray(unsigned char quote, std::size_t stringStart);
     bool closeToken(DocNode* member, std::size_t tokenStart);
+    // A fresh null member of `owner`, from the slots this reader took from the pool.
+    DocNode* newMember(DocNode* owner) {
+        if (stashAt_ == stashEnd_) refill();
+        auto* node = static_cast<DocNode*>(stash_[stashAt_++]);
+        std::memset(static_cast<void*>(node), 0, sizeof *node);
+        node->parent = owner;
+        return node;
+    }
+    void refill() {
+        // Small documents take few slots; large ones take them in batches under one lock.
+        stashEnd_ = stashWant_;
+        stashAt_ = 0;
+        nodePool().allocBatch(stash_, stashEnd_);
+        if (stashWant_ < kStash) stashWant_ *= 2;
+    }
+    int dropRepeats(DocNode** members, int count);
 
     const unsigned char* text_;
     std::size_t length_;
@@ -162,14 +182,60 @@ class Reader {
     int depth_ = 0;
     std::vector<DocNode*> members_;
     void* ownedBlock_ = nullptr;  // a byte-array block that did not fit where its text was
+    DocArena& arena_;
+    static constexpr int kStash = 1024;
+    void* stash_[kStash];
+    int stashAt_ = 0, stashEnd_ = 0, stashWant_ = 16;
+    std::vector<std::int32_t> seen_;  // dropRepeats: member index + 1 per slot, 0 for none
 };
+
+// Later members with a name seen before in the object are released and leave the list; the
+// first of each name stays, in reading order. The count left is returned.
+int Reader::dropRepeats(DocNode** members, int count) {
+    if (count < 2) return count;
+    int kept = 0;
+    if (count <= 8) {
+        for (int r = 0; r < count; ++r) {
+            DocNode* m = members[r];
+            bool repeated = false;
+            for (int e = 0; e < kept && !repeated; ++e)
+                repeated = sameName(members[e]->key, m->key);
+            if (repeated)
+                releaseNode(m);
+            else
+                members[kept++] = m;
+        }
+        return kept;
+    }
+    std::size_t slots = 16;
+    while (slots < std::size_t(count) * 2) slots *= 2;
+    seen_.assign(slots, 0);
+    const std::size_t mask = slots - 1;
+    for (int r = 0; r < count; ++r) {
+        DocNode* m = members[r];
+        std::size_t at = nameHash(m->key) & mask;
+        bool repeated = false;
+        for (; seen_[at]; at = (at + 1) & mask)
+            if (sameName(members[seen_[at] - 1]->key, m->key)) {
+                repeated = true;
+                break;
+            }
+        if (repeated) {
+            releaseNode(m);
+            continue;
+        }
+        members[kept] = m;
+        seen_[at] = ++kept;
+    }
+    return kept;
+}
 
 bool Reader::closeToken(DocNode* member, std::size_t tokenStart) {
     buf_[w_++] = 0;
     std::uint32_t kind;
     DocNode::Value value;
     if (!readLiteral(buf_ + tokenStart, buf_ + w_ - 1, kind, value)) return false;
-    releaseContent(member);
+    if (member->kind() != kNull) releaseContent(member);
     member->value = value;
     member->type = (member->type & DocNode::keyBorrowed) | kind;
     return true;
@@ -291,22 +357,24 @@ Reader::Escape Reader::escape(unsigned char quote, bool inString, bool keepBacks
 
 void* Reader::finish(DocNode* owner, bool isArray, std::size_t base) {
     int count = int(members_.size() - base);
-    void* result;
-    if (isArray) {
-        result = nodeArrFromMembers(members_.data() + base, count);
-    } else {
-        NodeArr* table = ToDisorderArr(members_.data() + base, count);
-        owner->value.object.members = nodeArrFromMembers(members_.data() + base, count);
-        result = table;
-    }
+    void* result = nullptr;
+    // An object's bucket table is built on its first look-up by name (objectBuckets).
+    if (!isArray) count = dropRepeats(members_.data() + base, count);
+    NodeArr* list = makeNodeArrIn(arena_, count);
+    if (count)
+        std::memcpy(nodeArrItems(list), members_.data() + base,
+                    std::size_t(count) * sizeof(DocNode*));
+    if (isArray)
+        result = list;
+    else
+        owner->value.object.members = list;
     members_.resize(base);
     return result;
 }
 
 void* Reader::level(DocNode* owner, bool isArray) {
     const std::size_t base = members_.size();
-    DocNode* member = newNode();
-    member->parent = owner;
+    DocNode* member = newMember(owner);
     members_.push_back(member);
     bool colon = false, tokenPending = false, byteArrayRead = false;
     std::size_t tokenStart = 0, stringStart = 0;
@@ -404,7 +472,7 @@ void* Reader::level(DocNode* owner, bool isArray) {
                     error = nestingErrorText(pos_);
                     break;
                 }
-                releaseContent(member);
+                if (member->kind() != kNull) releaseContent(member);
                 member->type =
                     (member->type & DocNode::keyBorrowed) | (c == '[' ? kArray : kObject);
                 ++depth_;
@@ -434,8 +502,7 @@ void* Reader::level(DocNode* owner, bool isArray) {
                         break;
                     }
                 }
-                member = newNode();
-                member->parent = owner;
+                member = newMember(owner);
                 members_.push_back(member);
                 colon = tokenPending = false;
                 continue;
@@ -455,7 +522,9 @@ void* Reader::level(DocNode* owner, bool isArray) {
                         break;
                     }
                 } else if (members_.size() - base == 1 &&
-                           (isArray ? member->value.address == nullptr : member->key == nullptr)) {
+                           (isArray ? member->value.address == nullptr &&
+                                          member->kind() != kObject  // its table comes later
+                                    : member->key == nullptr)) {
                     // The member that "[]" and "{}" start with was never filled.
                     releaseNode(member);
                     members_.pop_back();
@@ -545,10 +614,8 @@ DataDocument parse(std::string& text) {
     while (s < length && isBlankByte(static_cast<unsigned char>(text[s]))) ++s;
     if (s == length) return DataDocument(root, root, nullptr);
 
-    auto* buffer = static_cast<char*>(
-        api::HeapAlloc(api::GetProcessHeap(), win::HEAP_ZERO_MEMORY, length + 1));
+    char* buffer = makeTextBuffer(length);
     if (!buffer) return DataDocument(root, root, nullptr);
-    std::memset(buffer, ' ', length);
     Reader reader(text, buffer);
     const char first = text[s];
     if (first == '[') {

@@ -567,20 +567,14 @@ bool copyContent(const DocNode* a, DocNode* p) {
         const NodeArr* members = a->value.object.members;
         const int count = nodeArrCount(members);
         if (count) {
-            const int buckets = nodeArrCount(a->value.object.buckets);
-            NodeArr* table = makeNodeArr(buckets > 0 ? buckets : 31);
+            // The copy's bucket table is built on its first look-up by name.
             NodeArr* ordered = makeNodeArr(count);
             for (int i = 1; i <= count; ++i) {
                 DocNode* member = cloneNode(nodeArrGet(members, i));
                 if (!member) continue;
                 member->parent = p;
                 nodeArrSet(ordered, i, member);
-                const int b = bucketOf(nameHash(member->key), table->count);
-                NodeArr* bucket = bucketAt(table, b);
-                nodeArrAppend(bucket, member);
-                setBucket(table, b, bucket);
             }
-            value.object.buckets = table;
             value.object.members = ordered;
         }
     } else if (kind == kText) {

@@ -6,8 +6,8 @@
 
 #include "base/api.h"
 #include "base/text_util.h"
-#include "document/value_convert.h"
 #include "doc_test_util.h"
+#include "document/value_convert.h"
 
 namespace {
 
@@ -36,7 +36,8 @@ void expectSound(const DocNode* node, int& checked) {
         const int n = view.names(names);
         EXPECT_EQ(n, view.count());
         int inBuckets = 0;
-        const NodeArr* table = node->value.object.buckets;
+        // Objects read or copied get their table on the first look-up by name.
+        const NodeArr* table = objectBuckets(const_cast<DocNode*>(node));
         for (int b = 1; b <= nodeArrCount(table); ++b) {
             const NodeArr* bucket = bucketAt(table, b);
             for (int e = 1; e <= nodeArrCount(bucket); ++e) {
