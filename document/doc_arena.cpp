@@ -44,12 +44,13 @@ void DocArena::releaseAll() {
 }
 
 char* makeTextBuffer(std::size_t bytes) {
-    auto* block = static_cast<char*>(
-        api::HeapAlloc(api::GetProcessHeap(), win::HEAP_ZERO_MEMORY, kFront + bytes + 1));
+    // Filled once, with spaces: a zero-filled heap block would be written twice.
+    auto* block = static_cast<char*>(std::malloc(kFront + bytes + 1));
     if (!block) return nullptr;
     new (block) DocArena;
     char* buffer = block + kFront;
     std::memset(buffer, ' ', bytes);
+    buffer[bytes] = 0;
     return buffer;
 }
 
@@ -61,5 +62,5 @@ void releaseTextBuffer(char* buffer) {
     if (!buffer) return;
     DocArena* arena = textBufferArena(buffer);
     arena->~DocArena();
-    api::HeapFree(api::GetProcessHeap(), 0, buffer - kFront);
+    std::free(buffer - kFront);
 }

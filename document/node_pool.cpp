@@ -63,6 +63,8 @@ void* NodePool::alloc() {
 void NodePool::allocBatch(void** slots, int n) {
     if (n <= 0) return;
     api::EnterCriticalSection(lock_);
+    // The remembered slot comes back as it was left; a batch is handed out zero-filled.
+    if (rememberedSlot_) std::memset(rememberedSlot_, 0, std::size_t(slotSize_));
     for (int i = 0; i < n; ++i) slots[i] = allocLocked();
     api::LeaveCriticalSection(lock_);
 }

@@ -24,6 +24,7 @@ class NodePool {
     bool free(void* slot);
     // n slots taken, or given back (null entries skipped), one after the other as alloc and
     // free would, under one hold of the lock: one reader filling one tree takes its nodes so.
+    // Every slot of a batch comes zero-filled.
     void allocBatch(void** slots, int n);
     void freeBatch(void* const* slots, int n);
     // Returns every block to the heap and brings the pool back to the state of a new one

@@ -1,6 +1,7 @@
 // The JSON reader: one pass over code page 936 text. Names, texts and tokens are decoded
 // into one text buffer that the nodes borrow from; each nesting level is one call of
 // Reader::level, and an error ends only the levels that are open around it.
+#include <emmintrin.h>
 #include <locale.h>
 #include <cerrno>
 #include <charconv>
@@ -159,8 +160,7 @@ class Reader {
     // A fresh null member of `owner`, from the slots this reader took from the pool.
     DocNode* newMember(DocNode* owner) {
         if (stashAt_ == stashEnd_) refill();
-        auto* node = static_cast<DocNode*>(stash_[stashAt_++]);
-        std::memset(static_cast<void*>(node), 0, sizeof *node);
+        auto* node = static_cast<DocNode*>(stash_[stashAt_++]);  // zero-filled
         node->parent = owner;
         return node;
     }
@@ -198,8 +198,11 @@ int Reader::dropRepeats(DocNode** members, int count) {
         for (int r = 0; r < count; ++r) {
             DocNode* m = members[r];
             bool repeated = false;
-            for (int e = 0; e < kept && !repeated; ++e)
-                repeated = sameName(members[e]->key, m->key);
+            const char* name = m->key ? m->key : "";
+            for (int e = 0; e < kept && !repeated; ++e) {
+                const char* other = members[e]->key ? members[e]->key : "";
+                repeated = *other == *name && std::strcmp(other, name) == 0;
+            }
             if (repeated)
                 releaseNode(m);
             else
@@ -381,24 +384,49 @@ void* Reader::level(DocNode* owner, bool isArray) {
     unsigned char quote = 0;
     std::string error;
 
-    while (pos_ < length_) {
+    // The reading and writing positions live in locals while the loop runs: a store through
+    // the buffer's char pointer could otherwise alias them and force them back to memory.
+    // They go back to pos_ and w_ around every call that reads or moves them.
+    const unsigned char* const t = text_;
+    char* const b = buf_;
+    const std::size_t n = length_;
+    std::size_t p = pos_, w = w_;
+    auto store = [&] {
+        pos_ = p;
+        w_ = w;
+    };
+    auto load = [&] {
+        p = pos_;
+        w = w_;
+    };
+
+    while (p < n) {
         if (quote) {
             // The body of a string: plain bytes and two-byte characters are copied as a run,
-            // eight at a time while none of them is a quote, a backslash or a lead byte.
-            // The buffer index never passes the text index, so the eight fit.
-            const unsigned char* t = text_;
-            char* b = buf_;
-            const std::size_t n = length_;
-            std::size_t p = pos_, w = w_;
-            const std::uint64_t quotes = kOnes * quote, backslashes = kOnes * '\\';
+            // sixteen at a time while none of them is a quote, a backslash or a lead byte.
+            // The buffer index never passes the text index, so the sixteen fit.
+            const __m128i quotes = _mm_set1_epi8(static_cast<char>(quote));
+            const __m128i backslashes = _mm_set1_epi8('\\');
             while (p < n) {
-                while (p + 8 <= n) {
-                    std::uint64_t v;
-                    std::memcpy(&v, t + p, 8);
-                    if ((v & kHighs) || hasByte(v, quotes) || hasByte(v, backslashes)) break;
-                    std::memcpy(b + w, &v, 8);
-                    p += 8;
-                    w += 8;
+                while (p + 16 <= n) {
+                    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + p));
+                    const unsigned special =
+                        unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, quotes),
+                                                                _mm_cmpeq_epi8(v, backslashes))) |
+                                 _mm_movemask_epi8(v));
+                    if (special == 0) {
+                        _mm_storeu_si128(reinterpret_cast<__m128i*>(b + w), v);
+                        p += 16;
+                        w += 16;
+                        continue;
+                    }
+                    // Only the bytes before the first special one: the buffer holds spaces
+                    // wherever nothing was decoded.
+                    const unsigned plain = unsigned(__builtin_ctz(special));
+                    std::memcpy(b + w, t + p, plain);
+                    p += plain;
+                    w += plain;
+                    break;
                 }
                 if (p >= n) break;
                 const unsigned char c = t[p];
@@ -412,42 +440,42 @@ void* Reader::level(DocNode* owner, bool isArray) {
                     ++p;
                 }
             }
-            pos_ = p;
-            w_ = w;
-            if (pos_ >= length_) break;
+            if (p >= n) break;
         }
-        const unsigned char c = text_[pos_++];
+        const unsigned char c = t[p++];
         if (c >= 0x80) {
-            buf_[w_++] = static_cast<char>(c);
-            if (pos_ < length_) buf_[w_++] = static_cast<char>(text_[pos_++]);
+            b[w++] = static_cast<char>(c);
+            if (p < n) b[w++] = static_cast<char>(t[p++]);
             continue;
         }
         if (c == '\\') {
+            store();
             const Escape result = escape(quote, quote != 0, true, stringStart);
+            load();
             if (result == Escape::end) break;
             if (result == Escape::byteArray) byteArrayRead = true;
             continue;
         }
         if (quote) {
             if (c != quote) {
-                buf_[w_++] = static_cast<char>(c);
+                b[w++] = static_cast<char>(c);
                 continue;
             }
-            buf_[w_++] = 0;
+            b[w++] = 0;
             quote = 0;
             if (colon || isArray) {
-                releaseContent(member);
+                if (member->kind() != kNull) releaseContent(member);
                 const std::uint32_t keep = member->type & DocNode::keyBorrowed;
                 if (byteArrayRead && ownedBlock_) {
                     member->value.address = ownedBlock_;
                     member->type = keep | kBytes;
                 } else {
-                    member->value.address = buf_ + stringStart;
+                    member->value.address = b + stringStart;
                     member->type = keep | DocNode::valueBorrowed | (byteArrayRead ? kBytes : kText);
                 }
                 colon = false;
             } else {
-                member->key = buf_ + stringStart;
+                member->key = b + stringStart;
                 member->type |= DocNode::keyBorrowed;
                 if (byteArrayRead && ownedBlock_)
                     api::HeapFree(api::GetProcessHeap(), 0, ownedBlock_);
@@ -459,24 +487,26 @@ void* Reader::level(DocNode* owner, bool isArray) {
             case '"':
             case '\'':
                 quote = c;
-                stringStart = w_;
+                stringStart = w;
                 byteArrayRead = false;
                 continue;
             case '[':
             case '{': {
                 if (!(colon || isArray) || tokenPending) {
-                    error = formatErrorText(source_, pos_);
+                    error = formatErrorText(source_, p);
                     break;
                 }
                 if (depth_ >= kMaxNesting) {
-                    error = nestingErrorText(pos_);
+                    error = nestingErrorText(p);
                     break;
                 }
                 if (member->kind() != kNull) releaseContent(member);
                 member->type =
                     (member->type & DocNode::keyBorrowed) | (c == '[' ? kArray : kObject);
                 ++depth_;
+                store();
                 void* nested = level(member, c == '[');
+                load();
                 --depth_;
                 if (c == '[')
                     member->value.address = nested;
@@ -486,7 +516,7 @@ void* Reader::level(DocNode* owner, bool isArray) {
             }
             case ':':
                 if (isArray || tokenPending || colon) {
-                    error = formatErrorText(source_, pos_);
+                    error = formatErrorText(source_, p);
                     break;
                 }
                 colon = true;
@@ -494,11 +524,14 @@ void* Reader::level(DocNode* owner, bool isArray) {
             case ',':
                 if (tokenPending) {
                     if (!(colon || isArray)) {
-                        error = formatErrorText(source_, pos_);
+                        error = formatErrorText(source_, p);
                         break;
                     }
-                    if (!closeToken(member, tokenStart)) {
-                        error = valueErrorText(pos_);
+                    store();
+                    const bool read = closeToken(member, tokenStart);
+                    load();
+                    if (!read) {
+                        error = valueErrorText(p);
                         break;
                     }
                 }
@@ -509,16 +542,19 @@ void* Reader::level(DocNode* owner, bool isArray) {
             case ']':
             case '}':
                 if (isArray != (c == ']')) {
-                    error = formatErrorText(source_, pos_);
+                    error = formatErrorText(source_, p);
                     break;
                 }
                 if (tokenPending) {
                     if (!isArray && !colon) {
-                        error = formatErrorText(source_, pos_);
+                        error = formatErrorText(source_, p);
                         break;
                     }
-                    if (!closeToken(member, tokenStart)) {
-                        error = valueErrorText(pos_);
+                    store();
+                    const bool read = closeToken(member, tokenStart);
+                    load();
+                    if (!read) {
+                        error = valueErrorText(p);
                         break;
                     }
                 } else if (members_.size() - base == 1 &&
@@ -529,13 +565,11 @@ void* Reader::level(DocNode* owner, bool isArray) {
                     releaseNode(member);
                     members_.pop_back();
                 }
+                store();
                 return finish(owner, isArray, base);
             default: {
                 // Token bytes and blanks, copied as a run up to the next byte with a meaning.
-                const unsigned char* t = text_;
-                char* b = buf_;
-                const std::size_t n = length_;
-                std::size_t p = pos_ - 1, w = w_;
+                --p;
                 do {
                     const unsigned char ch = t[p++];
                     if (!tokenPending && !isBlankByte(ch)) {
@@ -544,13 +578,12 @@ void* Reader::level(DocNode* owner, bool isArray) {
                     }
                     b[w++] = static_cast<char>(ch);
                 } while (p < n && kPlain.plain[t[p]]);
-                pos_ = p;
-                w_ = w;
                 continue;
             }
         }
         break;  // an error
     }
+    store();
     if (error.empty()) error = missingCloseText(pos_);
     pushError(error);
     if (ownedBlock_) {
