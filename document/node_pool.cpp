@@ -55,7 +55,8 @@ int NodePool::scan(const unsigned char* map, int p, int n) {
 
 void* NodePool::alloc() {
     api::EnterCriticalSection(lock_);
-    void* result = allocLocked();
+    void* result;
+    allocLocked(&result, 1);
     api::LeaveCriticalSection(lock_);
     return result;
 }
@@ -65,12 +66,13 @@ void NodePool::allocBatch(void** slots, int n) {
     api::EnterCriticalSection(lock_);
     // The remembered slot comes back as it was left; a batch is handed out zero-filled.
     if (rememberedSlot_) std::memset(rememberedSlot_, 0, std::size_t(slotSize_));
-    for (int i = 0; i < n; ++i) slots[i] = allocLocked();
+    for (int i = 0; i < n;) i += allocLocked(slots + i, n - i);
     api::LeaveCriticalSection(lock_);
 }
 
-void* NodePool::allocLocked() {
+int NodePool::allocLocked(void** out, int want) {
     unsigned char* result;
+    int taken = 1;
     if (rememberedSlot_) {
         // Handed back as it is: the caller that freed it a moment ago expects no zeroing.
         result = rememberedSlot_;
@@ -114,17 +116,30 @@ void* NodePool::allocLocked() {
             }
         }
         unsigned char* map = bitmaps_[std::size_t(currentBlock_ - 1)];
+        unsigned char* block = blocks_[std::size_t(currentBlock_ - 1)];
         std::uint32_t group = groupAt(map + pos);
-        int bit = __builtin_ctz(~group);
-        storeGroup(map + pos, group | (1u << bit));
-        result = blocks_[std::size_t(currentBlock_ - 1)] +
-                 std::size_t(8 * pos + bit) * std::size_t(slotSize_);
-        std::memset(result, 0, std::size_t(slotSize_));
-        ++blockLive_[std::size_t(currentBlock_ - 1)];
+        // A batch takes the free slots of the group found, lowest first, as many as it wants.
+        taken = 0;
+        do {
+            const int bit = __builtin_ctz(~group);
+            group |= 1u << bit;
+            result = block + std::size_t(8 * pos + bit) * std::size_t(slotSize_);
+            // The document's node size is known here, so its zeroing needs no call.
+            if (slotSize_ == 40)
+                std::memset(result, 0, 40);
+            else
+                std::memset(result, 0, std::size_t(slotSize_));
+            out[taken++] = result;
+        } while (taken < want && group != 0xFFFFFFFFu);
+        storeGroup(map + pos, group);
+        blockLive_[std::size_t(currentBlock_ - 1)] += taken;
         hint_ = map + pos;
+        liveSlots_ += taken;
+        return taken;
     }
+    out[0] = result;
     ++liveSlots_;
-    return result;
+    return taken;
 }
 
 bool NodePool::free(void* slot) {

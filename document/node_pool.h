@@ -47,7 +47,8 @@ class NodePool {
         return std::uint32_t(bitmapBytes_) * 8u * std::uint32_t(slotSize_);
     }
     // The byte position of the first group of n, from p, that has a clear bit; -1 if none.
-    void* allocLocked();
+    // Takes 1 to `want` slots (those of one bit-map group) into out; how many it took.
+    int allocLocked(void** out, int want);
     bool freeLocked(void* slot);
     static int scan(const unsigned char* map, int p, int n);
     void compact();

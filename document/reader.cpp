@@ -10,6 +10,8 @@
 #include <cstring>
 #include <vector>
 
+#include <fast_float/fast_float.h>
+
 #include "base/api.h"
 #include "base/error_log.h"
 #include "base/text_util.h"
@@ -46,10 +48,11 @@ inline int hexValue(unsigned char c) {
     return -1;
 }
 
-// The reader's numbers must not depend on the locale the window layer sets.
+// The reader's numbers must not depend on the locale the window layer sets. The longest
+// valid prefix counts; out of range, the C library's conversion decides (infinity or 0).
 double textToDouble(const char* begin, const char* end) {
     double value = 0;
-    auto [ptr, ec] = std::from_chars(begin, end, value, std::chars_format::general);
+    auto [ptr, ec] = fast_float::from_chars(begin, end, value, fast_float::chars_format::general);
     if (ec == std::errc()) return value;
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
     std::string copy(begin, end);
