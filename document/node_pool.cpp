@@ -77,7 +77,7 @@ int NodePool::allocLocked(void** out, int want) {
         // Handed back as it is: the caller that freed it a moment ago expects no zeroing.
         result = rememberedSlot_;
         *rememberedByte_ |= static_cast<unsigned char>(1u << rememberedBit_);
-        ++blockLive_[std::size_t(rememberedBlock_ - 1)];
+        if (blockLive_[std::size_t(rememberedBlock_ - 1)]++ == 0) --emptyBlocks_;
         rememberedSlot_ = nullptr;
     } else {
         const int groups = bitmapBytes_ / 4;
@@ -110,6 +110,7 @@ int NodePool::allocLocked(void** out, int want) {
                 blocks_.push_back(block);
                 bitmaps_.push_back(map);
                 blockLive_.push_back(0);
+                ++emptyBlocks_;
                 totalSlots_ += bitmapBytes_ * 8;
                 currentBlock_ = count + 1;
                 pos = 0;
@@ -132,6 +133,7 @@ int NodePool::allocLocked(void** out, int want) {
             out[taken++] = result;
         } while (taken < want && group != 0xFFFFFFFFu);
         storeGroup(map + pos, group);
+        if (blockLive_[std::size_t(currentBlock_ - 1)] == 0) --emptyBlocks_;
         blockLive_[std::size_t(currentBlock_ - 1)] += taken;
         hint_ = map + pos;
         liveSlots_ += taken;
@@ -185,11 +187,12 @@ bool NodePool::freeLocked(void* slot) {
         rememberedByte_ = byte;
         rememberedBit_ = bit;
         rememberedBlock_ = int(i) + 1;
-        --blockLive_[i];
+        if (--blockLive_[i] == 0) ++emptyBlocks_;
         --liveSlots_;
         result = true;
-        // totalSlots div liveSlots > 3, without a division on every free.
-        if (count > 2 && liveSlots_ > 0 &&
+        // totalSlots div liveSlots > 3, without a division on every free; a pass that
+        // would find no empty block is not made.
+        if (emptyBlocks_ > 0 && count > 2 && liveSlots_ > 0 &&
             std::int64_t(totalSlots_) >= 4 * std::int64_t(liveSlots_))
             compact();
         break;
@@ -225,6 +228,7 @@ void NodePool::releaseBlock(std::size_t index) {
     if (rememberedBlock_ > number) --rememberedBlock_;
     blocks_.erase(blocks_.begin() + std::ptrdiff_t(index));
     bitmaps_.erase(bitmaps_.begin() + std::ptrdiff_t(index));
+    if (blockLive_[index] == 0) --emptyBlocks_;
     blockLive_.erase(blockLive_.begin() + std::ptrdiff_t(index));
     totalSlots_ -= bitmapBytes_ * 8;
 }
@@ -237,6 +241,7 @@ bool NodePool::releaseAll() {
     blocks_.clear();
     bitmaps_.clear();
     blockLive_.clear();
+    emptyBlocks_ = 0;
     hint_ = nullptr;
     currentBlock_ = 0;
     rememberedSlot_ = nullptr;

@@ -59,6 +59,8 @@ class NodePool {
     std::vector<unsigned char*> bitmaps_;
     // Set bits per block, so that compaction need not read whole bit maps on every free.
     std::vector<int> blockLive_;
+    // Blocks with no slot in use: compaction has nothing to release while there are none.
+    int emptyBlocks_ = 0;
     unsigned char* hint_ = nullptr;
     int currentBlock_ = 0;
     int slotSize_ = 20;

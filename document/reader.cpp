@@ -572,15 +572,19 @@ void* Reader::level(DocNode* owner, bool isArray) {
                 return finish(owner, isArray, base);
             default: {
                 // Token bytes and blanks, copied as a run up to the next byte with a meaning.
-                --p;
-                do {
-                    const unsigned char ch = t[p++];
-                    if (!tokenPending && !isBlankByte(ch)) {
+                // Blanks are plain bytes too; the token starts at the first other one.
+                std::size_t q = p - 1;
+                if (!tokenPending) {
+                    while (q < n && isBlankByte(t[q])) ++q;
+                    if (q < n && kPlain.plain[t[q]]) {
                         tokenPending = true;
-                        tokenStart = w;
+                        tokenStart = w + (q - (p - 1));
                     }
-                    b[w++] = static_cast<char>(ch);
-                } while (p < n && kPlain.plain[t[p]]);
+                }
+                while (q < n && kPlain.plain[t[q]]) ++q;
+                std::memcpy(b + w, t + (p - 1), q - (p - 1));
+                w += q - (p - 1);
+                p = q;
                 continue;
             }
         }
