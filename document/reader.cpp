@@ -23,14 +23,6 @@ inline bool isBlankByte(unsigned char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-constexpr std::uint64_t kHighs = 0x8080808080808080ull;
-
-inline bool hasByte(std::uint64_t v, std::uint64_t repeated) {
-    const std::uint64_t x = v ^ repeated;
-    return ((x - kOnes) & ~x & kHighs) != 0;
-}
-
 // Bytes that neither end nor start anything outside a string: they are copied as a run.
 struct PlainBytes {
     bool plain[256];
