@@ -200,7 +200,9 @@ std::intptr_t DataDocument::remove(bool dropAll, bool liftChildren) {
     } else if (liftChildren && !dropAll && kind == kObject && parentKind == kObject) {
         mergeMembers(node, parent);
     } else if (liftChildren && !dropAll && (kind == kArray || kind == kObject)) {
-        // Only taken out: the view keeps the node as the root of a tree of its own.
+        // Only taken out: the view keeps the node as the root of a tree of its own, whose
+        // lists must not go with the arena of the document it came from.
+        moveListsToHeap(node);
         return reinterpret_cast<std::intptr_t>(node);
     } else if (node->has(DocNode::typedArray) && (node->kind() & 0x7Fu) > kBytes) {
         return reinterpret_cast<std::intptr_t>(node);

@@ -355,6 +355,16 @@ NodeArr* bucketsFromMembers(const NodeArr* members) {
     return table;
 }
 
+void moveListsToHeap(DocNode* node) {
+    if (!node || node->has(DocNode::typedArray)) return;
+    NodeArr** list = node->kind() == kArray    ? reinterpret_cast<NodeArr**>(&node->value.address)
+                     : node->kind() == kObject ? &node->value.object.members
+                                               : nullptr;
+    if (!list || !*list) return;
+    if (tagOf(*list) == kInArena) *list = nodeArrFromMembers(nodeArrItems(*list), (*list)->count);
+    for (int i = 0; i < (*list)->count; ++i) moveListsToHeap(nodeArrItems(*list)[i]);
+}
+
 NodeArr* objectBuckets(DocNode* object) {
     if (!object) return nullptr;
     NodeArr*& table = object->value.object.buckets;

@@ -68,6 +68,9 @@ NodeArr* ToDisorderArr(DocNode** members, int& length, int n = 0, bool useN = fa
 // name (31 buckets up to 30 members, else 1.73 per member, members in order), since most
 // objects read are never looked up by name.
 NodeArr* objectBuckets(DocNode* object);
+// Gives every list of the subtree that lies in a document's arena a heap block of its own,
+// for a subtree that leaves its document and may outlive it.
+void moveListsToHeap(DocNode* node);
 // A table with 1.35 times the buckets, every entry rehashed in order; the old one released.
 NodeArr* rebuildBuckets(NodeArr* table);
 

@@ -163,6 +163,23 @@ TEST(Remove, MergesObjectIntoParentObject) {
     EXPECT_EQ(nodePool().liveSlots(), live);
 }
 
+TEST(Remove, TakenOutSubtreeOfNumbersOutlivesItsDocument) {
+    // Its lists were read into the document's arena; taken out, they become its own. (Its
+    // names and texts, if any, still lie in the document's text buffer.)
+    const int live = nodePool().liveSlots();
+    std::string text = R"({"a":[1,[2,3],{"k":4}],"o":{"x":1}})";
+    DataDocument doc = parse(text);
+    DataDocument a = doc.key("a");
+    const DocNode* node = a.node();
+    ASSERT_EQ(a.remove(false, true), reinterpret_cast<std::intptr_t>(node));
+    EXPECT_TRUE(a.member(3).member(1).rename("key"));
+    releaseDocument(doc);
+    EXPECT_EQ(a.jsonText(), R"([1,[2,3],{"key":4}])");
+    EXPECT_EQ(a.query("[3].key").intValue(), 4);
+    EXPECT_EQ(a.remove(), 0);
+    EXPECT_EQ(nodePool().liveSlots(), live);
+}
+
 TEST(Remove, TakenOutUnderOtherKindAndRoots) {
     const int live = nodePool().liveSlots();
     {
