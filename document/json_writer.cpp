@@ -1,7 +1,5 @@
 #include "document/json_writer.h"
 
-#include <emmintrin.h>
-
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -91,28 +89,7 @@ void escapeInto(const char* text, JsonOut& out) {
     const auto* p = reinterpret_cast<const unsigned char*>(text);
     const unsigned char* const end = p + length;
     for (;;) {
-        // Sixteen plain ASCII bytes at a time while they lie within the text; a run that
-        // meets a byte needing attention is copied up to it.
-        while (end - p >= 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            // Signed: control bytes and bytes of 0x80 and above are both below 0x20.
-            const __m128i flagged =
-                _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(v, _mm_set1_epi8(0x20)),
-                                          _mm_cmpeq_epi8(v, _mm_set1_epi8('"'))),
-                             _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')),
-                                          _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))));
-            const unsigned mask = unsigned(_mm_movemask_epi8(flagged));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(w), v);
-            if (mask == 0) {
-                w += 16;
-                p += 16;
-                continue;
-            }
-            const unsigned plain = unsigned(__builtin_ctz(mask));
-            w += plain;
-            p += plain;
-            break;
-        }
+        // Eight plain ASCII bytes at a time while they lie within the text.
         while (end - p >= 8) {
             std::uint64_t word;
             std::memcpy(&word, p, 8);
