@@ -68,7 +68,7 @@ void DataDocument::attach(DocNode* node, DocNode* root, char* textBuffer) {
 
 void releaseDocument(DataDocument& view) {
     releaseNode(view.root());
-    if (view.textBuffer()) api::HeapFree(api::GetProcessHeap(), 0, view.textBuffer());
+    releaseTextBuffer(view.textBuffer());
     view.attach(nullptr, nullptr, nullptr);
 }
 

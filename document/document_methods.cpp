@@ -1,5 +1,6 @@
 // The view's operations beyond reading and paths: typed values, removal, renaming,
 // inspection, the name search, sorting, cloning and joining.
+#include <algorithm>
 #include <cstring>
 
 #include "base/api.h"
@@ -21,13 +22,11 @@ bool keyIs(const char* key, std::string_view name) {
 }
 
 std::uint32_t hashOf(std::string_view name) {
-    std::uint32_t h = 0;
-    for (unsigned char c : name) h = h * 31u + c;
-    return h;
+    return nameHash(name.data(), name.size());
 }
 
 NodeArr* bucketFor(const DocNode* object, std::uint32_t hash) {
-    const NodeArr* table = object->value.object.buckets;
+    const NodeArr* table = objectBuckets(const_cast<DocNode*>(object));
     const int buckets = nodeArrCount(table);
     return buckets ? bucketAt(table, bucketOf(hash, buckets)) : nullptr;
 }
@@ -50,7 +49,7 @@ void removeFromList(NodeArr*& list, const DocNode* node) {
 
 // Takes the member out of the bucket that its name hashes to.
 void removeFromBucket(DocNode* object, const DocNode* member, std::uint32_t hash) {
-    NodeArr* table = object->value.object.buckets;
+    NodeArr* table = objectBuckets(object);
     const int buckets = nodeArrCount(table);
     if (!buckets) return;
     const int b = bucketOf(hash, buckets);
@@ -201,7 +200,9 @@ std::intptr_t DataDocument::remove(bool dropAll, bool liftChildren) {
     } else if (liftChildren && !dropAll && kind == kObject && parentKind == kObject) {
         mergeMembers(node, parent);
     } else if (liftChildren && !dropAll && (kind == kArray || kind == kObject)) {
-        // Only taken out: the view keeps the node as the root of a tree of its own.
+        // Only taken out: the view keeps the node as the root of a tree of its own, whose
+        // lists must not go with the arena of the document it came from.
+        moveListsToHeap(node);
         return reinterpret_cast<std::intptr_t>(node);
     } else if (node->has(DocNode::typedArray) && (node->kind() & 0x7Fu) > kBytes) {
         return reinterpret_cast<std::intptr_t>(node);
@@ -384,6 +385,72 @@ int DataDocument::numberSlot(const std::vector<DocNode*>& sorted, std::int64_t k
     });
 }
 
+namespace {
+
+// The order that inserting the elements one by one, in array order, at the slot that
+// slotOf gives would build, without moving them one by one. Between keys the order is the
+// keys' own; within a run of equal keys it depends only on how many greater and how many
+// equal keys were inserted before each element, so a count per key rank (a Fenwick tree)
+// and a replay of the search over those counts put each element at its place in its run.
+// `rankOf[i]` is element i's key rank, 0 for the largest key; `ranks` the number of ranks.
+std::vector<DocNode*> insertionOrder(DocNode* const* items, const std::vector<int>& rankOf,
+                                     int ranks) {
+    const int n = int(rankOf.size());
+    std::vector<int> size(std::size_t(ranks), 0);
+    for (int r : rankOf) ++size[std::size_t(r)];
+    std::vector<int> start(std::size_t(ranks) + 1, 0);
+    for (int r = 0; r < ranks; ++r)
+        start[std::size_t(r) + 1] = start[std::size_t(r)] + size[std::size_t(r)];
+    std::vector<int> tree(std::size_t(ranks) + 1, 0);  // inserted elements per rank
+    std::vector<int> inRun(std::size_t(ranks), 0);
+    std::vector<DocNode*> out(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const int r = rankOf[std::size_t(i)];
+        if (size[std::size_t(r)] == 1) {
+            // A key of its own: its place is known, only the counts need it.
+            out[std::size_t(start[std::size_t(r)])] = items[i];
+            for (int k = r + 1; k <= ranks; k += k & -k) ++tree[std::size_t(k)];
+            continue;
+        }
+        int greater = 0;  // inserted elements of ranks 0 to r - 1
+        for (int k = r; k > 0; k -= k & -k) greater += tree[std::size_t(k)];
+        const int equal = inRun[std::size_t(r)];
+        const int slot = slotOf(i, [&](int p) {
+            return p <= greater ? -1 : p <= greater + equal ? 0 : 1;
+        });
+        const int at = slot - greater - 1;  // 0 to equal
+        DocNode** run = out.data() + start[std::size_t(r)];
+        std::memmove(run + at + 1, run + at, std::size_t(equal - at) * sizeof(DocNode*));
+        run[at] = items[i];
+        ++inRun[std::size_t(r)];
+        for (int k = r + 1; k <= ranks; k += k & -k) ++tree[std::size_t(k)];
+    }
+    return out;
+}
+
+// Ranks of the keys, 0 for the largest; equal keys share a rank. Keys and places are
+// sorted together so that comparisons read neighbouring memory.
+template <typename Key>
+int rankKeys(const std::vector<Key>& keys, std::vector<int>& rankOf) {
+    const int n = int(keys.size());
+    std::vector<std::pair<Key, int>> byKey;
+    byKey.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) byKey.emplace_back(keys[std::size_t(i)], i);
+    std::sort(byKey.begin(), byKey.end(),
+              [](const std::pair<Key, int>& a, const std::pair<Key, int>& b) {
+                  return b.first < a.first;
+              });
+    rankOf.assign(std::size_t(n), 0);
+    int rank = -1;
+    for (int k = 0; k < n; ++k) {
+        if (k == 0 || byKey[std::size_t(k - 1)].first != byKey[std::size_t(k)].first) ++rank;
+        rankOf[std::size_t(byKey[std::size_t(k)].second)] = rank;
+    }
+    return rank + 1;
+}
+
+}  // namespace
+
 bool DataDocument::sort(bool descending) {
     if (!node_ || node_->kind() != kArray || node_->has(DocNode::typedArray)) return false;
     auto* list = static_cast<NodeArr*>(node_->value.address);
@@ -396,30 +463,38 @@ bool DataDocument::sort(bool descending) {
     if (!byText && !byNumber) return false;
 
     DocNode** items = nodeArrItems(list);
-    std::vector<DocNode*> order;
-    order.reserve(std::size_t(n));
+    std::vector<int> rankOf;
+    int ranks;
     if (byText) {
-        // The keys stay where they are made; the sorted list holds views of them, so that an
-        // insertion moves small records only. Same probes as textSlot.
-        std::vector<std::string> texts;
-        texts.resize(std::size_t(n));
-        std::vector<std::string_view> keys;
-        keys.reserve(std::size_t(n));
+        // Texts are read where they lie; other elements are converted into `made`.
+        std::vector<std::string> made(static_cast<std::size_t>(n));
+        std::vector<std::string_view> keys(static_cast<std::size_t>(n));
         std::string_view key;
         for (int i = 0; i < n; ++i) {
-            // An element without a text form takes the key before it.
-            if (appendValueText(items[i], texts[std::size_t(i)])) key = texts[std::size_t(i)];
-            const int slot = slotOf(int(keys.size()),
-                                    [&](int p) { return key.compare(keys[std::size_t(p - 1)]); });
-            keys.insert(keys.begin() + (slot - 1), key);
-            order.insert(order.begin() + (slot - 1), items[i]);
+            const DocNode* e = items[i];
+            if (e && e->kind() == kText) {
+                key = e->value.address
+                          ? std::string_view(static_cast<const char*>(e->value.address))
+                          : std::string_view();
+            } else if (appendValueText(e, made[std::size_t(i)])) {
+                // An element without a text form takes the key before it.
+                key = made[std::size_t(i)];
+            }
+            keys[std::size_t(i)] = key;
         }
+        ranks = rankKeys(keys, rankOf);
     } else {
+        std::vector<std::int64_t> keys(static_cast<std::size_t>(n));
         for (int i = 0; i < n; ++i) {
-            const int slot = numberSlot(order, numberKey(items[i]));
-            order.insert(order.begin() + (slot - 1), items[i]);
+            const DocNode* e = items[i];
+            const std::uint32_t k = e ? e->kind() : kNull;
+            // Whole numbers and truth values convert to themselves.
+            keys[std::size_t(i)] =
+                k == kInt32 || k == kInt64 || k == kBool ? e->value.integer : numberKey(e);
         }
+        ranks = rankKeys(keys, rankOf);
     }
+    const std::vector<DocNode*> order = insertionOrder(items, rankOf, ranks);
     for (int i = 0; i < n; ++i)
         items[i] = descending ? order[std::size_t(i)] : order[std::size_t(n - 1 - i)];
     return true;

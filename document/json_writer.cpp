@@ -178,7 +178,7 @@ void putByteArray(JsonOut& out, const void* block) {
     out.put("\"\\e1,");
     putHex(out, unsigned(n));
     // An empty array ends right after its length: the only form the reader takes back.
-    const auto* bytes = static_cast<const unsigned char*>(block) + sizeof h;
+    const auto* bytes = block ? static_cast<const unsigned char*>(block) + sizeof h : nullptr;
     for (int i = 0; i < n; ++i) {
         out.put(',');
         putHex(out, bytes[i]);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "document/doc_arena.h"
 #include "document/doc_node.h"
 
 struct NodeArr {
@@ -21,6 +22,9 @@ inline DocNode* const* nodeArrItems(const NodeArr* list) {
 }
 
 NodeArr* makeNodeArr(int n);
+// A list in a document's arena: released with the document, never on its own (release list
+// does nothing for it), so that a tree read goes back in a few large frees.
+NodeArr* makeNodeArrIn(DocArena& arena, int n);
 inline int nodeArrCount(const NodeArr* list) {
     return list ? list->count : 0;
 }
@@ -45,7 +49,10 @@ inline void setBucket(NodeArr* table, int b, NodeArr* bucket) {
     nodeArrSet(table, b, reinterpret_cast<DocNode*>(bucket));
 }
 
+// The hash that places a name in a bucket: keyed once per process (SipHash-1-3), so that
+// names chosen to collide cannot pile into one bucket. A missing and an empty name give 0.
 std::uint32_t nameHash(const char* name);
+std::uint32_t nameHash(const char* name, std::size_t length);
 // Byte-exact; a missing name equals an empty one.
 bool sameName(const char* a, const char* b);
 inline int bucketOf(std::uint32_t hash, int buckets) {
@@ -57,6 +64,13 @@ inline int bucketOf(std::uint32_t hash, int buckets) {
 // stays. With useN, only the first n members count, and fewer than n given is an error
 // (message box, no table).
 NodeArr* ToDisorderArr(DocNode** members, int& length, int n = 0, bool useN = false);
+// An object's bucket table. The reader leaves it to be built here on the first look-up by
+// name (31 buckets up to 30 members, else 1.73 per member, members in order), since most
+// objects read are never looked up by name.
+NodeArr* objectBuckets(DocNode* object);
+// Gives every list of the subtree that lies in a document's arena a heap block of its own,
+// for a subtree that leaves its document and may outlive it.
+void moveListsToHeap(DocNode* node);
 // A table with 1.35 times the buckets, every entry rehashed in order; the old one released.
 NodeArr* rebuildBuckets(NodeArr* table);
 

@@ -55,12 +55,29 @@ int NodePool::scan(const unsigned char* map, int p, int n) {
 
 void* NodePool::alloc() {
     api::EnterCriticalSection(lock_);
+    void* result;
+    allocLocked(&result, 1);
+    api::LeaveCriticalSection(lock_);
+    return result;
+}
+
+void NodePool::allocBatch(void** slots, int n) {
+    if (n <= 0) return;
+    api::EnterCriticalSection(lock_);
+    // The remembered slot comes back as it was left; a batch is handed out zero-filled.
+    if (rememberedSlot_) std::memset(rememberedSlot_, 0, std::size_t(slotSize_));
+    for (int i = 0; i < n;) i += allocLocked(slots + i, n - i);
+    api::LeaveCriticalSection(lock_);
+}
+
+int NodePool::allocLocked(void** out, int want) {
     unsigned char* result;
+    int taken = 1;
     if (rememberedSlot_) {
         // Handed back as it is: the caller that freed it a moment ago expects no zeroing.
         result = rememberedSlot_;
         *rememberedByte_ |= static_cast<unsigned char>(1u << rememberedBit_);
-        ++blockLive_[std::size_t(rememberedBlock_ - 1)];
+        if (blockLive_[std::size_t(rememberedBlock_ - 1)]++ == 0) --emptyBlocks_;
         rememberedSlot_ = nullptr;
     } else {
         const int groups = bitmapBytes_ / 4;
@@ -93,30 +110,58 @@ void* NodePool::alloc() {
                 blocks_.push_back(block);
                 bitmaps_.push_back(map);
                 blockLive_.push_back(0);
+                ++emptyBlocks_;
                 totalSlots_ += bitmapBytes_ * 8;
                 currentBlock_ = count + 1;
                 pos = 0;
             }
         }
         unsigned char* map = bitmaps_[std::size_t(currentBlock_ - 1)];
+        unsigned char* block = blocks_[std::size_t(currentBlock_ - 1)];
         std::uint32_t group = groupAt(map + pos);
-        int bit = __builtin_ctz(~group);
-        storeGroup(map + pos, group | (1u << bit));
-        result = blocks_[std::size_t(currentBlock_ - 1)] +
-                 std::size_t(8 * pos + bit) * std::size_t(slotSize_);
-        std::memset(result, 0, std::size_t(slotSize_));
-        ++blockLive_[std::size_t(currentBlock_ - 1)];
+        // A batch takes the free slots of the group found, lowest first, as many as it wants.
+        taken = 0;
+        do {
+            const int bit = __builtin_ctz(~group);
+            group |= 1u << bit;
+            result = block + std::size_t(8 * pos + bit) * std::size_t(slotSize_);
+            // The document's node size is known here, so its zeroing needs no call.
+            if (slotSize_ == 40)
+                std::memset(result, 0, 40);
+            else
+                std::memset(result, 0, std::size_t(slotSize_));
+            out[taken++] = result;
+        } while (taken < want && group != 0xFFFFFFFFu);
+        storeGroup(map + pos, group);
+        if (blockLive_[std::size_t(currentBlock_ - 1)] == 0) --emptyBlocks_;
+        blockLive_[std::size_t(currentBlock_ - 1)] += taken;
         hint_ = map + pos;
+        liveSlots_ += taken;
+        return taken;
     }
+    out[0] = result;
     ++liveSlots_;
-    api::LeaveCriticalSection(lock_);
-    return result;
+    return taken;
 }
 
 bool NodePool::free(void* slot) {
     if (!slot) return false;
-    auto* address = static_cast<unsigned char*>(slot);
     api::EnterCriticalSection(lock_);
+    const bool result = freeLocked(slot);
+    api::LeaveCriticalSection(lock_);
+    return result;
+}
+
+void NodePool::freeBatch(void* const* slots, int n) {
+    if (n <= 0) return;
+    api::EnterCriticalSection(lock_);
+    for (int i = 0; i < n; ++i)
+        if (slots[i]) freeLocked(slots[i]);
+    api::LeaveCriticalSection(lock_);
+}
+
+bool NodePool::freeLocked(void* slot) {
+    auto* address = static_cast<unsigned char*>(slot);
     bool result = false;
     const std::size_t count = blocks_.size();
     const std::uint32_t bytes = blockBytes();
@@ -142,16 +187,16 @@ bool NodePool::free(void* slot) {
         rememberedByte_ = byte;
         rememberedBit_ = bit;
         rememberedBlock_ = int(i) + 1;
-        --blockLive_[i];
+        if (--blockLive_[i] == 0) ++emptyBlocks_;
         --liveSlots_;
         result = true;
-        // totalSlots div liveSlots > 3, without a division on every free.
-        if (count > 2 && liveSlots_ > 0 &&
+        // totalSlots div liveSlots > 3, without a division on every free; a pass that
+        // would find no empty block is not made.
+        if (emptyBlocks_ > 0 && count > 2 && liveSlots_ > 0 &&
             std::int64_t(totalSlots_) >= 4 * std::int64_t(liveSlots_))
             compact();
         break;
     }
-    api::LeaveCriticalSection(lock_);
     return result;
 }
 
@@ -183,6 +228,7 @@ void NodePool::releaseBlock(std::size_t index) {
     if (rememberedBlock_ > number) --rememberedBlock_;
     blocks_.erase(blocks_.begin() + std::ptrdiff_t(index));
     bitmaps_.erase(bitmaps_.begin() + std::ptrdiff_t(index));
+    if (blockLive_[index] == 0) --emptyBlocks_;
     blockLive_.erase(blockLive_.begin() + std::ptrdiff_t(index));
     totalSlots_ -= bitmapBytes_ * 8;
 }
@@ -195,6 +241,7 @@ bool NodePool::releaseAll() {
     blocks_.clear();
     bitmaps_.clear();
     blockLive_.clear();
+    emptyBlocks_ = 0;
     hint_ = nullptr;
     currentBlock_ = 0;
     rememberedSlot_ = nullptr;

@@ -22,6 +22,11 @@ class NodePool {
     // False, changing nothing, for null, an address that is not the start of a slot of
     // this pool, or a slot that is not in use.
     bool free(void* slot);
+    // n slots taken, or given back (null entries skipped), one after the other as alloc and
+    // free would, under one hold of the lock: one reader filling one tree takes its nodes so.
+    // Every slot of a batch comes zero-filled.
+    void allocBatch(void** slots, int n);
+    void freeBatch(void* const* slots, int n);
     // Returns every block to the heap and brings the pool back to the state of a new one
     // (keeping its slot size and block size).
     bool releaseAll();
@@ -42,6 +47,9 @@ class NodePool {
         return std::uint32_t(bitmapBytes_) * 8u * std::uint32_t(slotSize_);
     }
     // The byte position of the first group of n, from p, that has a clear bit; -1 if none.
+    // Takes 1 to `want` slots (those of one bit-map group) into out; how many it took.
+    int allocLocked(void** out, int want);
+    bool freeLocked(void* slot);
     static int scan(const unsigned char* map, int p, int n);
     void compact();
     void releaseBlock(std::size_t index);
@@ -51,6 +59,8 @@ class NodePool {
     std::vector<unsigned char*> bitmaps_;
     // Set bits per block, so that compaction need not read whole bit maps on every free.
     std::vector<int> blockLive_;
+    // Blocks with no slot in use: compaction has nothing to release while there are none.
+    int emptyBlocks_ = 0;
     unsigned char* hint_ = nullptr;
     int currentBlock_ = 0;
     int slotSize_ = 20;

@@ -10,9 +10,7 @@
 namespace {
 
 std::uint32_t hashOf(const char* name, std::size_t length) {
-    std::uint32_t h = 0;
-    for (std::size_t i = 0; i < length; ++i) h = h * 31u + static_cast<unsigned char>(name[i]);
-    return h;
+    return nameHash(name, length);
 }
 
 bool keyIs(const char* key, const char* name, std::size_t length) {
@@ -24,7 +22,7 @@ bool keyIs(const char* key, const char* name, std::size_t length) {
 // The member of that name through the bucket table, or null.
 DocNode* findMember(const DocNode* object, const char* name, std::size_t length,
                     std::uint32_t hash) {
-    const NodeArr* table = object->value.object.buckets;
+    const NodeArr* table = objectBuckets(const_cast<DocNode*>(object));
     const int buckets = nodeArrCount(table);
     if (!buckets) return nullptr;
     const NodeArr* bucket = bucketAt(table, bucketOf(hash, buckets));
@@ -184,6 +182,7 @@ DataDocument DataDocument::key(std::string_view name) {
     }
     const std::uint32_t hash = hashOf(name.data(), name.size());
     if (node_->kind() == kObject) {
+        objectBuckets(node_);
         NodeArr*& table = node_->value.object.buckets;
         if (!table) table = makeNodeArr(31);
         int b = bucketOf(hash, table->count);

@@ -1,6 +1,7 @@
 // The JSON reader: one pass over code page 936 text. Names, texts and tokens are decoded
 // into one text buffer that the nodes borrow from; each nesting level is one call of
 // Reader::level, and an error ends only the levels that are open around it.
+#include <emmintrin.h>
 #include <locale.h>
 #include <cerrno>
 #include <charconv>
@@ -8,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include <fast_float/fast_float.h>
 
 #include "base/api.h"
 #include "base/error_log.h"
@@ -18,14 +21,6 @@ namespace {
 
 inline bool isBlankByte(unsigned char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-constexpr std::uint64_t kHighs = 0x8080808080808080ull;
-
-inline bool hasByte(std::uint64_t v, std::uint64_t repeated) {
-    const std::uint64_t x = v ^ repeated;
-    return ((x - kOnes) & ~x & kHighs) != 0;
 }
 
 // Bytes that neither end nor start anything outside a string: they are copied as a run.
@@ -45,10 +40,11 @@ inline int hexValue(unsigned char c) {
     return -1;
 }
 
-// The reader's numbers must not depend on the locale the window layer sets.
+// The reader's numbers must not depend on the locale the window layer sets. The longest
+// valid prefix counts; out of range, the C library's conversion decides (infinity or 0).
 double textToDouble(const char* begin, const char* end) {
     double value = 0;
-    auto [ptr, ec] = std::from_chars(begin, end, value, std::chars_format::general);
+    auto [ptr, ec] = fast_float::from_chars(begin, end, value, fast_float::chars_format::general);
     if (ec == std::errc()) return value;
     static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t(0));
     std::string copy(begin, end);
@@ -132,7 +128,11 @@ class Reader {
         : text_(reinterpret_cast<const unsigned char*>(text.data())),
           length_(text.size()),
           source_(text),
-          buf_(buffer) {}
+          buf_(buffer),
+          arena_(*textBufferArena(buffer)) {}
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+    ~Reader() { nodePool().freeBatch(stash_ + stashAt_, stashEnd_ - stashAt_); }
 
     // Reads one level; the opening bracket is at 1-based position `start`.
     void* readRoot(DocNode* root, std::size_t start, bool isArray) {
@@ -152,6 +152,21 @@ class Reader {
     Escape escape(unsigned char quote, bool inString, bool keepBackslash, std::size_t stringStart);
     bool tryByteArray(unsigned char quote, std::size_t stringStart);
     bool closeToken(DocNode* member, std::size_t tokenStart);
+    // A fresh null member of `owner`, from the slots this reader took from the pool.
+    DocNode* newMember(DocNode* owner) {
+        if (stashAt_ == stashEnd_) refill();
+        auto* node = static_cast<DocNode*>(stash_[stashAt_++]);  // zero-filled
+        node->parent = owner;
+        return node;
+    }
+    void refill() {
+        // Small documents take few slots; large ones take them in batches under one lock.
+        stashEnd_ = stashWant_;
+        stashAt_ = 0;
+        nodePool().allocBatch(stash_, stashEnd_);
+        if (stashWant_ < kStash) stashWant_ *= 2;
+    }
+    int dropRepeats(DocNode** members, int count);
 
     const unsigned char* text_;
     std::size_t length_;
@@ -162,14 +177,63 @@ class Reader {
     int depth_ = 0;
     std::vector<DocNode*> members_;
     void* ownedBlock_ = nullptr;  // a byte-array block that did not fit where its text was
+    DocArena& arena_;
+    static constexpr int kStash = 1024;
+    void* stash_[kStash];
+    int stashAt_ = 0, stashEnd_ = 0, stashWant_ = 16;
+    std::vector<std::int32_t> seen_;  // dropRepeats: member index + 1 per slot, 0 for none
 };
+
+// Later members with a name seen before in the object are released and leave the list; the
+// first of each name stays, in reading order. The count left is returned.
+int Reader::dropRepeats(DocNode** members, int count) {
+    if (count < 2) return count;
+    int kept = 0;
+    if (count <= 8) {
+        for (int r = 0; r < count; ++r) {
+            DocNode* m = members[r];
+            bool repeated = false;
+            const char* name = m->key ? m->key : "";
+            for (int e = 0; e < kept && !repeated; ++e) {
+                const char* other = members[e]->key ? members[e]->key : "";
+                repeated = *other == *name && std::strcmp(other, name) == 0;
+            }
+            if (repeated)
+                releaseNode(m);
+            else
+                members[kept++] = m;
+        }
+        return kept;
+    }
+    std::size_t slots = 16;
+    while (slots < std::size_t(count) * 2) slots *= 2;
+    seen_.assign(slots, 0);
+    const std::size_t mask = slots - 1;
+    for (int r = 0; r < count; ++r) {
+        DocNode* m = members[r];
+        std::size_t at = nameHash(m->key) & mask;
+        bool repeated = false;
+        for (; seen_[at]; at = (at + 1) & mask)
+            if (sameName(members[seen_[at] - 1]->key, m->key)) {
+                repeated = true;
+                break;
+            }
+        if (repeated) {
+            releaseNode(m);
+            continue;
+        }
+        members[kept] = m;
+        seen_[at] = ++kept;
+    }
+    return kept;
+}
 
 bool Reader::closeToken(DocNode* member, std::size_t tokenStart) {
     buf_[w_++] = 0;
     std::uint32_t kind;
     DocNode::Value value;
     if (!readLiteral(buf_ + tokenStart, buf_ + w_ - 1, kind, value)) return false;
-    releaseContent(member);
+    if (member->kind() != kNull) releaseContent(member);
     member->value = value;
     member->type = (member->type & DocNode::keyBorrowed) | kind;
     return true;
@@ -291,46 +355,73 @@ Reader::Escape Reader::escape(unsigned char quote, bool inString, bool keepBacks
 
 void* Reader::finish(DocNode* owner, bool isArray, std::size_t base) {
     int count = int(members_.size() - base);
-    void* result;
-    if (isArray) {
-        result = nodeArrFromMembers(members_.data() + base, count);
-    } else {
-        NodeArr* table = ToDisorderArr(members_.data() + base, count);
-        owner->value.object.members = nodeArrFromMembers(members_.data() + base, count);
-        result = table;
-    }
+    void* result = nullptr;
+    // An object's bucket table is built on its first look-up by name (objectBuckets).
+    if (!isArray) count = dropRepeats(members_.data() + base, count);
+    NodeArr* list = makeNodeArrIn(arena_, count);
+    if (count)
+        std::memcpy(nodeArrItems(list), members_.data() + base,
+                    std::size_t(count) * sizeof(DocNode*));
+    if (isArray)
+        result = list;
+    else
+        owner->value.object.members = list;
     members_.resize(base);
     return result;
 }
 
 void* Reader::level(DocNode* owner, bool isArray) {
     const std::size_t base = members_.size();
-    DocNode* member = newNode();
-    member->parent = owner;
+    DocNode* member = newMember(owner);
     members_.push_back(member);
     bool colon = false, tokenPending = false, byteArrayRead = false;
     std::size_t tokenStart = 0, stringStart = 0;
     unsigned char quote = 0;
     std::string error;
 
-    while (pos_ < length_) {
+    // The reading and writing positions live in locals while the loop runs: a store through
+    // the buffer's char pointer could otherwise alias them and force them back to memory.
+    // They go back to pos_ and w_ around every call that reads or moves them.
+    const unsigned char* const t = text_;
+    char* const b = buf_;
+    const std::size_t n = length_;
+    std::size_t p = pos_, w = w_;
+    auto store = [&] {
+        pos_ = p;
+        w_ = w;
+    };
+    auto load = [&] {
+        p = pos_;
+        w = w_;
+    };
+
+    while (p < n) {
         if (quote) {
             // The body of a string: plain bytes and two-byte characters are copied as a run,
-            // eight at a time while none of them is a quote, a backslash or a lead byte.
-            // The buffer index never passes the text index, so the eight fit.
-            const unsigned char* t = text_;
-            char* b = buf_;
-            const std::size_t n = length_;
-            std::size_t p = pos_, w = w_;
-            const std::uint64_t quotes = kOnes * quote, backslashes = kOnes * '\\';
+            // sixteen at a time while none of them is a quote, a backslash or a lead byte.
+            // The buffer index never passes the text index, so the sixteen fit.
+            const __m128i quotes = _mm_set1_epi8(static_cast<char>(quote));
+            const __m128i backslashes = _mm_set1_epi8('\\');
             while (p < n) {
-                while (p + 8 <= n) {
-                    std::uint64_t v;
-                    std::memcpy(&v, t + p, 8);
-                    if ((v & kHighs) || hasByte(v, quotes) || hasByte(v, backslashes)) break;
-                    std::memcpy(b + w, &v, 8);
-                    p += 8;
-                    w += 8;
+                while (p + 16 <= n) {
+                    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + p));
+                    const unsigned special =
+                        unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, quotes),
+                                                                _mm_cmpeq_epi8(v, backslashes))) |
+                                 _mm_movemask_epi8(v));
+                    if (special == 0) {
+                        _mm_storeu_si128(reinterpret_cast<__m128i*>(b + w), v);
+                        p += 16;
+                        w += 16;
+                        continue;
+                    }
+                    // Only the bytes before the first special one: the buffer holds spaces
+                    // wherever nothing was decoded.
+                    const unsigned plain = unsigned(__builtin_ctz(special));
+                    std::memcpy(b + w, t + p, plain);
+                    p += plain;
+                    w += plain;
+                    break;
                 }
                 if (p >= n) break;
                 const unsigned char c = t[p];
@@ -344,42 +435,42 @@ void* Reader::level(DocNode* owner, bool isArray) {
                     ++p;
                 }
             }
-            pos_ = p;
-            w_ = w;
-            if (pos_ >= length_) break;
+            if (p >= n) break;
         }
-        const unsigned char c = text_[pos_++];
+        const unsigned char c = t[p++];
         if (c >= 0x80) {
-            buf_[w_++] = static_cast<char>(c);
-            if (pos_ < length_) buf_[w_++] = static_cast<char>(text_[pos_++]);
+            b[w++] = static_cast<char>(c);
+            if (p < n) b[w++] = static_cast<char>(t[p++]);
             continue;
         }
         if (c == '\\') {
+            store();
             const Escape result = escape(quote, quote != 0, true, stringStart);
+            load();
             if (result == Escape::end) break;
             if (result == Escape::byteArray) byteArrayRead = true;
             continue;
         }
         if (quote) {
             if (c != quote) {
-                buf_[w_++] = static_cast<char>(c);
+                b[w++] = static_cast<char>(c);
                 continue;
             }
-            buf_[w_++] = 0;
+            b[w++] = 0;
             quote = 0;
             if (colon || isArray) {
-                releaseContent(member);
+                if (member->kind() != kNull) releaseContent(member);
                 const std::uint32_t keep = member->type & DocNode::keyBorrowed;
                 if (byteArrayRead && ownedBlock_) {
                     member->value.address = ownedBlock_;
                     member->type = keep | kBytes;
                 } else {
-                    member->value.address = buf_ + stringStart;
+                    member->value.address = b + stringStart;
                     member->type = keep | DocNode::valueBorrowed | (byteArrayRead ? kBytes : kText);
                 }
                 colon = false;
             } else {
-                member->key = buf_ + stringStart;
+                member->key = b + stringStart;
                 member->type |= DocNode::keyBorrowed;
                 if (byteArrayRead && ownedBlock_)
                     api::HeapFree(api::GetProcessHeap(), 0, ownedBlock_);
@@ -391,24 +482,26 @@ void* Reader::level(DocNode* owner, bool isArray) {
             case '"':
             case '\'':
                 quote = c;
-                stringStart = w_;
+                stringStart = w;
                 byteArrayRead = false;
                 continue;
             case '[':
             case '{': {
                 if (!(colon || isArray) || tokenPending) {
-                    error = formatErrorText(source_, pos_);
+                    error = formatErrorText(source_, p);
                     break;
                 }
                 if (depth_ >= kMaxNesting) {
-                    error = nestingErrorText(pos_);
+                    error = nestingErrorText(p);
                     break;
                 }
-                releaseContent(member);
+                if (member->kind() != kNull) releaseContent(member);
                 member->type =
                     (member->type & DocNode::keyBorrowed) | (c == '[' ? kArray : kObject);
                 ++depth_;
+                store();
                 void* nested = level(member, c == '[');
+                load();
                 --depth_;
                 if (c == '[')
                     member->value.address = nested;
@@ -418,7 +511,7 @@ void* Reader::level(DocNode* owner, bool isArray) {
             }
             case ':':
                 if (isArray || tokenPending || colon) {
-                    error = formatErrorText(source_, pos_);
+                    error = formatErrorText(source_, p);
                     break;
                 }
                 colon = true;
@@ -426,62 +519,70 @@ void* Reader::level(DocNode* owner, bool isArray) {
             case ',':
                 if (tokenPending) {
                     if (!(colon || isArray)) {
-                        error = formatErrorText(source_, pos_);
+                        error = formatErrorText(source_, p);
                         break;
                     }
-                    if (!closeToken(member, tokenStart)) {
-                        error = valueErrorText(pos_);
+                    store();
+                    const bool read = closeToken(member, tokenStart);
+                    load();
+                    if (!read) {
+                        error = valueErrorText(p);
                         break;
                     }
                 }
-                member = newNode();
-                member->parent = owner;
+                member = newMember(owner);
                 members_.push_back(member);
                 colon = tokenPending = false;
                 continue;
             case ']':
             case '}':
                 if (isArray != (c == ']')) {
-                    error = formatErrorText(source_, pos_);
+                    error = formatErrorText(source_, p);
                     break;
                 }
                 if (tokenPending) {
                     if (!isArray && !colon) {
-                        error = formatErrorText(source_, pos_);
+                        error = formatErrorText(source_, p);
                         break;
                     }
-                    if (!closeToken(member, tokenStart)) {
-                        error = valueErrorText(pos_);
+                    store();
+                    const bool read = closeToken(member, tokenStart);
+                    load();
+                    if (!read) {
+                        error = valueErrorText(p);
                         break;
                     }
                 } else if (members_.size() - base == 1 &&
-                           (isArray ? member->value.address == nullptr : member->key == nullptr)) {
+                           (isArray ? member->value.address == nullptr &&
+                                          member->kind() != kObject  // its table comes later
+                                    : member->key == nullptr)) {
                     // The member that "[]" and "{}" start with was never filled.
                     releaseNode(member);
                     members_.pop_back();
                 }
+                store();
                 return finish(owner, isArray, base);
             default: {
                 // Token bytes and blanks, copied as a run up to the next byte with a meaning.
-                const unsigned char* t = text_;
-                char* b = buf_;
-                const std::size_t n = length_;
-                std::size_t p = pos_ - 1, w = w_;
-                do {
-                    const unsigned char ch = t[p++];
-                    if (!tokenPending && !isBlankByte(ch)) {
+                // Blanks are plain bytes too; the token starts at the first other one.
+                std::size_t q = p - 1;
+                if (!tokenPending) {
+                    while (q < n && isBlankByte(t[q])) ++q;
+                    if (q < n && kPlain.plain[t[q]]) {
                         tokenPending = true;
-                        tokenStart = w;
+                        tokenStart = w + (q - (p - 1));
                     }
-                    b[w++] = static_cast<char>(ch);
-                } while (p < n && kPlain.plain[t[p]]);
-                pos_ = p;
-                w_ = w;
+                }
+                while (q < n && kPlain.plain[t[q]]) ++q;
+                std::memcpy(b + w, t + (p - 1), q - (p - 1));
+                w += q - (p - 1);
+                p = q;
                 continue;
             }
         }
         break;  // an error
     }
+    store();
     if (error.empty()) error = missingCloseText(pos_);
     pushError(error);
     if (ownedBlock_) {
@@ -545,10 +646,8 @@ DataDocument parse(std::string& text) {
     while (s < length && isBlankByte(static_cast<unsigned char>(text[s]))) ++s;
     if (s == length) return DataDocument(root, root, nullptr);
 
-    auto* buffer = static_cast<char*>(
-        api::HeapAlloc(api::GetProcessHeap(), win::HEAP_ZERO_MEMORY, length + 1));
+    char* buffer = makeTextBuffer(length);
     if (!buffer) return DataDocument(root, root, nullptr);
-    std::memset(buffer, ' ', length);
     Reader reader(text, buffer);
     const char first = text[s];
     if (first == '[') {

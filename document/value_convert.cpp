@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "base/api.h"
 #include "document/data_document.h"
@@ -544,8 +545,50 @@ bool storeValue(DocNode* node, const void* source, int kind) {
     return true;
 }
 
+namespace {
+
+// The nodes of one deep copy, taken from the pool in one batch: exactly as many as the
+// source has below the node copied, so none is left over.
+struct NodeSupply {
+    std::vector<void*> slots;
+    std::size_t next = 0;
+};
+thread_local NodeSupply* supply = nullptr;
+
+std::size_t nodesBelow(const DocNode* a) {
+    if (a->has(DocNode::typedArray)) return 0;
+    const NodeArr* list = a->kind() == kArray    ? static_cast<const NodeArr*>(a->value.address)
+                          : a->kind() == kObject ? a->value.object.members
+                                                 : nullptr;
+    std::size_t n = 0;
+    for (int i = 1; i <= nodeArrCount(list); ++i)
+        if (const DocNode* e = nodeArrGet(list, i)) n += 1 + nodesBelow(e);
+    return n;
+}
+
+DocNode* supplyNode() {
+    if (supply && supply->next < supply->slots.size())
+        return static_cast<DocNode*>(supply->slots[supply->next++]);  // zero-filled
+    return newNode();
+}
+
+}  // namespace
+
 bool copyContent(const DocNode* a, DocNode* p) {
     if (!a || !p) return false;
+    if (!supply) {
+        NodeSupply nodes;
+        nodes.slots.resize(nodesBelow(a));
+        nodePool().allocBatch(nodes.slots.data(), int(nodes.slots.size()));
+        supply = &nodes;
+        const bool copied = copyContent(a, p);
+        supply = nullptr;
+        // Nothing is left over unless the source changed under the copy; never kept.
+        if (nodes.next < nodes.slots.size())
+            nodePool().freeBatch(nodes.slots.data() + nodes.next,
+                                 int(nodes.slots.size() - nodes.next));
+        return copied;
+    }
     DocNode::Value value;
     std::memset(&value, 0, sizeof value);
     const std::uint32_t kind = a->kind();
@@ -567,20 +610,14 @@ bool copyContent(const DocNode* a, DocNode* p) {
         const NodeArr* members = a->value.object.members;
         const int count = nodeArrCount(members);
         if (count) {
-            const int buckets = nodeArrCount(a->value.object.buckets);
-            NodeArr* table = makeNodeArr(buckets > 0 ? buckets : 31);
+            // The copy's bucket table is built on its first look-up by name.
             NodeArr* ordered = makeNodeArr(count);
             for (int i = 1; i <= count; ++i) {
                 DocNode* member = cloneNode(nodeArrGet(members, i));
                 if (!member) continue;
                 member->parent = p;
                 nodeArrSet(ordered, i, member);
-                const int b = bucketOf(nameHash(member->key), table->count);
-                NodeArr* bucket = bucketAt(table, b);
-                nodeArrAppend(bucket, member);
-                setBucket(table, b, bucket);
             }
-            value.object.buckets = table;
             value.object.members = ordered;
         }
     } else if (kind == kText) {
@@ -599,7 +636,7 @@ bool copyContent(const DocNode* a, DocNode* p) {
 
 DocNode* cloneNode(const DocNode* a) {
     if (!a) return nullptr;
-    DocNode* node = newNode();
+    DocNode* node = supplyNode();
     node->type = a->type & 0xFFFF0000u;
     node->key = copyText(a->key);
     copyContent(a, node);

@@ -4,6 +4,8 @@
 // of the UTF-8 size for all three. Each iteration reads and releases one document.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <rapidjson/document.h>
 #include <rapidjson/pointer.h>
@@ -493,6 +495,69 @@ void cloneRapid(benchmark::State& state) {
     }
 }
 
+// Hostile shapes. 65,536 member names of one h*31 value (16 blocks of "Aa" or "BB"): read,
+// then each looked up once by key.
+const std::string& collidingNames() {
+    static const std::string text = [] {
+        std::string out = "{";
+        for (unsigned i = 0; i < 65536; ++i) {
+            out += i ? ",\"" : "\"";
+            for (int block = 15; block >= 0; --block) out += (i >> block) & 1 ? "BB" : "Aa";
+            out += "\":" + std::to_string(i);
+        }
+        return out + "}";
+    }();
+    return text;
+}
+
+void collidingOurs(benchmark::State& state) {
+    std::vector<std::string> names;
+    for (unsigned i = 0; i < 65536; ++i) {
+        std::string name;
+        for (int block = 15; block >= 0; --block) name += (i >> block) & 1 ? "BB" : "Aa";
+        names.push_back(name);
+    }
+    for (auto _ : state) {
+        std::string text = collidingNames();
+        DataDocument doc = parse(text);
+        for (const std::string& name : names) benchmark::DoNotOptimize(doc.key(name).node());
+        if (doc.count() != 65536) state.SkipWithError("names lost");
+        releaseDocument(doc);
+    }
+}
+
+long statusKb(const char* field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::strlen(field));
+    return -1;
+}
+
+// Peak resident memory that parse adds to read "[" and then `bytes` commas, per input byte,
+// measured in a child process of its own (its peak counter starts at the input).
+double commasPeakPerByte(std::size_t bytes) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        std::string text = "[" + std::string(bytes, ',');
+        const long before = statusKb("VmRSS:");
+        std::ofstream("/proc/self/clear_refs") << "5";
+        DataDocument doc = parse(text);
+        const long peak = statusKb("VmHWM:");
+        const double perByte = double(peak - before) * 1024.0 / double(text.size());
+        if (write(pipeEnds[1], &perByte, sizeof perByte) != sizeof perByte) _exit(1);
+        _exit(doc.count() == int(bytes) + 1 ? 0 : 2);
+    }
+    double perByte = -1;
+    if (read(pipeEnds[0], &perByte, sizeof perByte) != sizeof perByte) perByte = -1;
+    int status = 0;
+    waitpid(child, &status, 0);
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+    return perByte;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -534,6 +599,8 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("clone/catalogue", cloneOurs)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("rapidjson_copyfrom/catalogue", cloneRapid)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("hostile/colliding65536", collidingOurs)
         ->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
@@ -579,6 +646,15 @@ int main(int argc, char** argv) {
     if (t["clone/catalogue"] > 0)
         std::printf("clone of the catalogue: %.2fx rapidjson CopyFrom\n",
                     t["rapidjson_copyfrom/catalogue"] / t["clone/catalogue"]);
+    if (t["hostile/colliding65536"] > 0)
+        std::printf("65,536 names of one h*31 hash, parse + key each: %.1f ms (bound 200 ms)\n",
+                    t["hostile/colliding65536"]);
+    if (std::getenv("ROMHAUL_BENCH_COMMAS"))
+        for (std::size_t mib : {8, 32}) {
+            const double perByte = commasPeakPerByte(mib << 20);
+            std::printf("\"[\" and %zu MiB of commas: peak %.1f bytes per input byte (%.0f MB)\n",
+                        mib, perByte, perByte * double(mib << 20) / 1e6);
+        }
     benchmark::Shutdown();
     return 0;
 }

@@ -37,7 +37,8 @@ void walk(const DocNode* node, const DocNode* parent, int depth) {
         }
         case kObject: {
             const NodeArr* members = node->value.object.members;
-            const NodeArr* table = node->value.object.buckets;
+            // Built here, on the first look-up by name, as key and query build it.
+            const NodeArr* table = objectBuckets(const_cast<DocNode*>(node));
             int inBuckets = 0;
             for (int b = 1; b <= nodeArrCount(table); ++b)
                 inBuckets += nodeArrCount(bucketAt(table, b));

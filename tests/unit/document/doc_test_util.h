@@ -82,3 +82,16 @@ inline ParseResult parseAndDump(std::string text) {
     releaseDocument(doc);
     return r;
 }
+
+// `count` names made of prefix, a number and suffix that fall into one bucket of a table of
+// `buckets` (the name hash is keyed per process, so they are found at run time).
+inline std::vector<std::string> namesInOneBucket(int count, int buckets, const std::string& prefix,
+                                                 const std::string& suffix) {
+    std::vector<std::vector<std::string>> by(static_cast<std::size_t>(buckets));
+    for (int i = 0;; ++i) {
+        std::string name = prefix + std::to_string(i) + suffix;
+        auto& same = by[static_cast<std::size_t>(bucketOf(nameHash(name.c_str()), buckets) - 1)];
+        same.push_back(name);
+        if (int(same.size()) == count) return same;
+    }
+}

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -36,7 +38,8 @@ void expectSound(const DocNode* node, int& checked) {
         const int n = view.names(names);
         EXPECT_EQ(n, view.count());
         int inBuckets = 0;
-        const NodeArr* table = node->value.object.buckets;
+        // Objects read or copied get their table on the first look-up by name.
+        const NodeArr* table = objectBuckets(const_cast<DocNode*>(node));
         for (int b = 1; b <= nodeArrCount(table); ++b) {
             const NodeArr* bucket = bucketAt(table, b);
             for (int e = 1; e <= nodeArrCount(bucket); ++e) {
@@ -157,6 +160,23 @@ TEST(Remove, MergesObjectIntoParentObject) {
         expectSound(b.view.node(), checked);
         EXPECT_EQ(checked, 61);
     }
+    EXPECT_EQ(nodePool().liveSlots(), live);
+}
+
+TEST(Remove, TakenOutSubtreeOfNumbersOutlivesItsDocument) {
+    // Its lists were read into the document's arena; taken out, they become its own. (Its
+    // names and texts, if any, still lie in the document's text buffer.)
+    const int live = nodePool().liveSlots();
+    std::string text = R"({"a":[1,[2,3],{"k":4}],"o":{"x":1}})";
+    DataDocument doc = parse(text);
+    DataDocument a = doc.key("a");
+    const DocNode* node = a.node();
+    ASSERT_EQ(a.remove(false, true), reinterpret_cast<std::intptr_t>(node));
+    EXPECT_TRUE(a.member(3).member(1).rename("key"));
+    releaseDocument(doc);
+    EXPECT_EQ(a.jsonText(), R"([1,[2,3],{"key":4}])");
+    EXPECT_EQ(a.query("[3].key").intValue(), 4);
+    EXPECT_EQ(a.remove(), 0);
     EXPECT_EQ(nodePool().liveSlots(), live);
 }
 
@@ -386,6 +406,111 @@ TEST(Sort, TextsAndNumbersBothWays) {
     EXPECT_FALSE(ok);
     EXPECT_EQ(sorted(R"({"a":1})", false, &ok), R"({"a":1})");
     EXPECT_FALSE(ok);
+}
+
+// The sort as it was first written, one insertion at a time into a list kept largest first:
+// the oracle for the faster one, equal keys included.
+template <typename Compare>
+int oracleSlot(int n, Compare compare) {
+    if (n == 0) return 1;
+    int lo = 0, hi = n, probe = n;
+    for (;;) {
+        const int c = compare(probe);
+        if (c == 0) return probe;
+        if (c > 0)
+            hi = probe;
+        else
+            lo = probe;
+        const int step = (hi - lo) / 2;
+        if (step == 0) return lo + 1;
+        probe = lo + step;
+    }
+}
+
+void oracleSort(DocNode* array, bool descending) {
+    auto* list = static_cast<NodeArr*>(array->value.address);
+    const int n = nodeArrCount(list);
+    DocNode** items = nodeArrItems(list);
+    std::vector<DocNode*> order;
+    if (items[0]->kind() == kText) {
+        std::vector<std::string> texts(static_cast<std::size_t>(n));
+        std::vector<std::string_view> keys;
+        std::string_view key;
+        for (int i = 0; i < n; ++i) {
+            if (appendValueText(items[i], texts[std::size_t(i)])) key = texts[std::size_t(i)];
+            const int slot = oracleSlot(
+                int(keys.size()), [&](int p) { return key.compare(keys[std::size_t(p - 1)]); });
+            keys.insert(keys.begin() + (slot - 1), key);
+            order.insert(order.begin() + (slot - 1), items[i]);
+        }
+    } else {
+        auto number = [](const DocNode* node) {
+            std::int64_t k = 0;
+            convertValue(node, &k, kInt64);
+            return k;
+        };
+        for (int i = 0; i < n; ++i) {
+            const std::int64_t key = number(items[i]);
+            const int slot = oracleSlot(int(order.size()), [&](int p) {
+                const std::int64_t e = number(order[std::size_t(p - 1)]);
+                return key < e ? -1 : key > e ? 1 : 0;
+            });
+            order.insert(order.begin() + (slot - 1), items[i]);
+        }
+    }
+    for (int i = 0; i < n; ++i)
+        items[i] = descending ? order[std::size_t(i)] : order[std::size_t(n - 1 - i)];
+}
+
+// Where each element of the array stood before it was sorted (from 1), in its new order.
+std::vector<int> formerPlaces(const DataDocument& array, const std::vector<DocNode*>& before) {
+    std::vector<int> places;
+    for (int i = 1; i <= array.count(); ++i) {
+        const auto at = std::find(before.begin(), before.end(), array.member(i).node());
+        places.push_back(int(at - before.begin()) + 1);
+    }
+    return places;
+}
+
+TEST(Sort, SameOrderAsOneByOneInsertionWithManyEqualKeys) {
+    std::mt19937 rng(20261208u);
+    for (int round = 0; round < 300; ++round) {
+        const int n = 1 + int(rng() % (round < 200 ? 40 : 600));
+        const int distinct = 1 + int(rng() % 6);
+        const bool texts = round % 2 == 0;
+        std::string json = "[";
+        for (int i = 0; i < n; ++i) {
+            if (i) json += ',';
+            const int v = int(rng() % unsigned(distinct));
+            const unsigned other = rng() % 10;
+            if (texts && i > 0 && other == 0)
+                json += "null";  // no text form: takes the key before it
+            else if (texts && other == 1)
+                json += std::to_string(v);  // sorts by its text form
+            else if (texts)
+                json += "\"" + std::string(std::size_t(v % 3), 'a') + char('x' + v) + "\"";
+            else if (other == 0)
+                json += v % 2 ? "true" : "false";
+            else
+                json += std::to_string(v - distinct / 2) + (other == 1 ? ".5" : "");
+        }
+        json += "]";
+        for (bool descending : {false, true}) {
+            std::string a = json, b = json;
+            DataDocument ours = parse(a), theirs = parse(b);
+            std::vector<DocNode*> oursBefore, theirsBefore;
+            for (int i = 1; i <= ours.count(); ++i) {
+                oursBefore.push_back(ours.member(i).node());
+                theirsBefore.push_back(theirs.member(i).node());
+            }
+            ASSERT_TRUE(ours.sort(descending)) << json;
+            oracleSort(theirs.node(), descending);
+            ASSERT_EQ(formerPlaces(ours, oursBefore), formerPlaces(theirs, theirsBefore))
+                << json << (descending ? " descending" : " ascending");
+            releaseDocument(ours);
+            releaseDocument(theirs);
+        }
+    }
 }
 
 TEST(Sort, SlotsInListsSortedLargestFirst) {

@@ -112,15 +112,9 @@ TEST(Key, FindsCreatesAndConverts) {
 }
 
 TEST(Key, BucketGrowthKeepsEveryMemberAndOrder) {
-    // The hash is h * 31 + byte, so modulo 31 only the last byte counts: names that end
-    // alike share a bucket of 31, and the twelfth rebuilds the table to 41 buckets.
+    // Twelve names of one bucket of 31: the twelfth rebuilds the table to 41 buckets.
     Built b;
-    std::vector<std::string> wanted;
-    for (int i = 0; i < 12; ++i) wanted.push_back("k" + std::to_string(i * 7) + "A");
-    const std::uint32_t bucket0 = nameHash(wanted[0].c_str()) % 31;
-    int same = 0;
-    for (const auto& name : wanted) same += nameHash(name.c_str()) % 31 == bucket0;
-    ASSERT_EQ(same, 12);
+    const std::vector<std::string> wanted = namesInOneBucket(12, 31, "k", "A");
     for (int i = 0; i < 11; ++i) b.view.key(wanted[std::size_t(i)]).intValue(i, true);
     EXPECT_EQ(nodeArrCount(b.view.node()->value.object.buckets), 31);
     b.view.key(wanted[11]).intValue(11, true);
@@ -132,18 +126,19 @@ TEST(Key, BucketGrowthKeepsEveryMemberAndOrder) {
 }
 
 TEST(Key, ReusesTheFirstEmptyEntryOfItsBucket) {
-    // Names that end alike share a bucket of 31.
-    Doc d(R"({"xA":1,"yA":2,"zA":3})");
-    NodeArr* table = d.view.node()->value.object.buckets;
-    NodeArr* bucket = bucketAt(table, bucketOf(nameHash("xA"), nodeArrCount(table)));
+    // Four names of one bucket of 31.
+    const std::vector<std::string> n = namesInOneBucket(4, 31, "", "A");
+    Doc d("{\"" + n[0] + "\":1,\"" + n[1] + "\":2,\"" + n[2] + "\":3}");
+    NodeArr* table = objectBuckets(d.view.node());
+    NodeArr* bucket = bucketAt(table, bucketOf(nameHash(n[0].c_str()), nodeArrCount(table)));
     ASSERT_EQ(nodeArrCount(bucket), 3);
     // An entry emptied (as removing a member leaves it) is taken by the next new name.
     DocNode* y = nodeArrSet(bucket, 2, nullptr);
-    DataDocument w = d.view.key("wA");
+    DataDocument w = d.view.key(n[3]);
     EXPECT_EQ(nodeArrCount(bucket), 3);
     EXPECT_EQ(nodeArrGet(bucket, 2), w.node());
-    EXPECT_EQ(d.view.key("xA").intValue(), 1);
-    EXPECT_EQ(d.view.key("zA").intValue(), 3);
+    EXPECT_EQ(d.view.key(n[0]).intValue(), 1);
+    EXPECT_EQ(d.view.key(n[2]).intValue(), 3);
     EXPECT_EQ(w.position(), 4);
     // The emptied member is still listed; put it back in a bucket of its own making.
     NodeArr*& members = d.view.node()->value.object.members;
@@ -152,7 +147,7 @@ TEST(Key, ReusesTheFirstEmptyEntryOfItsBucket) {
     releaseNode(y);
     std::vector<std::string> names;
     EXPECT_EQ(d.view.names(names), 4);
-    EXPECT_EQ(names, (std::vector<std::string>{"xA", "", "zA", "wA"}));
+    EXPECT_EQ(names, (std::vector<std::string>{n[0], "", n[2], n[3]}));
     EXPECT_TRUE(d.view.member(2).isNothing());
 }
 

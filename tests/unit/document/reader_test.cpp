@@ -242,4 +242,30 @@ TEST(Reader, FourJobsReadAtOnce) {
     EXPECT_EQ(mismatches, std::vector<int>(4, 0));
 }
 
+TEST(Reader, NamesOfOneHashAreAllFoundInOrder) {
+    // 65,536 names of 16 blocks of "Aa" or "BB": one h*31 value for all of them. Each is
+    // read, kept in reading order, and found once by key; repeats are still dropped.
+    std::vector<std::string> names;
+    std::string text = "{";
+    for (unsigned i = 0; i < 65536; ++i) {
+        std::string name;
+        for (int block = 15; block >= 0; --block) name += (i >> block) & 1 ? "BB" : "Aa";
+        text += (i ? ",\"" : "\"") + name + "\":" + std::to_string(i);
+        names.push_back(name);
+    }
+    text += ",\"" + names[7] + "\":-1,\"" + names[65535] + "\":-2}";
+    DataDocument doc = parse(text);
+    ASSERT_EQ(doc.count(), 65536);
+    std::vector<std::string> read;
+    EXPECT_EQ(doc.names(read), 65536);
+    EXPECT_TRUE(read == names);
+    int wrong = 0;
+    for (int i = 0; i < 65536; ++i)
+        if (doc.key(names[std::size_t(i)]).intValue() != i) ++wrong;
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(doc.count(), 65536);
+    EXPECT_EQ(doc.jsonText().size(), text.size() - names[7].size() - names[65535].size() - 12);
+    releaseDocument(doc);
+}
+
 }  // namespace
