@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "app/window/jobs.h"
@@ -47,6 +48,11 @@ struct LookupCase {
     // The rows once the look-up has run to its end.
     int rowsAtEnd;
 };
+
+// GoogleTest names a failing case by this instead of dumping the struct's bytes.
+void PrintTo(const LookupCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 bool always(const RecordedRequest&) {
     return true;
