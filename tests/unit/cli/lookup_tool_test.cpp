@@ -12,8 +12,8 @@
 
 #include "base/text_util.h"
 #include "platform/codepage.h"
+#include "tests/support/simulator_test.h"
 #include "tests/unit/cli/child_process.h"
-#include "tools/vendor-sim/simulator.h"
 #include "vendors/coolpad.h"
 #include "vendors/huawei.h"
 #include "vendors/iphone.h"
@@ -171,33 +171,15 @@ Rows readTable(const std::string& text) {
     return rows;
 }
 
-class LookupTool : public ::testing::Test {
+class LookupTool : public SimulatorTest {
   protected:
-    static void SetUpTestSuite() {
-        sim = new vendorsim::Simulator();
-        ASSERT_TRUE(sim->start()) << sim->error();
-        sim->exportEnvironment();
-    }
-    static void TearDownTestSuite() {
-        delete sim;
-        sim = nullptr;
-    }
-    void SetUp() override {
-        sim->resetKnobs();
-        sim->clearRequests();
-    }
-
     static Ended tool(std::vector<std::string> args, const std::string& input = {},
                       const Env& env = {}) {
         args.insert(args.begin(), kTool);
         return clitest::run(args, input, env);
     }
     static std::size_t requestsSeen() { return sim->requests().size(); }
-
-    static vendorsim::Simulator* sim;
 };
-
-vendorsim::Simulator* LookupTool::sim = nullptr;
 
 // Program texts to UTF-8 rows.
 Rows utf8Rows(const std::vector<std::vector<std::string>>& programRows) {
