@@ -7,6 +7,21 @@
 #include <cstdlib>
 #include <cstring>
 
+// Under a sanitizer the heap belongs to the sanitizer's allocator: glibc's arenas are never
+// set up, and malloc_trim from several job threads at once races on their lazy set-up and
+// reads through a null arena. There is nothing of glibc's to give back there anyway.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define ROMHAUL_SANITIZED_HEAP 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
+    __has_feature(memory_sanitizer)
+#define ROMHAUL_SANITIZED_HEAP 1
+#endif
+#endif
+#ifndef ROMHAUL_SANITIZED_HEAP
+#define ROMHAUL_SANITIZED_HEAP 0
+#endif
+
 namespace win {
 namespace {
 // Each block carries its requested size in front so that HeapSize answers exactly.
@@ -58,7 +73,9 @@ void adviseLargeBuffer(void* data, win::SIZE_T bytes) {
 }
 
 void releaseFreeMemory() {
+#if !ROMHAUL_SANITIZED_HEAP
     malloc_trim(0);
+#endif
 }
 
 }  // namespace platform
