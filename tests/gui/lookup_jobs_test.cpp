@@ -188,8 +188,6 @@ class LookupJobs : public SimulatorWindowTest, public ::testing::WithParamInterf
 TEST_P(LookupJobs, TheWindowKeepsWorkingWhileTheReplyIsHeld) {
     MessageRecorder messages;
     startAndHold();
-    QElapsedTimer held;
-    held.start();
     if (button()) {
         EXPECT_FALSE(button()->isEnabled());
     }
@@ -209,8 +207,7 @@ TEST_P(LookupJobs, TheWindowKeepsWorkingWhileTheReplyIsHeld) {
     other->setFocus();
     QTest::keyClicks(other, "3567");  // the serial box takes digits only
     EXPECT_EQ(other->text(), "3567");
-    EXPECT_LT(held.elapsed(), 1500) << "all of it while the reply was still held";
-    EXPECT_GT(runningJobs(), 0);
+    EXPECT_GT(runningJobs(), 0) << "all of it while the reply was still held";
 
     // Then the look-up runs to its end as it always did.
     ASSERT_TRUE(waitForLookups());
