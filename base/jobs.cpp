@@ -32,6 +32,17 @@ struct Job {
     StopFlag stop;
 };
 
+// A job that has ended, or never started, no longer counts.
+void forget(std::atomic<bool>* flag) {
+    Registry& r = registry();
+    {
+        std::lock_guard lock(r.mutex);
+        r.flags.erase(flag);
+        --r.count;
+    }
+    r.ended.notify_all();
+}
+
 win::DWORD jobThread(win::LPVOID parameter) {
     std::unique_ptr<Job> job(static_cast<Job*>(parameter));
     threadStop = job->stop.get();
@@ -43,13 +54,7 @@ win::DWORD jobThread(win::LPVOID parameter) {
     // What the look-up read (its reply, its document tree) is freed by now; without this
     // it would stay resident in this thread's heap arena.
     platform::releaseFreeMemory();
-    Registry& r = registry();
-    {
-        std::lock_guard lock(r.mutex);
-        r.flags.erase(flag);
-        --r.count;
-    }
-    r.ended.notify_all();
+    forget(flag);
     return 0;
 }
 
@@ -69,12 +74,7 @@ StopFlag start(std::function<void()> work) {
     Job* handedOver = job.release();
     if (!api::CreateThread(nullptr, 0, jobThread, handedOver, 0, nullptr)) {
         delete handedOver;
-        {
-            std::lock_guard lock(r.mutex);
-            r.flags.erase(flag.get());
-            --r.count;
-        }
-        r.ended.notify_all();
+        forget(flag.get());
         return nullptr;
     }
     return flag;

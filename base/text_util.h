@@ -41,6 +41,11 @@ std::vector<std::string_view> splitTextViews(std::string_view text, std::string_
 std::string toLowerAscii(std::string_view text);
 std::string toUpperAscii(std::string_view text);
 
+// One field of a CSV line (RFC 4180): quoted, with its quotes doubled, only when it holds a
+// comma, a quote or a line break. Works on code page 936 and UTF-8 bytes alike: neither
+// puts those bytes inside a character.
+std::string csvField(std::string_view field);
+
 // Conversions through the ApiTable's code-page functions.
 std::u16string textToUtf16(std::string_view gbkText);
 std::string utf16ToText(std::u16string_view utf16);

@@ -46,11 +46,7 @@ struct Session {
 
     // One message line on standard error; `programText` is code page 936.
     void message(std::string_view prefix, std::string_view programText) {
-        std::string line = std::string(kName) + ": ";
-        line += locale.outUtf8(withoutControls(codepage::gbkToUtf8(prefix)));
-        line += locale.outUtf8(withoutControls(codepage::gbkToUtf8(programText)));
-        line += '\n';
-        writeWhole(STDERR_FILENO, line);
+        messageUtf8(codepage::gbkToUtf8(prefix) + codepage::gbkToUtf8(programText));
     }
     void messageUtf8(std::string_view utf8) {
         std::string line = std::string(kName) + ": ";

@@ -8,6 +8,7 @@
 #include <clocale>
 #include <cstdint>
 
+#include "base/text_util.h"
 #include "platform/codepage.h"
 
 namespace lookup {
@@ -223,18 +224,7 @@ std::string renderCsvLine(const std::vector<std::string>& fields, const LocaleTe
     std::string out;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (i) out += ',';
-        const std::string f = codepage::gbkToUtf8(fields[i]);
-        if (f.find_first_of(",\"\r\n") == std::string::npos) {
-            out += fieldOut(f, locale, forTerminal);
-            continue;
-        }
-        std::string quoted = "\"";
-        for (char c : f) {
-            if (c == '"') quoted += '"';
-            quoted += c;
-        }
-        quoted += '"';
-        out += fieldOut(quoted, locale, forTerminal);
+        out += fieldOut(csvField(codepage::gbkToUtf8(fields[i])), locale, forTerminal);
     }
     out += '\n';
     return out;

@@ -244,6 +244,19 @@ inline void prefetchAhead(DocNode* const* items, int i, int count) {
                            : next->value.address);
 }
 
+// An array's elements or an object's members (their names are theirs to write).
+void putList(JsonOut& out, const NodeArr* list, char open, char close) {
+    const int count = nodeArrCount(list);
+    out.put(open);
+    DocNode* const* items = count ? nodeArrItems(list) : nullptr;
+    for (int i = 0; i < count; ++i) {
+        if (i) out.put(',');
+        prefetchAhead(items, i, count);
+        writeNode(items[i], out, false);
+    }
+    out.put(close);
+}
+
 void writeNode(const DocNode* node, JsonOut& out, bool top) {
     if (!node) {
         out.put("null");
@@ -294,32 +307,12 @@ void writeNode(const DocNode* node, JsonOut& out, bool top) {
         case kBytes:
             putByteArray(out, v.address);
             return;
-        case kArray: {
-            const auto* list = static_cast<const NodeArr*>(v.address);
-            const int count = nodeArrCount(list);
-            out.put('[');
-            DocNode* const* items = count ? nodeArrItems(list) : nullptr;
-            for (int i = 0; i < count; ++i) {
-                if (i) out.put(',');
-                prefetchAhead(items, i, count);
-                writeNode(items[i], out, false);
-            }
-            out.put(']');
+        case kArray:
+            putList(out, static_cast<const NodeArr*>(v.address), '[', ']');
             return;
-        }
-        case kObject: {
-            const NodeArr* members = v.object.members;
-            const int count = nodeArrCount(members);
-            out.put('{');
-            DocNode* const* items = count ? nodeArrItems(members) : nullptr;
-            for (int i = 0; i < count; ++i) {
-                if (i) out.put(',');
-                prefetchAhead(items, i, count);
-                writeNode(items[i], out, false);
-            }
-            out.put('}');
+        case kObject:
+            putList(out, v.object.members, '{', '}');
             return;
-        }
         default:
             // null, and a routine, which has no JSON form.
             out.put("null");

@@ -27,17 +27,13 @@ std::string_view asText(std::string_view s) {
 // pasted with its line end), and raw it would end the Referer line and start a header
 // line of the sender's choosing.
 std::string headerSafe(std::string_view url) {
-    static const char hex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(url.size());
     for (unsigned char c : url) {
-        if (c < 0x20 || c == 0x7F) {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        } else {
+        if (c < 0x20 || c == 0x7F)
+            wininet::appendPercentEncoded(out, c);
+        else
             out += char(c);
-        }
     }
     return out;
 }

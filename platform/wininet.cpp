@@ -390,20 +390,23 @@ void clearCookies() {
     curl_easy_cleanup(easy);
 }
 
-std::string requestTarget(std::string_view object) {
+void appendPercentEncoded(std::string& out, unsigned char byte) {
     static const char hex[] = "0123456789ABCDEF";
+    out.push_back('%');
+    out.push_back(hex[byte >> 4]);
+    out.push_back(hex[byte & 15]);
+}
+
+std::string requestTarget(std::string_view object) {
     std::string out;
     out.reserve(object.size() + 1);
     if (object.empty() || object[0] != '/') out.push_back('/');
     for (unsigned char c : object) {
         if (c == '#') break;
-        if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>') {
-            out.push_back('%');
-            out.push_back(hex[c >> 4]);
-            out.push_back(hex[c & 15]);
-        } else {
+        if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>')
+            appendPercentEncoded(out, c);
+        else
             out.push_back(char(c));
-        }
     }
     return out;
 }

@@ -115,5 +115,7 @@ void clearCookies();
 // a request line stay as they are (so "%41" and "?a=1&b=2" are unchanged), every other byte
 // is percent-encoded, the "#fragment" is dropped, and a missing leading "/" is added.
 std::string requestTarget(std::string_view object);
+// Appends `byte` as "%XX", upper-case hex, as requestTarget writes it.
+void appendPercentEncoded(std::string& out, unsigned char byte);
 
 }  // namespace wininet

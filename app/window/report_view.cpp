@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "app/window/qt_text.h"
+#include "base/text_util.h"
 
 namespace {
 
@@ -32,24 +33,19 @@ QString inertCell(const QString& cell) {
     return number ? cell : QStringLiteral("'") + cell;
 }
 
-void appendCsvField(QString& out, const QString& field) {
-    const bool quoted = field.contains(u',') || field.contains(u'"') || field.contains(u'\r') ||
-                        field.contains(u'\n');
-    if (!quoted) {
-        out += field;
-        return;
-    }
-    out += u'"';
-    out += QString(field).replace(u'"', QStringLiteral("\"\""));
-    out += u'"';
+std::vector<QString> qtCells(const std::vector<std::string>& cells) {
+    std::vector<QString> row;
+    row.reserve(cells.size());
+    for (const auto& c : cells) row.push_back(toQt(c));
+    return row;
 }
 
-void appendCsvLine(QString& out, const std::vector<QString>& fields) {
+void appendCsvLine(std::string& out, const std::vector<QString>& fields) {
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (i) out += u',';
-        appendCsvField(out, fields[i]);
+        if (i) out += ',';
+        out += csvField(fields[i].toStdString());
     }
-    out += QStringLiteral("\r\n");
+    out += "\r\n";
 }
 
 }  // namespace
@@ -195,21 +191,13 @@ std::string ReportView::itemText(int row, int column) const {
 }
 
 int ReportView::addRow(const std::vector<std::string>& cells) {
-    std::vector<QString> row;
-    row.reserve(cells.size());
-    for (const auto& c : cells) row.push_back(toQt(c));
-    return model_->addRow(std::move(row));
+    return model_->addRow(qtCells(cells));
 }
 
 void ReportView::addRows(const std::vector<std::vector<std::string>>& rows) {
     std::vector<std::vector<QString>> converted;
     converted.reserve(rows.size());
-    for (const auto& cells : rows) {
-        std::vector<QString> row;
-        row.reserve(cells.size());
-        for (const auto& c : cells) row.push_back(toQt(c));
-        converted.push_back(std::move(row));
-    }
+    for (const auto& cells : rows) converted.push_back(qtCells(cells));
     model_->addRows(std::move(converted));
 }
 
@@ -257,14 +245,20 @@ int ReportView::targetRow() const {
     return rows.empty() ? -1 : rows.front();
 }
 
-QString ReportView::rowsText(const std::vector<int>& rows) const {
+std::vector<int> ReportView::columnsAddressLast(bool shownOnly) const {
     const int address = addressColumn();
-    std::vector<int> shown;
+    std::vector<int> order;
     for (int c = 0; c < int(columns().size()); ++c) {
-        if (c != address && !header()->isSectionHidden(c) && header()->sectionSize(c) > 0)
-            shown.push_back(c);
+        if (c == address) continue;
+        if (shownOnly && (header()->isSectionHidden(c) || header()->sectionSize(c) <= 0)) continue;
+        order.push_back(c);
     }
-    if (address >= 0) shown.push_back(address);
+    if (address >= 0) order.push_back(address);
+    return order;
+}
+
+QString ReportView::rowsText(const std::vector<int>& rows) const {
+    const std::vector<int> shown = columnsAddressLast(true);
     QStringList lines;
     for (int row : rows) {
         QStringList cells;
@@ -297,25 +291,22 @@ bool ReportView::copySelectedAddresses() const {
 
 QByteArray ReportView::csvText() const {
     const int address = addressColumn();
-    std::vector<int> data;
+    const std::vector<int> order = columnsAddressLast(false);
     std::vector<QString> fields;
-    for (int c = 0; c < int(columns().size()); ++c) {
-        if (c == address) continue;
-        data.push_back(c);
+    for (int c : order) {
         // Titles are padded with spaces to sit centred over their column; a file wants none.
-        fields.push_back(columns()[std::size_t(c)].title.trimmed());
+        fields.push_back(c == address ? QStringLiteral("下载地址")
+                                      : columns()[std::size_t(c)].title.trimmed());
     }
-    fields.push_back(QStringLiteral("下载地址"));
-    QString text;
+    // The byte order mark tells spreadsheet programs that the file is UTF-8.
+    std::string text = "\xEF\xBB\xBF";
     appendCsvLine(text, fields);
     for (int row = 0; row < itemCount(); ++row) {
         fields.clear();
-        for (int c : data) fields.push_back(inertCell(model_->cell(row, c)));
-        fields.push_back(inertCell(model_->cell(row, address)));
+        for (int c : order) fields.push_back(inertCell(model_->cell(row, c)));
         appendCsvLine(text, fields);
     }
-    // The byte order mark tells spreadsheet programs that the file is UTF-8.
-    return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+    return QByteArray::fromStdString(text);
 }
 
 bool ReportView::writeCsv(const QString& path, QString* reason) const {

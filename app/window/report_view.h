@@ -106,6 +106,9 @@ class ReportView : public QTreeView {
 
   private:
     void noteChoice();
+    // The columns that a copy or an export writes, in that order: every column but the
+    // address (with `shownOnly`, only those with a visible width), then the address.
+    std::vector<int> columnsAddressLast(bool shownOnly) const;
 
     ReportModel* model_;
     int chosenRow_ = -1;
