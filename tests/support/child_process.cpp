@@ -84,29 +84,20 @@ bool Child::start(const Launch& launch) {
 }
 
 void Child::pump(int waitMs) {
-    pollfd fds[2];
-    int n = 0;
-    std::string* sinks[2];
-    for (auto [fd, sink] : {std::pair{outFd_, &out_}, std::pair{errFd_, &err_}}) {
-        if (fd < 0) continue;
-        fds[n] = {fd, POLLIN, 0};
-        sinks[n++] = sink;
-    }
-    if (n == 0) {
-        ::usleep(useconds_t(waitMs) * 1000);
-        return;
-    }
-    if (::poll(fds, nfds_t(n), waitMs) <= 0) return;
-    for (int i = 0; i < n; ++i) {
+    // poll() passes over the -1 of a closed stream, and with both closed it only waits.
+    pollfd fds[2] = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
+    int* const fdOf[2] = {&outFd_, &errFd_};
+    std::string* const sinkOf[2] = {&out_, &err_};
+    if (::poll(fds, 2, waitMs) <= 0) return;
+    for (int i = 0; i < 2; ++i) {
         if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
         char buffer[8192];
         const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
         if (got > 0) {
-            sinks[i]->append(buffer, std::size_t(got));
+            sinkOf[i]->append(buffer, std::size_t(got));
         } else if (got == 0 || errno != EINTR) {
             // The end of a pipe, or EIO from a pseudo-terminal whose child is gone.
-            if (fds[i].fd == outFd_) closeFd(outFd_);
-            if (fds[i].fd == errFd_) closeFd(errFd_);
+            closeFd(*fdOf[i]);
         }
     }
 }
