@@ -2,39 +2,17 @@
 // look-ups, run after run (the sanitizer build runs it too).
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <chrono>
-#include <cstdio>
 #include <string>
+
+#include "tests/support/child_process.h"
 
 namespace {
 
-struct ProcessRun {
-    int status = -1;
-    double secondsAfterClose = -1;
-    bool closed = false;
-};
+using namespace std::chrono_literals;
 
-ProcessRun runOnce(int closeAfterMs) {
-    ProcessRun run;
-    const std::string command =
-        std::string(ROMHAUL_EXIT_PROGRAM) + " " + std::to_string(closeAfterMs);
-    FILE* out = popen(command.c_str(), "r");
-    if (!out) return run;
-    char line[256];
-    std::chrono::steady_clock::time_point closedAt;
-    while (std::fgets(line, sizeof line, out)) {
-        if (std::string(line) == "closing\n") {
-            run.closed = true;
-            closedAt = std::chrono::steady_clock::now();
-        }
-    }
-    run.status = pclose(out);
-    if (run.closed)
-        run.secondsAfterClose =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - closedAt).count();
-    return run;
+bool saysClosing(const std::string& out) {
+    return ("\n" + out).find("\nclosing\n") != std::string::npos;
 }
 
 TEST(ProcessExit, ClosingUnderRunningLookUpsEndsWithinASecondWithStatusZero) {
@@ -43,11 +21,17 @@ TEST(ProcessExit, ClosingUnderRunningLookUpsEndsWithinASecondWithStatusZero) {
         const int closeAfterMs = i % 3 == 0 ? 0 : i % 3 == 1 ? 50 : 400;
         SCOPED_TRACE("run " + std::to_string(i) + ", closed after " + std::to_string(closeAfterMs) +
                      " ms");
-        const ProcessRun run = runOnce(closeAfterMs);
-        ASSERT_TRUE(run.closed);
-        ASSERT_TRUE(WIFEXITED(run.status)) << "status " << run.status;
-        EXPECT_EQ(WEXITSTATUS(run.status), 0);
-        EXPECT_LT(run.secondsAfterClose, 1.0);
+        testsupport::Child child;
+        ASSERT_TRUE(child.start({{ROMHAUL_EXIT_PROGRAM, std::to_string(closeAfterMs)}}));
+        const bool closed = child.readUntil(saysClosing, 120s);
+        const auto closedAt = std::chrono::steady_clock::now();
+        const testsupport::Ended run = child.finish(60s);
+        ASSERT_TRUE(closed) << run.err;
+        ASSERT_NE(run.exitCode, -1) << "ended by signal " << run.signal;
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_LT(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - closedAt).count(),
+            1.0);
     }
 }
 

@@ -2,18 +2,16 @@
 // in each format is read back and compared with the rows the vendor cores give for the
 // same replies.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include "base/text_util.h"
 #include "platform/codepage.h"
+#include "tests/support/child_process.h"
+#include "tests/support/raw_http_server.h"
 #include "tests/support/simulator_test.h"
-#include "tests/unit/cli/child_process.h"
 #include "vendors/coolpad.h"
 #include "vendors/huawei.h"
 #include "vendors/iphone.h"
@@ -22,16 +20,19 @@
 
 namespace {
 
-using clitest::Child;
-using clitest::Ended;
+using testsupport::Child;
+using testsupport::Ended;
 using namespace std::chrono_literals;
 using Rows = std::vector<std::vector<std::string>>;  // UTF-8
 using Env = std::vector<std::pair<std::string, std::string>>;
 
 const std::string kTool = ROMHAUL_LOOKUP_EXE;
 
-std::string utf8(std::string_view programText) {
-    return codepage::gbkToUtf8(programText);
+// Arguments as a trace shows them, so that an empty one shows too.
+std::string shown(const std::vector<std::string>& args) {
+    std::string text;
+    for (const std::string& a : args) text += "[" + a + "]";
+    return text;
 }
 
 std::vector<std::string> split(const std::string& text, const std::string& separator) {
@@ -76,37 +77,26 @@ Rows readTsv(const std::string& text) {
 }
 
 Rows readCsv(const std::string& text) {
-    Rows rows;
-    std::vector<std::string> record;
+    Rows rows(1);
     std::string field;
-    bool quoted = false, any = false;
+    bool quoted = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
+        if (c == '"' && quoted && i + 1 < text.size() && text[i + 1] == '"') {
+            field += '"';  // a doubled quote inside quotes
+            ++i;
         } else if (c == '"') {
-            quoted = any = true;
-        } else if (c == ',') {
-            record.push_back(std::move(field));
-            field.clear();
-        } else if (c == '\n') {
-            record.push_back(std::move(field));
-            field.clear();
-            rows.push_back(std::move(record));
-            record.clear();
-        } else {
+            quoted = !quoted;
+        } else if (quoted || (c != ',' && c != '\n')) {
             field += c;
+        } else {  // a field ends, and at a line end its record
+            rows.back().push_back(std::move(field));
+            field.clear();
+            if (c == '\n') rows.emplace_back();
         }
     }
     EXPECT_FALSE(quoted) << "an open quote at the end";
-    (void)any;
+    rows.pop_back();  // what follows the last line end
     return rows;
 }
 
@@ -130,42 +120,28 @@ Rows readJson(const std::string& text, const std::vector<std::string>& columns) 
 // Columns of an aligned table: every column starts at the same terminal column on every
 // line, so the header's column starts cut each line.
 Rows readTable(const std::string& text) {
-    const std::vector<std::string> all = lines(text);
     Rows rows;
-    if (all.empty()) return rows;
     std::vector<std::size_t> starts{0};
-    const std::string& head = all.front();
-    for (std::size_t i = 1; i < head.size(); ++i)
-        if (head[i] != ' ' && head[i - 1] == ' ') starts.push_back(i);
-    for (const std::string& line : all) {
-        // Terminal columns to bytes: each UTF-8 character of three bytes here is a CJK
-        // character two columns wide.
-        std::vector<std::string> fields;
-        std::size_t column = 0, field = 0, i = 0;
-        std::string current;
-        while (i < line.size()) {
-            if (field + 1 < starts.size() && column >= starts[field + 1]) {
-                fields.push_back(current);
-                current.clear();
-                ++field;
-                continue;
-            }
+    for (const std::string& line : lines(text)) {
+        if (rows.empty())
+            for (std::size_t i = 1; i < line.size(); ++i)
+                if (line[i] != ' ' && line[i - 1] == ' ') starts.push_back(i);
+        std::vector<std::string> fields(starts.size());
+        std::size_t column = 0;
+        for (std::size_t i = 0; i < line.size();) {
+            // Terminal columns to bytes: each UTF-8 character of three bytes here is a CJK
+            // character two columns wide.
             const auto b = static_cast<unsigned char>(line[i]);
             const std::size_t len = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
-            current += line.substr(i, len);
+            const auto after = std::upper_bound(starts.begin(), starts.end(), column);
+            fields[std::size_t(after - starts.begin()) - 1] += line.substr(i, len);
             column += len == 3 ? 2 : 1;
             i += len;
         }
         // A line ends where its last non-empty field does, padded up to the next start.
-        while (field + 1 < starts.size() && column >= starts[field + 1]) {
-            fields.push_back(current);
-            current.clear();
-            ++field;
-        }
-        fields.push_back(current);
+        if (column < starts.back()) ADD_FAILURE() << "a short line: " << line;
         for (std::string& f : fields)
             while (!f.empty() && f.back() == ' ') f.pop_back();
-        if (field + 1 < starts.size()) ADD_FAILURE() << "a short line: " << line;
         rows.push_back(std::move(fields));
     }
     return rows;
@@ -176,86 +152,63 @@ class LookupTool : public SimulatorTest {
     static Ended tool(std::vector<std::string> args, const std::string& input = {},
                       const Env& env = {}) {
         args.insert(args.begin(), kTool);
-        return clitest::run(args, input, env);
+        return testsupport::run({args, input, env});
     }
     static std::size_t requestsSeen() { return sim->requests().size(); }
 };
-
-// Program texts to UTF-8 rows.
-Rows utf8Rows(const std::vector<std::vector<std::string>>& programRows) {
-    Rows rows;
-    for (const auto& row : programRows) {
-        std::vector<std::string> r;
-        for (const std::string& f : row) r.push_back(utf8(f));
-        rows.push_back(std::move(r));
-    }
-    return rows;
-}
 
 struct Expected {
     std::string what;
     std::vector<std::string> args;
     std::vector<std::string> columns;
-    Rows rows;
+    Rows rows = {};  // filled in from the cores
 };
 
 // What the cores give for the same requests, in the tool's columns.
 std::vector<Expected> expectations() {
-    std::vector<Expected> all;
-
-    std::vector<std::vector<std::string>> huawei;
+    std::vector<Expected> all = {
+        {"huawei", {"huawei", "P6"}, {"name", "date", "size", "url"}},
+        {"zte models", {"zte", "models"}, {"series", "model"}},
+        {"zte files", {"zte", "files", "中兴 u880"}, {"name", "size", "date", "format", "url"}},
+        {"coolpad", {"coolpad", "大神"}, {"type"}},
+        {"coolpad files",
+         {"coolpad", "files", "大神F1"},
+         {"description", "date", "size", "kind", "url"}},
+        {"lg",
+         {"lg", "356789051234567", "357710050123458", "352000000000001"},
+         {"serial", "model", "esn", "msn", "prod_type", "sw_version", "sw_url"}},
+        {"iphone",
+         {"iphone", "--model", "iPhone 4S", "--all"},
+         {"version", "product", "note", "url"}},
+    };
+    const auto rows = [&all](std::string_view what) -> Rows& {
+        return std::ranges::find(all, what, &Expected::what)->rows;
+    };
     for (const HuaweiFile& f : huaweiSearchFiles("P6").files)
-        huawei.push_back({f.name, f.date, f.size, f.address});
-    all.push_back({"huawei", {"huawei", "P6"}, {"name", "date", "size", "url"}, utf8Rows(huawei)});
-
+        rows("huawei").push_back({f.name, f.date, f.size, f.address});
     const std::vector<ZteSeries> series = zteFetchModelList().series;
-    std::vector<std::vector<std::string>> models;
     for (const ZteSeries& s : series)
-        for (const ZteTreeModel& m : s.models) models.push_back({s.title, m.modelName});
-    all.push_back({"zte models", {"zte", "models"}, {"series", "model"}, utf8Rows(models)});
-
-    std::vector<std::vector<std::string>> zteFiles;
-    for (const ZteModel& record : zteModelRecords(series)) {
-        if (record.modelName != gbk("中兴 U880")) continue;
-        for (const auto& r : zteFetchFiles(record).rows)
-            zteFiles.push_back({r[0], r[1], r[2], r[4], r[3]});
-    }
-    all.push_back({"zte files",
-                   {"zte", "files", "中兴 u880"},
-                   {"name", "size", "date", "format", "url"},
-                   utf8Rows(zteFiles)});
-
-    std::vector<std::vector<std::string>> types;
-    for (const std::string& t : coolpadSearchTypes(gbk("大神")).types) types.push_back({t});
-    all.push_back({"coolpad", {"coolpad", "大神"}, {"type"}, utf8Rows(types)});
-
-    std::vector<std::vector<std::string>> files;
+        for (const ZteTreeModel& m : s.models) rows("zte models").push_back({s.title, m.modelName});
+    for (const ZteModel& record : zteModelRecords(series))
+        if (record.modelName == gbk("中兴 U880"))
+            for (const auto& r : zteFetchFiles(record).rows)
+                rows("zte files").push_back({r[0], r[1], r[2], r[4], r[3]});
+    for (const std::string& t : coolpadSearchTypes(gbk("大神")).types)
+        rows("coolpad").push_back({t});
     for (const CoolpadFileRow& f : coolpadFetchDownloads(gbk("大神F1")).files)
-        files.push_back({f.description, f.date, f.size, f.kind, f.address});
-    all.push_back({"coolpad files",
-                   {"coolpad", "files", "大神F1"},
-                   {"description", "date", "size", "kind", "url"},
-                   utf8Rows(files)});
-
-    std::vector<std::vector<std::string>> handsets;
+        rows("coolpad files").push_back({f.description, f.date, f.size, f.kind, f.address});
     for (const char* serial : {"356789051234567", "357710050123458", "352000000000001"}) {
         const LgReply r = lgLookUpSerial(serial).reply;
         std::vector<std::string> row{serial};
         row.insert(row.end(), r.fields.begin(), r.fields.end());
-        handsets.push_back(std::move(row));
+        rows("lg").push_back(std::move(row));
     }
-    all.push_back({"lg",
-                   {"lg", "356789051234567", "357710050123458", "352000000000001"},
-                   {"serial", "model", "esn", "msn", "prod_type", "sw_version", "sw_url"},
-                   utf8Rows(handsets)});
-
-    std::vector<std::vector<std::string>> firmware;
     for (const IphoneRow& r : iphoneFetchFirmware(gbk("iPhone 4S"), "all", "all", true).rows)
-        firmware.push_back({r[0], r[1], r[2], r[3]});
-    all.push_back({"iphone",
-                   {"iphone", "--model", "iPhone 4S", "--all"},
-                   {"version", "product", "note", "url"},
-                   utf8Rows(firmware)});
+        rows("iphone").push_back({r.begin(), r.end()});
+    // The cores give program texts; the tool writes UTF-8.
+    for (Expected& e : all)
+        for (auto& row : e.rows)
+            for (std::string& field : row) field = codepage::gbkToUtf8(field);
     return all;
 }
 
@@ -297,7 +250,7 @@ TEST_F(LookupTool, NothingFoundIsStatusOneWithTheProgramsMessage) {
         {{"lg", "111111111111111"}, "lg 111111111111111: 查询失败，请检查您的手机串号是否有误！"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        SCOPED_TRACE(shown(c.args));
         std::vector<std::string> args = c.args;
         args.insert(args.begin(), {"--format", "json"});
         const Ended run = tool(args);
@@ -337,9 +290,7 @@ TEST_F(LookupTool, UsageErrorsAreStatusTwoAndSendNothing) {
         {{"coolpad", "大神", "files", "大神F1"}, "", "not both"},
     };
     for (const Case& c : cases) {
-        std::string shown;
-        for (const std::string& a : c.args) shown += "[" + a + "]";
-        SCOPED_TRACE(shown);
+        SCOPED_TRACE(shown(c.args));
         const std::size_t before = requestsSeen();
         const Ended run = tool(c.args, c.input);
         EXPECT_EQ(run.exitCode, 2);
@@ -352,18 +303,13 @@ TEST_F(LookupTool, UsageErrorsAreStatusTwoAndSendNothing) {
 }
 
 TEST_F(LookupTool, HelpInBothLanguagesForTheToolAndEachCommand) {
-    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{{},
-                                                                               {"huawei"},
-                                                                               {"zte"},
-                                                                               {"zte", "models"},
-                                                                               {"zte", "files"},
-                                                                               {"coolpad"},
-                                                                               {"coolpad", "files"},
-                                                                               {"lg"},
-                                                                               {"iphone"}}) {
+    const std::vector<std::vector<std::string>> commands = {
+        {},          {"huawei"},           {"zte"}, {"zte", "models"}, {"zte", "files"},
+        {"coolpad"}, {"coolpad", "files"}, {"lg"},  {"iphone"}};
+    for (std::vector<std::string> args : commands) {
         args.push_back("--help");
         const Ended run = tool(args);
-        SCOPED_TRACE(args.front());
+        SCOPED_TRACE(shown(args));
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_EQ(run.err, "");
         EXPECT_NE(run.out.find("Usage: romhaul-lookup"), std::string::npos) << run.out;
@@ -451,23 +397,17 @@ std::string knownSerials(int count) {
     return input;
 }
 
-std::size_t lineCount(const std::string& text) {
-    return std::size_t(std::count(text.begin(), text.end(), '\n'));
-}
-
 TEST_F(LookupTool, InterruptEndsAtOnceWithWholeLinesOnly) {
-    using Clock = std::chrono::steady_clock;
     {
         SCOPED_TRACE("in the middle of a batch");
         sim->setReplyDelay(VendorService::Lg, 100ms);
         Child child;
-        ASSERT_TRUE(child.start({kTool, "lg", "-"}, knownSerials(40)));
-        ASSERT_TRUE(
-            child.readUntil([](const std::string& out) { return lineCount(out) >= 3; }, 20s));
+        ASSERT_TRUE(child.start({{kTool, "lg", "-"}, knownSerials(40)}));
+        ASSERT_TRUE(child.readUntil(
+            [](const std::string& out) { return std::ranges::count(out, '\n') >= 3; }, 20s));
         child.sendSignal(SIGINT);
-        const auto sent = Clock::now();
         const Ended run = child.finish(10s);
-        EXPECT_LT(Clock::now() - sent, 2s);
+        EXPECT_LT(run.afterSignal, 2s);
         EXPECT_EQ(run.exitCode, 130);
         ASSERT_FALSE(run.out.empty());
         EXPECT_EQ(run.out.back(), '\n');
@@ -479,12 +419,11 @@ TEST_F(LookupTool, InterruptEndsAtOnceWithWholeLinesOnly) {
         SCOPED_TRACE("while a request is held");
         sim->setReplyDelay(VendorService::Huawei, 20s);
         Child child;
-        ASSERT_TRUE(child.start({kTool, "huawei", "P6"}));
+        ASSERT_TRUE(child.start({{kTool, "huawei", "P6"}}));
         ASSERT_TRUE(sim->waitForRequests(VendorService::Huawei, 1, 10s));
         child.sendSignal(SIGINT);
-        const auto sent = Clock::now();
         const Ended run = child.finish(10s);
-        EXPECT_LT(Clock::now() - sent, 2s);
+        EXPECT_LT(run.afterSignal, 2s);
         EXPECT_EQ(run.exitCode, 130);
         EXPECT_EQ(run.out, "");
     }
@@ -493,7 +432,7 @@ TEST_F(LookupTool, InterruptEndsAtOnceWithWholeLinesOnly) {
         sim->resetKnobs();
         sim->setIphoneBulkRows(5000);
         Child child;
-        ASSERT_TRUE(child.start({kTool, "iphone"}));
+        ASSERT_TRUE(child.start({{kTool, "iphone"}}));
         ASSERT_TRUE(child.readUntil([](const std::string& out) { return !out.empty(); }, 60s));
         child.sendSignal(SIGINT);
         const Ended run = child.finish(30s);
@@ -517,9 +456,8 @@ std::string afterProgress(const std::string& screen) {
 
 TEST_F(LookupTool, OnATerminalATableAndAProgressLineThatIsWiped) {
     sim->setReplyDelay(VendorService::Lg, 50ms);
-    Child child;
-    ASSERT_TRUE(child.start({kTool, "lg", "356789051234567", "352000000000001"}, {}, {}, true));
-    const Ended run = child.finish(20s);
+    const Ended run = testsupport::run(
+        {.args = {kTool, "lg", "356789051234567", "352000000000001"}, .terminal = true}, 20s);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_NE(run.out.find("\r\033[KLG 1/2"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("\r\033[KLG 2/2"), std::string::npos) << run.out;
@@ -529,9 +467,8 @@ TEST_F(LookupTool, OnATerminalATableAndAProgressLineThatIsWiped) {
     EXPECT_EQ(table[2][1], "LG-P705");
 
     // A search over pages tells which page it is on.
-    Child search;
-    ASSERT_TRUE(search.start({kTool, "huawei", "P6"}, {}, {}, true));
-    const Ended searched = search.finish(20s);
+    const Ended searched =
+        testsupport::run({.args = {kTool, "huawei", "P6"}, .terminal = true}, 20s);
     EXPECT_EQ(searched.exitCode, 0);
     EXPECT_NE(searched.out.find("Huawei page 3, 10 files"), std::string::npos) << searched.out;
     EXPECT_EQ(readTable(afterProgress(searched.out)).size(), 13u);
@@ -539,7 +476,7 @@ TEST_F(LookupTool, OnATerminalATableAndAProgressLineThatIsWiped) {
     // Ctrl-C while the progress line shows leaves the terminal's line clean.
     sim->setReplyDelay(VendorService::Lg, 300ms);
     Child stopped;
-    ASSERT_TRUE(stopped.start({kTool, "lg", "-"}, knownSerials(20), {}, true));
+    ASSERT_TRUE(stopped.start({{kTool, "lg", "-"}, knownSerials(20), {}, true}));
     ASSERT_TRUE(stopped.readUntil(
         [](const std::string& out) { return out.find("LG 2/20") != std::string::npos; }, 20s));
     stopped.sendSignal(SIGINT);
@@ -548,21 +485,8 @@ TEST_F(LookupTool, OnATerminalATableAndAProgressLineThatIsWiped) {
     EXPECT_EQ(end.out.substr(end.out.size() - 4), "\r\033[K") << end.out;
 }
 
-// A loopback port on which nothing listens.
-int closedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
-}
-
 TEST_F(LookupTool, ADeadServiceIsStatusThreeNotNothingFound) {
-    const std::string dead = "127.0.0.1:" + std::to_string(closedPort());
+    const std::string dead = "127.0.0.1:" + std::to_string(testsupport::unusedPort());
     struct Case {
         const char* variable;
         std::string value;
@@ -578,7 +502,7 @@ TEST_F(LookupTool, ADeadServiceIsStatusThreeNotNothingFound) {
         {"ROMHAUL_IPHONE_BASE", "http://" + dead + "/iphone/", {"iphone"}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.args.back());
+        SCOPED_TRACE(shown(c.args));
         const Ended run = tool(c.args, {}, {{c.variable, c.value}});
         EXPECT_EQ(run.exitCode, 3);
         EXPECT_EQ(run.out, c.args[0] == "lg"

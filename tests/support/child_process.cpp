@@ -1,4 +1,4 @@
-#include "tests/unit/cli/child_process.h"
+#include "tests/support/child_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-namespace clitest {
+namespace testsupport {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -42,48 +42,40 @@ Child::~Child() {
     closeFd(errFd_);
 }
 
-bool Child::start(const std::vector<std::string>& args, const std::string& input,
-                  const std::vector<std::pair<std::string, std::string>>& env, bool terminal) {
-    int in[2];
+bool Child::start(const Launch& launch) {
+    int in[2], out[2] = {-1, -1}, err[2] = {-1, -1}, terminal = -1;
     if (::pipe(in) != 0) return false;
-    if (terminal) {
-        int master = -1;
+    if (launch.terminal) {
         winsize size{};
         size.ws_row = 40;
         size.ws_col = 200;
-        pid_ = ::forkpty(&master, nullptr, nullptr, &size);
-        if (pid_ == 0) {
-            ::dup2(in[0], STDIN_FILENO);
-            ::close(in[0]);
-            ::close(in[1]);
-            execChild(args, env);
-        }
-        outFd_ = master;
-    } else {
-        int out[2], err[2];
-        if (::pipe(out) != 0 || ::pipe(err) != 0) return false;
+        pid_ = ::forkpty(&terminal, nullptr, nullptr, &size);
+    } else if (::pipe(out) == 0 && ::pipe(err) == 0) {
         pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(in[0], STDIN_FILENO);
+    }
+    if (pid_ == 0) {
+        ::dup2(in[0], STDIN_FILENO);
+        if (!launch.terminal) {
             ::dup2(out[1], STDOUT_FILENO);
             ::dup2(err[1], STDERR_FILENO);
-            for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
-            execChild(args, env);
         }
-        ::close(out[1]);
-        ::close(err[1]);
-        outFd_ = out[0];
-        errFd_ = err[0];
+        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
+            if (fd >= 0) ::close(fd);
+        execChild(launch.args, launch.env);
     }
-    ::close(in[0]);
+    for (int fd : {in[0], out[1], err[1]})
+        if (fd >= 0) ::close(fd);
+    // The destructor closes these whether or not the child started.
+    outFd_ = launch.terminal ? terminal : out[0];
+    errFd_ = err[0];
     if (pid_ < 0) {
         ::close(in[1]);
         return false;
     }
     // Small inputs fit the pipe; the tests' largest is a few kilobytes.
     std::size_t done = 0;
-    while (done < input.size()) {
-        const ssize_t n = ::write(in[1], input.data() + done, input.size() - done);
+    while (done < launch.input.size()) {
+        const ssize_t n = ::write(in[1], launch.input.data() + done, launch.input.size() - done);
         if (n <= 0) break;
         done += std::size_t(n);
     }
@@ -92,29 +84,20 @@ bool Child::start(const std::vector<std::string>& args, const std::string& input
 }
 
 void Child::pump(int waitMs) {
-    pollfd fds[2];
-    int n = 0;
-    std::string* sinks[2];
-    for (auto [fd, sink] : {std::pair{outFd_, &out_}, std::pair{errFd_, &err_}}) {
-        if (fd < 0) continue;
-        fds[n] = {fd, POLLIN, 0};
-        sinks[n++] = sink;
-    }
-    if (n == 0) {
-        ::usleep(useconds_t(waitMs) * 1000);
-        return;
-    }
-    if (::poll(fds, nfds_t(n), waitMs) <= 0) return;
-    for (int i = 0; i < n; ++i) {
+    // poll() passes over the -1 of a closed stream, and with both closed it only waits.
+    pollfd fds[2] = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
+    int* const fdOf[2] = {&outFd_, &errFd_};
+    std::string* const sinkOf[2] = {&out_, &err_};
+    if (::poll(fds, 2, waitMs) <= 0) return;
+    for (int i = 0; i < 2; ++i) {
         if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
         char buffer[8192];
         const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
         if (got > 0) {
-            sinks[i]->append(buffer, std::size_t(got));
+            sinkOf[i]->append(buffer, std::size_t(got));
         } else if (got == 0 || errno != EINTR) {
             // The end of a pipe, or EIO from a pseudo-terminal whose child is gone.
-            if (fds[i].fd == outFd_) closeFd(outFd_);
-            if (fds[i].fd == errFd_) closeFd(errFd_);
+            closeFd(*fdOf[i]);
         }
     }
 }
@@ -130,6 +113,7 @@ bool Child::readUntil(const std::function<bool(const std::string&)>& enough,
 }
 
 void Child::sendSignal(int signal) {
+    signalledAt_ = Clock::now();
     if (pid_ > 0) ::kill(pid_, signal);
 }
 
@@ -156,14 +140,14 @@ Ended Child::finish(std::chrono::milliseconds timeout) {
     if (WIFSIGNALED(status)) e.signal = WTERMSIG(status);
     e.out = std::move(out_);
     e.err = std::move(err_);
+    if (signalledAt_ != Clock::time_point{}) e.afterSignal = Clock::now() - signalledAt_;
     return e;
 }
 
-Ended run(const std::vector<std::string>& args, const std::string& input,
-          const std::vector<std::pair<std::string, std::string>>& env) {
+Ended run(const Launch& launch, std::chrono::milliseconds timeout) {
     Child child;
-    if (!child.start(args, input, env)) return {};
-    return child.finish();
+    if (!child.start(launch)) return {};
+    return child.finish(timeout);
 }
 
-}  // namespace clitest
+}  // namespace testsupport
