@@ -3,7 +3,6 @@
 #include <unordered_set>
 
 #include "base/text_util.h"
-#include "net/fetch_url.h"
 #include "text/regex_object.h"
 #include "vendors/service_hosts.h"
 
@@ -73,19 +72,15 @@ std::vector<CoolpadFileRow> coolpadFileRows(std::string_view pageText) {
 
 CoolpadSearch coolpadSearchTypes(std::string_view keyword, const LookupContext& ctx) {
     CoolpadSearch search;
-    const FetchReply reply = fetchFor(ctx, {coolpadSearchAddress(), 1, coolpadSearchBody(keyword)});
-    search.end = endAfter(ctx, reply);
-    if (search.end != LookupEnd::Stopped)
-        search.types = coolpadProductTypes(net::utf8ToText(reply.body));
+    search.types = coolpadProductTypes(
+        fetchText(ctx, {coolpadSearchAddress(), 1, coolpadSearchBody(keyword)}, search.end));
     return search;
 }
 
 CoolpadDownloads coolpadFetchDownloads(std::string_view productType, const LookupContext& ctx) {
     CoolpadDownloads downloads;
-    const FetchReply reply = fetchFor(ctx, {coolpadDownloadAddress(productType)});
-    downloads.end = endAfter(ctx, reply);
-    if (downloads.end != LookupEnd::Stopped)
-        downloads.files = coolpadFileRows(net::utf8ToText(reply.body));
+    downloads.files =
+        coolpadFileRows(fetchText(ctx, {coolpadDownloadAddress(productType)}, downloads.end));
     return downloads;
 }
 

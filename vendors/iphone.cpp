@@ -131,10 +131,10 @@ namespace {
 // One GET of the catalogue as text; a failure marks the look-up failed and reads as the
 // empty reply.
 std::string catalogueText(const LookupContext& ctx, std::string address, LookupEnd& end) {
-    const FetchReply reply = fetchFor(ctx, {std::move(address)});
-    const LookupEnd got = endAfter(ctx, reply);
+    LookupEnd got;
+    std::string text = fetchText(ctx, {std::move(address)}, got);
     if (got != LookupEnd::Complete && end != LookupEnd::Stopped) end = got;
-    return got == LookupEnd::Stopped ? std::string() : net::utf8ToText(reply.body);
+    return text;
 }
 
 }  // namespace

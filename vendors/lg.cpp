@@ -30,9 +30,7 @@ LgReply readLgReply(std::string_view replyText) {
 
 LgLookup lgLookUpSerial(std::string_view serial, const LookupContext& ctx) {
     LgLookup lookup;
-    const FetchReply reply = fetchFor(ctx, {lgLookupAddress(serial)});
-    lookup.end = endAfter(ctx, reply);
-    if (lookup.end != LookupEnd::Stopped) lookup.reply = readLgReply(net::utf8ToText(reply.body));
+    lookup.reply = readLgReply(fetchText(ctx, {lgLookupAddress(serial)}, lookup.end));
     return lookup;
 }
 

@@ -24,3 +24,9 @@ LookupEnd endAfter(const LookupContext& ctx, const FetchReply& reply) {
     if (ctx.stopped()) return LookupEnd::Stopped;
     return reply.failed ? LookupEnd::Failed : LookupEnd::Complete;
 }
+
+std::string fetchText(const LookupContext& ctx, const FetchRequest& request, LookupEnd& end) {
+    const FetchReply reply = fetchFor(ctx, request);
+    end = endAfter(ctx, reply);
+    return net::utf8ToText(reply.body);
+}

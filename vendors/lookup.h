@@ -62,3 +62,7 @@ FetchReply fetchFor(const LookupContext& ctx, const FetchRequest& request);
 
 // The end of a look-up whose last request gave `reply`.
 LookupEnd endAfter(const LookupContext& ctx, const FetchReply& reply);
+
+// One request whose reply the look-up reads as program text: the reply body converted
+// from UTF-8 (empty after a failure or a stop), and in `end` how the request ended.
+std::string fetchText(const LookupContext& ctx, const FetchRequest& request, LookupEnd& end);

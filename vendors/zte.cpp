@@ -2,7 +2,6 @@
 
 #include "base/text_util.h"
 #include "document/data_document.h"
-#include "net/fetch_url.h"
 #include "text/regex_object.h"
 #include "vendors/service_hosts.h"
 
@@ -139,9 +138,7 @@ int zteFindNext(const std::vector<std::string>& itemTexts, std::string_view type
 
 ZteModelList zteFetchModelList(const LookupContext& ctx) {
     ZteModelList list;
-    const FetchReply reply = fetchFor(ctx, {zteModelListAddress()});
-    list.end = endAfter(ctx, reply);
-    if (list.end != LookupEnd::Stopped) list.series = zteReadModelList(net::utf8ToText(reply.body));
+    list.series = zteReadModelList(fetchText(ctx, {zteModelListAddress()}, list.end));
     return list;
 }
 
@@ -158,11 +155,8 @@ ZteFiles zteFetchFiles(const ZteModel& record, const LookupContext& ctx) {
     files.fileList = record.fileList;
     if (files.fileList.empty()) {
         files.fetched = true;
-        const FetchReply reply =
-            fetchFor(ctx, {zteFilePageAddress(record.categoryId, record.modelId)});
-        files.end = endAfter(ctx, reply);
-        if (files.end == LookupEnd::Stopped) return files;
-        files.fileList = zteFileList(net::utf8ToText(reply.body));
+        files.fileList = zteFileList(
+            fetchText(ctx, {zteFilePageAddress(record.categoryId, record.modelId)}, files.end));
     }
     files.rows = zteFileRows(files.fileList);
     return files;
