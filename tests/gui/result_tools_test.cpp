@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
@@ -36,39 +37,26 @@ using Rows = std::vector<std::vector<std::string>>;  // UTF-8 cells
 
 // RFC 4180 fields of a CSV text, line by line (quoted fields may hold line breaks).
 std::vector<std::vector<QString>> readCsv(const QString& text) {
-    std::vector<std::vector<QString>> lines(1);
-    QString field;
-    bool quoted = false, fieldStarted = false;
-    const auto endField = [&] {
-        lines.back().push_back(field);
-        field.clear();
-        fieldStarted = false;
-    };
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
-                field += u'"';
-                ++i;
-            } else if (c == u'"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == u'"' && !fieldStarted) {
-            quoted = fieldStarted = true;
-        } else if (c == u',') {
-            endField();
-        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-            endField();
-            lines.emplace_back();
-            ++i;
-        } else {
-            field += c;
-            fieldStarted = true;
+    static const QRegularExpression field(QStringLiteral(R"re("((?:[^"]|"")*)"|[^,\r]*)re"));
+    std::vector<std::vector<QString>> lines;
+    bool lineStart = true;
+    for (qsizetype at = 0; at < text.size();) {
+        if (lineStart) lines.emplace_back();
+        const QRegularExpressionMatch m =
+            field.match(text, at, QRegularExpression::NormalMatch,
+                        QRegularExpression::AnchorAtOffsetMatchOption);
+        const bool quoted = m.capturedStart(1) >= 0;
+        lines.back().push_back(
+            quoted ? m.captured(1).replace(QStringLiteral("\"\""), QStringLiteral("\""))
+                   : m.captured());
+        at = m.capturedEnd();
+        lineStart = QStringView(text).mid(at, 2) == u"\r\n";
+        if (!lineStart && at < text.size() && text[at] != u',') {
+            ADD_FAILURE() << "no field separator at " << at;
+            break;
         }
+        at += lineStart ? 2 : 1;
     }
-    if (lines.back().empty() && field.isEmpty()) lines.pop_back();
     return lines;
 }
 
