@@ -72,6 +72,10 @@ class ResultTools : public OpenWindowTest {
   protected:
     ResultTools() : OpenWindowTest(15000) {}
 
+    void showPage(int page) {
+        window->选择夹1->setCurrentIndex(page);
+        QApplication::processEvents();
+    }
     static void fill(ReportView* list, const Rows& rows) {
         for (const auto& row : rows) {
             std::vector<std::string> cells;

@@ -17,10 +17,6 @@ class SimulatorWindowTest : public SimulatorTest {
         ASSERT_TRUE(openMainWindow(window));
         QApplication::processEvents();
     }
-    void showPage(int page) {
-        window->选择夹1->setCurrentIndex(page);
-        QApplication::processEvents();
-    }
 
     std::unique_ptr<MainWindow> window;
 };

@@ -28,6 +28,10 @@ class VendorPages : public SimulatorWindowTest {
     }
     void TearDown() override { window.reset(); }
 
+    void showPage(int page) {
+        window->选择夹1->setCurrentIndex(page);
+        QApplication::processEvents();
+    }
     std::vector<std::string> listItems() const {
         std::vector<std::string> items;
         for (int i = 0; i < window->列表框1->count(); ++i)
