@@ -65,17 +65,14 @@ class Timeline : public QObject {
     const Simulator& sim_;
 };
 
-class HuaweiSearchTest : public SimulatorWindowTest {
+class HuaweiSearchTest : public OpenWindowTest {
   protected:
+    HuaweiSearchTest() : OpenWindowTest(10000) {}
     static void SetUpTestSuite() {
         // Release dates are local dates; several fixture stamps fall on another day in UTC.
         setenv("TZ", "Asia/Shanghai", 1);
         tzset();
         SimulatorWindowTest::SetUpTestSuite();
-    }
-    void SetUp() override {
-        SimulatorWindowTest::SetUp();
-        openWindow();
     }
 
     void type(const QString& text) {

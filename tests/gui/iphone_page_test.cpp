@@ -40,17 +40,9 @@ using vendorsim::Simulator;
 
 using Rows = std::vector<std::vector<std::string>>;
 
-class IphonePageTest : public SimulatorWindowTest {
+class IphonePageTest : public OpenWindowTest {
   protected:
-    void SetUp() override {
-        SimulatorWindowTest::SetUp();
-        openWindow();
-    }
-    void TearDown() override {
-        window.reset();
-        // No job may outlive its test: a stray one would write into the next window.
-        EXPECT_TRUE(waitFor([] { return runningJobs() == 0; }, 10000));
-    }
+    IphonePageTest() : OpenWindowTest(10000) {}
 
     void visitIphone() {
         window->选择夹1->setCurrentIndex(0);

@@ -20,13 +20,9 @@ namespace {
 
 using vendorsim::RecordedRequest;
 
-class VendorPages : public SimulatorWindowTest {
+class VendorPages : public OpenWindowTest {
   protected:
-    void SetUp() override {
-        SimulatorWindowTest::SetUp();
-        openWindow();
-    }
-    void TearDown() override { window.reset(); }
+    VendorPages() : OpenWindowTest(10000) {}
 
     void showPage(int page) {
         window->选择夹1->setCurrentIndex(page);

@@ -1,19 +1,21 @@
 // The Coolpad and LG cores: requests as built and sent, replies read as the pages show them.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "base/text_util.h"
 #include "platform/codepage.h"
+#include "tests/support/scoped_env.h"
 #include "tests/unit/vendors/scripted_fetch.h"
 #include "vendors/coolpad.h"
 #include "vendors/lg.h"
 #include "vendors/service_hosts.h"
 
 namespace {
+
+using testsupport::ScopedEnv;
 
 std::string resultLine(const std::string& type, const std::string& key = "DOWNLOAD_KEY",
                        const std::string& category = "下载中心") {
@@ -29,7 +31,7 @@ void padTo(std::string& text, std::size_t size) {
 }
 
 TEST(CoolpadCore, BuildsRequestsFromTheInputAsTyped) {
-    setenv("ROMHAUL_COOLPAD_HOST", "127.0.0.1:4100", 1);
+    const ScopedEnv host("ROMHAUL_COOLPAD_HOST", "127.0.0.1:4100");
     EXPECT_EQ(coolpadSearchAddress(),
               "http://127.0.0.1:4100/search/search/searchKeyword/searclist.html");
     // Blanks and GBK bytes are neither trimmed nor encoded.
@@ -40,7 +42,6 @@ TEST(CoolpadCore, BuildsRequestsFromTheInputAsTyped) {
               "http://127.0.0.1:4100/product/download/downloadInfo/downloadInfo.html"
               "?downloadInfoBO.downloadInfo.mobileType=" +
                   gbk("大神F1 Plus") + "#downListUL");
-    unsetenv("ROMHAUL_COOLPAD_HOST");
 }
 
 TEST(CoolpadCore, ListsDownloadTypesOnceInReplyOrder) {
@@ -83,7 +84,7 @@ TEST(CoolpadCore, MatchesLongRepliesInFixedChunks) {
 }
 
 TEST(CoolpadCore, SearchPostsTheKeywordAndTellsAFailureFromNothingFound) {
-    setenv("ROMHAUL_COOLPAD_HOST", "127.0.0.1:4100", 1);
+    const ScopedEnv host("ROMHAUL_COOLPAD_HOST", "127.0.0.1:4100");
     const std::string address = "http://127.0.0.1:4100/search/search/searchKeyword/searclist.html";
     ScriptedFetch fetch;
     // The reply is UTF-8 on the wire; the types are program texts.
@@ -104,7 +105,6 @@ TEST(CoolpadCore, SearchPostsTheKeywordAndTellsAFailureFromNothingFound) {
     s = coolpadSearchTypes("x", fetch.context());
     EXPECT_TRUE(s.types.empty());
     EXPECT_EQ(s.end, LookupEnd::Failed);
-    unsetenv("ROMHAUL_COOLPAD_HOST");
 }
 
 std::string fileRow(const std::string& desc, const std::string& date, const std::string& size,
@@ -133,7 +133,7 @@ TEST(CoolpadCore, ReadsFiveCellsPerFileInPageOrder) {
 }
 
 TEST(CoolpadCore, DownloadsAreFetchedForTheTypeAsListedEveryTime) {
-    setenv("ROMHAUL_COOLPAD_HOST", "127.0.0.1:4100", 1);
+    const ScopedEnv host("ROMHAUL_COOLPAD_HOST", "127.0.0.1:4100");
     const std::string type = gbk("大神F1 Plus");
     const std::string address = coolpadDownloadAddress(type);
     ScriptedFetch fetch;
@@ -153,14 +153,12 @@ TEST(CoolpadCore, DownloadsAreFetchedForTheTypeAsListedEveryTime) {
     const CoolpadDownloads failed = coolpadFetchDownloads(type, fetch.context());
     EXPECT_EQ(failed.end, LookupEnd::Failed);
     EXPECT_TRUE(failed.files.empty());
-    unsetenv("ROMHAUL_COOLPAD_HOST");
 }
 
 TEST(LgCore, BuildsTheRequestFromTheSerialAsTyped) {
-    setenv("ROMHAUL_LG_HOST", "127.0.0.1", 1);
+    const ScopedEnv host("ROMHAUL_LG_HOST", "127.0.0.1");
     EXPECT_EQ(lgLookupAddress("356789051234567 "),
               "http://127.0.0.1:9002/csmg/b2c/client/auth_model_check2.jsp?esn=356789051234567 ");
-    unsetenv("ROMHAUL_LG_HOST");
 }
 
 TEST(LgCore, ReadsTheOutcomeAndTheSixFields) {
@@ -196,7 +194,7 @@ TEST(LgCore, ReadsTheOutcomeAndTheSixFields) {
 }
 
 TEST(LgCore, LookUpGivesTheOutcomeAndTellsAFailedRequestFromAnEmptyReply) {
-    setenv("ROMHAUL_LG_HOST", "127.0.0.1", 1);
+    const ScopedEnv host("ROMHAUL_LG_HOST", "127.0.0.1");
     const std::string address = lgLookupAddress("3567 ");
     ScriptedFetch fetch;
     struct Case {
@@ -216,17 +214,13 @@ TEST(LgCore, LookUpGivesTheOutcomeAndTellsAFailedRequestFromAnEmptyReply) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        if (c.reply)
-            fetch.answer(address, *c.reply);
-        else
-            fetch.fail(address);
+        fetch.reply(address, c.reply);
         const LgLookup l = lgLookUpSerial("3567 ", fetch.context());
         EXPECT_EQ(fetch.requests.back(), (FetchRequest{address, 0, ""}));
         EXPECT_EQ(l.reply.outcome, c.outcome);
         EXPECT_EQ(l.end, c.end);
         EXPECT_EQ(l.reply.fields[0], c.model);
     }
-    unsetenv("ROMHAUL_LG_HOST");
 }
 
 }  // namespace

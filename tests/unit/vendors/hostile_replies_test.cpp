@@ -18,6 +18,7 @@
 #include "platform/wininet.h"
 #include "tests/support/hostile_pages.h"
 #include "tests/support/raw_http_server.h"
+#include "tests/support/scoped_env.h"
 #include "tools/vendor-sim/simulator.h"
 #include "vendors/coolpad.h"
 #include "vendors/huawei.h"
@@ -108,13 +109,12 @@ TEST_F(HostileWire, LineBreaksFromAnAddressStayInsideTheRefererLine) {
             return okReply("[\"iPhone\\r\\nX-Injected: yes\"]");
         return okReply("[\"GSM\"]");
     });
-    ::setenv("ROMHAUL_IPHONE_BASE", (catalogue.base() + "/").c_str(), 1);
+    const testsupport::ScopedEnv base("ROMHAUL_IPHONE_BASE", catalogue.base() + "/");
     const std::vector<std::string> models = iphoneReadList(iphoneFetch(iphoneModelListAddress()));
     ASSERT_EQ(models.size(), 1u);
     EXPECT_EQ(models[0], "iPhone\r\nX-Injected: yes");
     EXPECT_EQ(iphoneReadList(iphoneFetch(iphoneTypeListAddress(models[0]))),
               std::vector<std::string>{"GSM"});
-    ::unsetenv("ROMHAUL_IPHONE_BASE");
     const RawRequest sent = catalogue.lastRequest();
     EXPECT_TRUE(noLineStartsWith(sent, "X-Injected")) << sent.head;
     EXPECT_NE(sent.header("Referer").find("iPhone%0D%0AX-Injected"), std::string::npos);
@@ -226,15 +226,14 @@ TEST(HostileText, LgReplyOfEndlessOpeningsAndOutsizedReplies) {
               LgOutcome::NoReply);
 }
 
-// Peak resident memory since the last reset, in bytes; nullopt where the kernel does not
-// let the process reset it.
-std::optional<long long> resetPeak() {
+// Starts the peak resident memory over; false where the kernel does not let the process.
+bool resetPeak() {
     std::ofstream clear("/proc/self/clear_refs");
     clear << "5";
     clear.flush();
-    if (!clear) return std::nullopt;
-    return 0;
+    return bool(clear);
 }
+// Peak resident memory since the last reset, in bytes.
 long long peakBytes() {
     std::ifstream status("/proc/self/status");
     std::string line;

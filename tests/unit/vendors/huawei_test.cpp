@@ -8,9 +8,11 @@
 #include <atomic>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <string>
 
 #include "base/text_util.h"
+#include "tests/support/scoped_env.h"
 #include "tests/unit/vendors/scripted_fetch.h"
 
 namespace {
@@ -24,13 +26,12 @@ std::string record(const std::string& name, const std::string& size, const std::
 
 class HuaweiReply : public ::testing::Test {
   protected:
-    void SetUp() override { setZone("UTC"); }
-    void TearDown() override {
-        unsetenv("TZ");
+    void SetUp() override {
+        setenv("TZ", "UTC", 1);
         tzset();
     }
-    static void setZone(const char* zone) {
-        setenv("TZ", zone, 1);
+    void TearDown() override {
+        unsetenv("TZ");
         tzset();
     }
 };
@@ -112,22 +113,27 @@ std::vector<std::string> names(const std::vector<HuaweiFile>& files) {
     return out;
 }
 
+using Pages = std::vector<std::optional<std::string>>;  // none: the request fails
+
 class HuaweiPaging : public ::testing::Test {
   protected:
-    void SetUp() override { setenv("ROMHAUL_HUAWEI_HOST", "127.0.0.1:8001", 1); }
-    void TearDown() override { unsetenv("ROMHAUL_HUAWEI_HOST"); }
     std::string address(int pageNumber, const std::string& keyword = "P6") const {
         return huaweiPageAddress(pageNumber, keyword);
     }
+    // A search for `keyword` on a fresh script: page 1, 2, ... answer with `pages` in turn.
+    HuaweiSearch search(const Pages& pages, const std::string& keyword = "P6") {
+        fetch = ScriptedFetch();
+        for (std::size_t i = 0; i < pages.size(); ++i)
+            fetch.reply(address(int(i) + 1, keyword), pages[i]);
+        return huaweiSearchFiles(keyword, fetch.context());
+    }
+    const testsupport::ScopedEnv host{"ROMHAUL_HUAWEI_HOST", "127.0.0.1:8001"};
     ScriptedFetch fetch;
 };
 
 TEST_F(HuaweiPaging, AsksPageAfterPageUntilOneWithoutMatch) {
     // Seven results over two pages; the keyword goes out as typed, blanks and all.
-    fetch.answer(address(1, "  P6  "), page("a", 5));
-    fetch.answer(address(2, "  P6  "), page("b", 2));
-    fetch.answer(address(3, "  P6  "), page("c", 0));
-    const HuaweiSearch s = huaweiSearchFiles("  P6  ", fetch.context());
+    const HuaweiSearch s = search({page("a", 5), page("b", 2), page("c", 0)}, "  P6  ");
     EXPECT_EQ(fetch.addresses(),
               (std::vector<std::string>{address(1, "  P6  "), address(2, "  P6  "),
                                         address(3, "  P6  ")}));
@@ -144,9 +150,7 @@ TEST_F(HuaweiPaging, AsksPageAfterPageUntilOneWithoutMatch) {
 }
 
 TEST_F(HuaweiPaging, AnErrorPageEndsTheListWithoutFailing) {
-    fetch.answer(address(1), page("a", 5));
-    fetch.answer(address(2), "<html>502 Bad Gateway</html>");
-    const HuaweiSearch s = huaweiSearchFiles("P6", fetch.context());
+    const HuaweiSearch s = search({page("a", 5), "<html>502 Bad Gateway</html>"});
     EXPECT_EQ(s.fileCount, 5);
     EXPECT_EQ(s.pages, 2);
     EXPECT_EQ(s.end, LookupEnd::Complete);
@@ -155,24 +159,18 @@ TEST_F(HuaweiPaging, AnErrorPageEndsTheListWithoutFailing) {
 
 TEST_F(HuaweiPaging, AFailedRequestIsToldApartFromAnEmptyAnswer) {
     // Page 1: an empty body is nothing found, a failed request is a failure.
-    fetch.answer(address(1), "");
-    HuaweiSearch s = huaweiSearchFiles("P6", fetch.context());
+    HuaweiSearch s = search({""});
     EXPECT_EQ(s.end, LookupEnd::Complete);
     EXPECT_EQ(s.pages, 1);
     EXPECT_TRUE(s.files.empty());
 
-    fetch.fail(address(1));
-    s = huaweiSearchFiles("P6", fetch.context());
+    s = search({std::nullopt});
     EXPECT_EQ(s.end, LookupEnd::Failed);
     EXPECT_EQ(s.pages, 1);
     EXPECT_TRUE(s.files.empty());
 
     // A later page that fails keeps what the pages before found.
-    fetch.requests.clear();
-    fetch.answer(address(1), page("a", 5));
-    fetch.answer(address(2), page("b", 5));
-    fetch.fail(address(3));
-    s = huaweiSearchFiles("P6", fetch.context());
+    s = search({page("a", 5), page("b", 5), std::nullopt});
     EXPECT_EQ(fetch.requests.size(), 3u);
     EXPECT_EQ(s.fileCount, 10);
     EXPECT_EQ(names(s.files)[9], "b5");

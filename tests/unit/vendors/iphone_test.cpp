@@ -3,26 +3,31 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
 
 #include "base/text_util.h"
+#include "tests/support/scoped_env.h"
 #include "tests/unit/vendors/scripted_fetch.h"
 
 namespace {
 
+using testsupport::ScopedEnv;
+
+constexpr const char* kBase = "http://127.0.0.1:4100/fw/";
+constexpr const char* kModels = "http://127.0.0.1:4100/fw/model/getModelSelect.go";
+constexpr const char* kVersions = "http://127.0.0.1:4100/fw/model/getVersionSelect.go?type=all";
+constexpr const char* kEverything =
+    "http://127.0.0.1:4100/fw/down/getDown.go?model=all&type=all&version=all&brush=30";
+
 TEST(IphoneAddresses, TakeTheChoicesAsTheyStand) {
-    setenv("ROMHAUL_IPHONE_BASE", "http://127.0.0.1:4100/fw/", 1);
-    EXPECT_EQ(iphoneModelListAddress(), "http://127.0.0.1:4100/fw/model/getModelSelect.go");
-    EXPECT_EQ(iphoneVersionListAddress(),
-              "http://127.0.0.1:4100/fw/model/getVersionSelect.go?type=all");
+    const ScopedEnv base("ROMHAUL_IPHONE_BASE", kBase);
+    EXPECT_EQ(iphoneModelListAddress(), kModels);
+    EXPECT_EQ(iphoneVersionListAddress(), kVersions);
     EXPECT_EQ(iphoneTypeListAddress(gbk("iPhone 4 电信版")),
               "http://127.0.0.1:4100/fw/model/getTypeSelect.go?model=" + gbk("iPhone 4 电信版"));
-    EXPECT_EQ(iphoneFirmwareAddress("all", "all", "all", false),
-              "http://127.0.0.1:4100/fw/down/getDown.go?model=all&type=all&version=all&brush=30");
+    EXPECT_EQ(iphoneFirmwareAddress("all", "all", "all", false), kEverything);
     EXPECT_EQ(iphoneFirmwareAddress("iPhone 4", "iPhone3,1", "", true),
               "http://127.0.0.1:4100/fw/down/getDown.go?model=iPhone 4&type=iPhone3,1&version="
               "&brush=1");
-    unsetenv("ROMHAUL_IPHONE_BASE");
 
     EXPECT_EQ(iphoneChoice(iphoneAllModels(), iphoneAllModels()), "all");
     EXPECT_EQ(iphoneChoice(iphoneAllTypes(), iphoneAllModels()), iphoneAllTypes());
@@ -75,13 +80,7 @@ TEST(IphoneReplies, UnexpectedShapesGiveNoRows) {
 
 class IphoneLookUps : public ::testing::Test {
   protected:
-    void SetUp() override { setenv("ROMHAUL_IPHONE_BASE", "http://127.0.0.1:4100/fw/", 1); }
-    void TearDown() override { unsetenv("ROMHAUL_IPHONE_BASE"); }
-    static constexpr const char* kModels = "http://127.0.0.1:4100/fw/model/getModelSelect.go";
-    static constexpr const char* kVersions =
-        "http://127.0.0.1:4100/fw/model/getVersionSelect.go?type=all";
-    static constexpr const char* kEverything =
-        "http://127.0.0.1:4100/fw/down/getDown.go?model=all&type=all&version=all&brush=30";
+    const ScopedEnv base{"ROMHAUL_IPHONE_BASE", kBase};
     ScriptedFetch fetch;
 };
 

@@ -11,6 +11,7 @@
 
 #include "platform/wininet.h"
 #include "tests/support/raw_http_server.h"
+#include "tests/support/scoped_env.h"
 #include "tools/vendor-sim/simulator.h"
 #include "vendors/coolpad.h"
 #include "vendors/lg.h"
@@ -56,7 +57,8 @@ TEST(RealFetch, AStopDropsTheRequestInFlight) {
     std::atomic<bool> stop{false};
     LookupContext ctx;
     ctx.stop = &stop;
-    setenv("ROMHAUL_LG_HOST", ("127.0.0.1:" + std::to_string(server.port())).c_str(), 1);
+    const testsupport::ScopedEnv host("ROMHAUL_LG_HOST",
+                                      "127.0.0.1:" + std::to_string(server.port()));
     std::chrono::steady_clock::time_point stoppedAt;
     std::thread stopper([&] {
         std::this_thread::sleep_for(300ms);
@@ -66,7 +68,6 @@ TEST(RealFetch, AStopDropsTheRequestInFlight) {
     const LgLookup l = lgLookUpSerial("1", ctx);
     const auto ended = std::chrono::steady_clock::now();
     stopper.join();
-    unsetenv("ROMHAUL_LG_HOST");
     EXPECT_EQ(l.end, LookupEnd::Stopped);
     EXPECT_EQ(l.reply.outcome, LgOutcome::NoReply);
     // Counted from the stop, not from the start, so a late-waking stopper on a busy

@@ -3,6 +3,7 @@
 // and keeps every request it was given, so a test sees a look-up's whole request sequence.
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@ class ScriptedFetch {
         answers_[address] = {std::move(body), false};
     }
     void fail(const std::string& address) { answers_[address] = {{}, true}; }
+    // Answers with `body`, or fails where there is none.
+    void reply(const std::string& address, std::optional<std::string> body) {
+        answers_[address] = body ? FetchReply{std::move(*body), false} : FetchReply{{}, true};
+    }
     // Answers every request, in place of the table.
     void answerAll(std::function<FetchReply(const FetchRequest&)> responder) {
         responder_ = std::move(responder);

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "base/text_util.h"
+#include "tests/support/scoped_env.h"
 #include "tests/unit/vendors/scripted_fetch.h"
 
 namespace {
@@ -137,8 +137,7 @@ TEST(ZteFind, RunsToTheEndWithoutWrappingThenStartsOver) {
 
 class ZteLookUps : public ::testing::Test {
   protected:
-    void SetUp() override { setenv("ROMHAUL_ZTE_HOST", "127.0.0.1:8002", 1); }
-    void TearDown() override { unsetenv("ROMHAUL_ZTE_HOST"); }
+    const testsupport::ScopedEnv host{"ROMHAUL_ZTE_HOST", "127.0.0.1:8002"};
     ScriptedFetch fetch;
 };
 
