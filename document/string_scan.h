@@ -26,9 +26,9 @@ inline unsigned specialMaskSse2(const unsigned char* s, unsigned char quote) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
     const __m128i quotes = _mm_set1_epi8(static_cast<char>(quote));
     const __m128i backslashes = _mm_set1_epi8('\\');
-    return unsigned(_mm_movemask_epi8(
-               _mm_or_si128(_mm_cmpeq_epi8(v, quotes), _mm_cmpeq_epi8(v, backslashes))) |
-           _mm_movemask_epi8(v));
+    return unsigned(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, quotes), _mm_cmpeq_epi8(v, backslashes))) |
+        _mm_movemask_epi8(v));
 }
 #endif
 

@@ -32,8 +32,12 @@ TEST(StringScan, MarksQuoteBackslashAndLeadBytes) {
         {"ab'defghijklmnop", '"', 0},  // the other quote is plain inside the string
         {"ab'defghijklmnop", '\'', 1u << 2},
         {"abc\\efghijklmnop", '\'', 1u << 3},
-        {std::string("a\x7f" "cdefghijklmnop"), '"', 0},
-        {std::string("a\x80" "cdefghijklmnop"), '"', 1u << 1},
+        {std::string("a\x7f"
+                     "cdefghijklmnop"),
+         '"', 0},
+        {std::string("a\x80"
+                     "cdefghijklmnop"),
+         '"', 1u << 1},
         {std::string("abcdefghijklmn\xd6\xd0"), '"', 3u << 14},
         {std::string("\0bcdefghijklmnop", 16), '"', 0},
         {std::string(16, '\xff'), '"', 0xFFFF},
