@@ -16,7 +16,6 @@
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
 #include "base/text_util.h"
-#include "vendors/zte.h"
 
 namespace {
 
@@ -30,7 +29,7 @@ void openRowAddress(const ReportView* list, int column) {
 void onPageChanged() {
     MainWindow* w = mainWindow();
     if (!w) return;
-    if (w->选择夹1->currentIndex() == 1 && !zteModelsLoaded) zteLoadModels();
+    if (w->选择夹1->currentIndex() == 1 && !zteModelsLoaded()) zteLoadModels();
     if (w->选择夹1->currentIndex() == 4 && w->超级列表框5->itemCount() == 0) loadIphoneCatalogue();
 }
 
@@ -57,7 +56,7 @@ void bindHandlers(MainWindow& w) {
     QObject::connect(w.按钮3, &QPushButton::clicked, &w, [] { zteLoadModels(); });
     QObject::connect(w.按钮2, &QPushButton::clicked, &w, [] { zteFindModel(); });
     QObject::connect(w.编辑框2, &QLineEdit::returnPressed, &w, [] { zteFindModel(); });
-    QObject::connect(w.编辑框2, &QLineEdit::textChanged, &w, [] { zteSearchPos = 0; });
+    QObject::connect(w.编辑框2, &QLineEdit::textChanged, &w, [] { zteRestartFind(); });
     QObject::connect(w.树型框1, &QTreeWidget::currentItemChanged, &w, [] { zteLoadFiles(); });
     QObject::connect(w.超级列表框2, &ReportView::currentRowChanged, &w,
                      [](int) { zteShowFileInfo(); });

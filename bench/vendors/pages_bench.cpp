@@ -171,7 +171,8 @@ int main(int argc, char** argv) {
     ReportView* list = window->超级列表框5;
     std::vector<double> jobThreadMs, windowThreadMs, loadMs;
     for (int round = 0; round < 7; ++round) {
-        const std::string reply = iphoneFetch(address);  // the reply has arrived
+        LookupEnd end;
+        const std::string reply = fetchText({}, {address}, end);  // the reply has arrived
 
         // Job path: reading and text making off the window thread ...
         QElapsedTimer t;

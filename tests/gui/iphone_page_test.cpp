@@ -89,8 +89,7 @@ class IphonePageTest : public OpenWindowTest {
     static Rows expectedRows(const std::string& model, const std::string& type,
                              const std::string& version, bool all) {
         Rows out;
-        for (const IphoneRow& r :
-             iphoneReadFirmware(iphoneFetch(iphoneFirmwareAddress(model, type, version, all)))) {
+        for (const IphoneRow& r : iphoneFetchFirmware(model, type, version, all).rows) {
             std::vector<std::string> row;
             for (const std::string& cell : r) row.push_back(codepage::gbkToUtf8(cell));
             out.push_back(row);

@@ -19,7 +19,6 @@
 #include "tests/gui/gui_test_support.h"
 #include "tests/gui/simulator_window_test.h"
 #include "tools/vendor-sim/simulator.h"
-#include "vendors/zte.h"
 
 namespace {
 
@@ -151,7 +150,6 @@ class LookupJobs : public SimulatorWindowTest, public ::testing::WithParamInterf
   protected:
     void SetUp() override {
         SimulatorWindowTest::SetUp();
-        zteModelsLoaded = false;
         zteModelTable().clear();
         openWindow();
         const LookupCase& c = GetParam();
