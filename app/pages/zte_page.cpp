@@ -36,12 +36,12 @@ PageState& pageState() {
 }
 
 PageLookup& modelList() {
-    static auto* made = new PageLookup(1);
+    static auto* made = new PageLookup(Page::Zte);
     return *made;
 }
 
 PageLookup& fileList() {
-    static auto* made = new PageLookup(1);
+    static auto* made = new PageLookup(Page::Zte);
     return *made;
 }
 

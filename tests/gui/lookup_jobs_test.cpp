@@ -180,7 +180,7 @@ class LookupJobs : public SimulatorWindowTest, public ::testing::WithParamInterf
         return c.button ? window.get()->*c.button : nullptr;
     }
     int rows() const { return GetParam().rows(*window); }
-    QWidget* page() const { return window->page(GetParam().page); }
+    QWidget* page() const { return window->page(Page(GetParam().page)); }
 };
 
 TEST_P(LookupJobs, TheWindowKeepsWorkingWhileTheReplyIsHeld) {
