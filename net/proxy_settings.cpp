@@ -21,7 +21,8 @@ bool usableHost(const std::string& host) {
 }
 
 bool oneLine(const std::string& text) {
-    return text.find_first_of("\r\n", 0) == std::string::npos && text.find('\0') == std::string::npos;
+    return text.find_first_of("\r\n", 0) == std::string::npos &&
+           text.find('\0') == std::string::npos;
 }
 
 }  // namespace
@@ -47,8 +48,9 @@ bool setProxySettings(const ProxySettings& settings) {
             // socks5h: the proxy resolves names, so a shop whose only way out is the proxy
             // needs no DNS of its own.
             config.mode = wininet::ProxyConfig::Mode::Manual;
-            config.proxy = std::string(settings.mode == ProxyMode::Http ? "http://" : "socks5h://") +
-                           host + ":" + std::to_string(settings.port);
+            config.proxy =
+                std::string(settings.mode == ProxyMode::Http ? "http://" : "socks5h://") + host +
+                ":" + std::to_string(settings.port);
             config.user = settings.user;
             config.password = settings.user.empty() ? "" : settings.password;
             break;

@@ -18,7 +18,7 @@ enum class ProxyMode {
 struct ProxySettings {
     ProxyMode mode = ProxyMode::System;
     std::string host = {};  // Http and Socks5: a host name, an IPv4 address or an IPv6 address
-    int port = 0;      // Http and Socks5: 1 to 65535
+    int port = 0;           // Http and Socks5: 1 to 65535
     // Optional; an empty user means none. Sent as the proxy's basic authentication (HTTP)
     // or the SOCKS5 user name and password.
     std::string user = {};

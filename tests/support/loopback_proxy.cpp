@@ -207,8 +207,8 @@ void LoopbackProxy::stop() {
 }
 
 std::string LoopbackProxy::address() const {
-    return std::string(options_.kind == Kind::Http ? "http" : "socks5h") + "://127.0.0.1:" +
-           std::to_string(port_);
+    return std::string(options_.kind == Kind::Http ? "http" : "socks5h") +
+           "://127.0.0.1:" + std::to_string(port_);
 }
 
 std::vector<std::string> LoopbackProxy::asked() const {
@@ -252,8 +252,9 @@ void LoopbackProxy::serveHttp(int fd) {
         const std::string method = head.substr(0, head.find(' '));
         note(asked_, method + " " + target);
         if (options_.refuse) {
-            sendAll(fd, "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: "
-                        "Basic realm=\"test\"\r\nContent-Length: 6\r\n\r\ndenied");
+            sendAll(fd,
+                    "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: "
+                    "Basic realm=\"test\"\r\nContent-Length: 6\r\n\r\ndenied");
             continue;
         }
         const int up = connectLoopback(options_.upstreamPort);
@@ -327,8 +328,8 @@ void LoopbackProxy::serveSocks(int fd) {
         host = "ipv6";
         end = 20;
     }
-    const int port = static_cast<unsigned char>(data[end]) * 256 +
-                     static_cast<unsigned char>(data[end + 1]);
+    const int port =
+        static_cast<unsigned char>(data[end]) * 256 + static_cast<unsigned char>(data[end + 1]);
     note(asked_, host + ":" + std::to_string(port));
     data.erase(0, end + 2);
     const int up = options_.refuse ? -1 : connectLoopback(options_.upstreamPort);
@@ -409,8 +410,8 @@ struct DelayedPipe {
         for (;;) {
             ssize_t n = readable(from, stopping) ? ::recv(from, buffer, sizeof buffer, 0) : 0;
             std::lock_guard lock(mutex);
-            pieces.push_back({Clock::now() + delay, n > 0 ? std::string(buffer, std::size_t(n))
-                                                          : std::string()});
+            pieces.push_back({Clock::now() + delay,
+                              n > 0 ? std::string(buffer, std::size_t(n)) : std::string()});
             ready.notify_one();
             if (n <= 0) break;
         }

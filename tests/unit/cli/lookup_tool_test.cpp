@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <atomic>
 #include <nlohmann/json.hpp>
 
 #include "base/text_util.h"
@@ -288,6 +289,8 @@ TEST_F(LookupTool, UsageErrorsAreStatusTwoAndSendNothing) {
         {{"--format", "xml", "huawei", "P6"}, "", "xml"},
         {{"--timeout", "-1", "huawei", "P6"}, "", "--timeout"},
         {{"coolpad", "大神", "files", "大神F1"}, "", "not both"},
+        {{"lg", "--parallel", "0", "356789051234567"}, "", "--parallel"},
+        {{"lg", "--parallel", "17", "356789051234567"}, "", "--parallel"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(shown(c.args));
@@ -388,6 +391,45 @@ TEST_F(LookupTool, ABatchOfAHundredSerialsFromStandardInput) {
     const Ended json = tool({"--format", "json", "lg", "-"}, good);
     EXPECT_EQ(json.exitCode, 0);
     EXPECT_EQ(readJson(json.out, rows[0]).size(), 98u);
+}
+
+TEST_F(LookupTool, AParallelBatchKeepsTheInputOrder) {
+    sim->setReplyHook(VendorService::Lg,
+                      [](const vendorsim::RecordedRequest& r) -> std::optional<vendorsim::Reply> {
+                          const std::string esn = r.param("esn");
+                          return vendorsim::Reply{
+                              200, "text/xml",
+                              "<PRODUCT status='OK'><model>LG-" + esn + "</model></PRODUCT>"};
+                      });
+    std::vector<std::string> serials;
+    std::string input;
+    for (int i = 0; i < 12; ++i) {
+        serials.push_back(std::to_string(860000000000100 + i));
+        input += serials.back() + "\n";
+    }
+    // The first serial's reply waits until four requests are in, so only a batch with
+    // several look-ups in flight gets it soon, and the serials after it finish first.
+    std::atomic<int> overlapped{0};
+    sim->setDelayHook([&](const vendorsim::RecordedRequest& r) {
+        if (r.service == VendorService::Lg && r.param("esn") == serials[0] &&
+            sim->waitForRequests(VendorService::Lg, 4, 5s))
+            ++overlapped;
+        return 0ms;
+    });
+    for (const char* parallel : {"4", "16"}) {
+        SCOPED_TRACE(parallel);
+        sim->clearRequests();
+        overlapped = 0;
+        const Ended run = tool({"lg", "--parallel", parallel, "-"}, input);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(overlapped, 1);
+        const Rows rows = readTsv(run.out);
+        ASSERT_EQ(rows.size(), serials.size() + 1) << run.out;
+        for (std::size_t i = 0; i < serials.size(); ++i) {
+            EXPECT_EQ(rows[i + 1][0], serials[i]);
+            EXPECT_EQ(rows[i + 1][1], "LG-" + serials[i]);
+        }
+    }
 }
 
 std::string knownSerials(int count) {

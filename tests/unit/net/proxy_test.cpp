@@ -59,13 +59,23 @@ TEST_F(Proxy, EnvironmentVariablesInEitherLetterCase) {
         bool answered;
     };
     const Case cases[] = {
-        {"http_proxy", Kind::Http, "http://vendor.example/p?q=1",
-         {"GET http://vendor.example/p?q=1"}, true},
-        {"HTTP_PROXY", Kind::Http, "http://vendor.example/p", {"GET http://vendor.example/p"}, true},
+        {"http_proxy",
+         Kind::Http,
+         "http://vendor.example/p?q=1",
+         {"GET http://vendor.example/p?q=1"},
+         true},
+        {"HTTP_PROXY",
+         Kind::Http,
+         "http://vendor.example/p",
+         {"GET http://vendor.example/p"},
+         true},
         {"all_proxy", Kind::Socks5, "http://vendor.example:8080/p", {"vendor.example:8080"}, true},
         {"ALL_PROXY", Kind::Socks5, "http://vendor.example/p", {"vendor.example:80"}, true},
         // The origin speaks no TLS: the tunnel is what shows.
-        {"https_proxy", Kind::Http, "https://vendor.example/p", {"CONNECT vendor.example:443"},
+        {"https_proxy",
+         Kind::Http,
+         "https://vendor.example/p",
+         {"CONNECT vendor.example:443"},
          false},
         {"HTTPS_PROXY", Kind::Socks5, "https://vendor.example/p", {"vendor.example:443"}, false},
     };
@@ -128,9 +138,12 @@ TEST_F(Proxy, UnusableSettingsChangeNothing) {
     const ProxySettings good{ProxyMode::Http, "proxy.shop.lan", 3128, "", ""};
     ASSERT_TRUE(setProxySettings(good));
     const ProxySettings bad[] = {
-        {ProxyMode::Http, "", 3128},           {ProxyMode::Socks5, "h", 0},
-        {ProxyMode::Socks5, "h", 65536},       {ProxyMode::Http, "bad host", 80},
-        {ProxyMode::Http, "h/x", 80},          {ProxyMode::Http, "h", 80, "u\r\nX: 1", "p"},
+        {ProxyMode::Http, "", 3128},
+        {ProxyMode::Socks5, "h", 0},
+        {ProxyMode::Socks5, "h", 65536},
+        {ProxyMode::Http, "bad host", 80},
+        {ProxyMode::Http, "h/x", 80},
+        {ProxyMode::Http, "h", 80, "u\r\nX: 1", "p"},
         {ProxyMode::Http, "h", 80, "u", "p\n"},
     };
     for (const ProxySettings& s : bad) {
@@ -157,7 +170,8 @@ TEST_F(Proxy, AProxyThatRefusesOrIsNotThereIsAFailureWithItsReason) {
         {{ProxyMode::Http, "127.0.0.1", refusingHttp.port()}, "https://vendor.example/", "407"},
         {{ProxyMode::Socks5, "127.0.0.1", refusingSocks.port()}, "http://vendor.example/", "SOCKS"},
         {{ProxyMode::Socks5, "127.0.0.1", wantsPassword.port(), "user", "wrong"},
-         "http://vendor.example/", "SOCKS"},
+         "http://vendor.example/",
+         "SOCKS"},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(setProxySettings(c.settings));
