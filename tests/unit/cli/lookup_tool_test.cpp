@@ -11,6 +11,7 @@
 #include "base/text_util.h"
 #include "platform/codepage.h"
 #include "tests/support/child_process.h"
+#include "tests/support/loopback_proxy.h"
 #include "tests/support/raw_http_server.h"
 #include "tests/support/simulator_test.h"
 #include "vendors/coolpad.h"
@@ -525,6 +526,34 @@ TEST_F(LookupTool, OnATerminalATableAndAProgressLineThatIsWiped) {
     const Ended end = stopped.finish(10s);
     EXPECT_EQ(end.exitCode, 130);
     EXPECT_EQ(end.out.substr(end.out.size() - 4), "\r\033[K") << end.out;
+}
+
+TEST_F(LookupTool, ThroughTheEnvironmentsHttpOrSocksProxy) {
+    // The proxies take every connection to the simulator's LG port, so the made-up host is
+    // reached only through them.
+    using testsupport::LoopbackProxy;
+    LoopbackProxy http({LoopbackProxy::Kind::Http, sim->port(VendorService::Lg)});
+    LoopbackProxy socks({LoopbackProxy::Kind::Socks5, sim->port(VendorService::Lg)});
+    const std::string dead = "http://127.0.0.1:" + std::to_string(testsupport::unusedPort());
+    struct Case {
+        const char* variable;
+        std::string proxy;
+        int status;
+    };
+    const Case cases[] = {
+        {"http_proxy", http.address(), 0},
+        {"ALL_PROXY", socks.address(), 0},
+        {"HTTP_PROXY", dead, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.variable);
+        const Ended run = tool({"lg", "356789051234567"}, {},
+                               {{"ROMHAUL_LG_HOST", "lg.example"}, {c.variable, c.proxy}});
+        EXPECT_EQ(run.exitCode, c.status) << run.err;
+        EXPECT_EQ(readTsv(run.out).size(), c.status == 0 ? 2u : 1u) << run.out;
+    }
+    EXPECT_EQ(http.asked().size(), 1u);
+    EXPECT_EQ(socks.asked(), std::vector<std::string>{"lg.example:9002"});
 }
 
 TEST_F(LookupTool, ADeadServiceIsStatusThreeNotNothingFound) {
