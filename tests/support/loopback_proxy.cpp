@@ -8,9 +8,9 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
-#include <deque>
 
 namespace testsupport {
 namespace {
@@ -315,8 +315,11 @@ void LoopbackProxy::serveSocks(int fd) {
     std::size_t end = 0;
     if (type == 1) {
         if (!readAtLeast(fd, data, 10, stopping_)) return;
-        for (int i = 0; i < 4; ++i)
-            host += (i ? "." : "") + std::to_string(static_cast<unsigned char>(data[4 + i]));
+        char dotted[16];
+        std::snprintf(dotted, sizeof dotted, "%u.%u.%u.%u", unsigned(std::uint8_t(data[4])),
+                      unsigned(std::uint8_t(data[5])), unsigned(std::uint8_t(data[6])),
+                      unsigned(std::uint8_t(data[7])));
+        host = dotted;
         end = 8;
     } else if (type == 3) {
         const std::size_t len = static_cast<unsigned char>(data[4]);
@@ -377,63 +380,52 @@ void LatencyRelay::stop() {
 
 namespace {
 
-// One direction of a relayed connection: what is read now goes out `delay` later (and not
-// before `notBefore`); the end of the stream follows the last bytes.
-struct DelayedPipe {
-    struct Piece {
-        Clock::time_point due;
-        std::string bytes;  // empty: the end
-    };
-    std::mutex mutex;
-    std::condition_variable ready;
-    std::deque<Piece> pieces;
-
-    void run(int from, int to, std::chrono::milliseconds delay, Clock::time_point notBefore,
-             const std::atomic<bool>& stopping) {
-        std::thread writer([&] {
-            for (;;) {
-                Piece piece;
-                {
-                    std::unique_lock lock(mutex);
-                    ready.wait(lock, [&] { return !pieces.empty(); });
-                    piece = std::move(pieces.front());
-                    pieces.pop_front();
-                }
-                std::this_thread::sleep_until(std::max(piece.due, notBefore));
-                if (piece.bytes.empty() || !sendAll(to, piece.bytes)) {
-                    ::shutdown(to, SHUT_WR);
-                    return;
-                }
-            }
-        });
-        char buffer[16384];
-        for (;;) {
-            ssize_t n = readable(from, stopping) ? ::recv(from, buffer, sizeof buffer, 0) : 0;
-            std::lock_guard lock(mutex);
-            pieces.push_back({Clock::now() + delay,
-                              n > 0 ? std::string(buffer, std::size_t(n)) : std::string()});
-            ready.notify_one();
-            if (n <= 0) break;
+// The reply without its Connection line: the origin behind the relay closes every
+// connection, but the link in front of it keeps the client's.
+std::string keptAlive(std::string reply) {
+    const std::size_t headEnd = reply.find("\r\n\r\n");
+    std::size_t i = reply.find("\r\n");
+    while (i != std::string::npos && i < headEnd) {
+        const std::size_t end = reply.find("\r\n", i + 2);
+        if (lower(reply.substr(i + 2, 11)) == "connection:") {
+            reply.erase(i, end - i);
+            return reply;
         }
-        writer.join();
+        i = end;
     }
-};
+    return reply;
+}
 
 }  // namespace
 
 void LatencyRelay::serve(int fd) {
-    const auto handshakeDone = Clock::now() + roundTrip_;
-    const int up = connectLoopback(upstreamPort_);
-    if (up < 0) {
-        ::close(fd);
-        return;
-    }
     const auto oneWay = roundTrip_ / 2;
-    DelayedPipe out, back;
-    std::thread upstream([&] { out.run(fd, up, oneWay, handshakeDone, stopping_); });
-    back.run(up, fd, oneWay, Clock::time_point{}, stopping_);
-    upstream.join();
-    ::close(up);
+    const auto handshakeDone = Clock::now() + roundTrip_;
+    std::string data;
+    for (;;) {
+        const std::size_t headEnd = readHead(fd, data, stopping_);
+        if (headEnd == std::string::npos) break;
+        const std::string length = headerIn(data.substr(0, headEnd), "Content-Length");
+        const std::size_t need = headEnd + (length.empty() ? 0 : std::stoul(length));
+        if (!readAtLeast(fd, data, need, stopping_)) break;
+        const std::string request = data.substr(0, need);
+        data.erase(0, need);
+        // A new connection's request leaves once the handshake is done.
+        std::this_thread::sleep_until(std::max(Clock::now(), handshakeDone) + oneWay);
+        const int up = connectLoopback(upstreamPort_);
+        if (up < 0) break;
+        std::string reply;
+        char buffer[16384];
+        sendAll(up, request);
+        while (readable(up, stopping_)) {
+            const ssize_t n = ::recv(up, buffer, sizeof buffer, 0);
+            if (n <= 0) break;
+            reply.append(buffer, std::size_t(n));
+        }
+        ::close(up);
+        std::this_thread::sleep_for(oneWay);
+        if (!sendAll(fd, keptAlive(std::move(reply)))) break;
+    }
     ::close(fd);
 }
 

@@ -7,9 +7,12 @@
 // vendor.example reaches a loopback server only by way of the proxy. It records what
 // clients asked for. Refusing, it answers 407 (HTTP) or "connection not allowed" (SOCKS5).
 //
-// LatencyRelay forwards a port on loopback to another one as a long link would: the first
-// bytes of a new connection wait one round trip (the handshake), and every byte takes half
-// a round trip each way.
+// LatencyRelay stands in front of an HTTP server on loopback as a long link would: a new
+// connection's first request waits one round trip (the handshake), and each request and
+// reply takes half a round trip. It keeps the client's connection alive even when the
+// server behind it closes its own after every reply (it asks the server anew each time and
+// drops the reply's Connection line), so that kept connections show on the link as they
+// would with a server that keeps them.
 #include <atomic>
 #include <chrono>
 #include <memory>
