@@ -45,8 +45,8 @@ bool equalNoCase(std::string_view a, std::string_view b) {
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' ||
-                          s.back() == '\n'))
+    while (!s.empty() &&
+           (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
         s.remove_suffix(1);
     return s;
 }
@@ -117,8 +117,8 @@ struct Transfer {
     // The reply's status and the headers that matter (reset at each status line, so a
     // redirect's headers never leak into the final reply's).
     long status = 0;
-    std::string etag, lastModified, contentType, contentRange, contentDisposition,
-        contentLength, retryAfter;
+    std::string etag, lastModified, contentType, contentRange, contentDisposition, contentLength,
+        retryAfter;
     // When the reply asks for a retry: how long to wait at least.
     milliseconds retryWait{-1};
     std::string why;
@@ -254,13 +254,20 @@ extern "C" size_t onHeader(char* p, size_t size, size_t n, void* user) {
     const std::string_view name = trim(line.substr(0, colon));
     // Header values are untrusted: a sane cap keeps the saved state small.
     const std::string value(trim(line.substr(colon + 1)).substr(0, 1024));
-    if (equalNoCase(name, "etag")) t->etag = value;
-    else if (equalNoCase(name, "last-modified")) t->lastModified = value;
-    else if (equalNoCase(name, "content-type")) t->contentType = value;
-    else if (equalNoCase(name, "content-range")) t->contentRange = value;
-    else if (equalNoCase(name, "content-disposition")) t->contentDisposition = value;
-    else if (equalNoCase(name, "content-length")) t->contentLength = value;
-    else if (equalNoCase(name, "retry-after")) t->retryAfter = value;
+    if (equalNoCase(name, "etag"))
+        t->etag = value;
+    else if (equalNoCase(name, "last-modified"))
+        t->lastModified = value;
+    else if (equalNoCase(name, "content-type"))
+        t->contentType = value;
+    else if (equalNoCase(name, "content-range"))
+        t->contentRange = value;
+    else if (equalNoCase(name, "content-disposition"))
+        t->contentDisposition = value;
+    else if (equalNoCase(name, "content-length"))
+        t->contentLength = value;
+    else if (equalNoCase(name, "retry-after"))
+        t->retryAfter = value;
     return size * n;
 }
 
@@ -304,8 +311,8 @@ bool Run::resumeSaved() {
             name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
             continue;
         ResumeState saved;
-        if (!readResumeState(folder + "/" + name, saved) || saved.url != opt.url ||
-            !saved.ranges || saved.length == 0 || saved.validator.empty())
+        if (!readResumeState(folder + "/" + name, saved) || saved.url != opt.url || !saved.ranges ||
+            saved.length == 0 || saved.validator.empty())
             continue;
         baseName = name.substr(0, name.size() - suffix.size());
         nameNumber = 0;
@@ -417,7 +424,8 @@ Gap* Run::freeGap(Clock::time_point now) {
 Gap* Run::takeOver() {
     Gap* largest = nullptr;
     for (Gap& g : gaps)
-        if (g.busy && g.end != kUnknown && (!largest || g.end - g.pos > largest->end - largest->pos))
+        if (g.busy && g.end != kUnknown &&
+            (!largest || g.end - g.pos > largest->end - largest->pos))
             largest = &g;
     if (!largest || largest->end - largest->pos < 2 * opt.smallestSplit) return nullptr;
     const std::uint64_t middle = largest->pos + (largest->end - largest->pos) / 2;
@@ -655,7 +663,8 @@ bool Run::acceptFirst(Transfer& t, const ContentRange* cr) {
         if (static_cast<unsigned char>(c) < 0x20) c = ' ';
     canRange = canRange && !validator.empty();
     if (len != kUnknown && opt.listedSize > 0) {
-        const std::uint64_t diff = len > opt.listedSize ? len - opt.listedSize : opt.listedSize - len;
+        const std::uint64_t diff =
+            len > opt.listedSize ? len - opt.listedSize : opt.listedSize - len;
         if (diff > opt.listedSizeSlack) {
             fail(Failure::Service, "the server's file has " + std::to_string(len) +
                                        " bytes, the listed size is " +
@@ -745,8 +754,7 @@ bool Run::openPart(bool resume) {
     // Room first, then the blocks themselves: a full disk shows now, not at 90 %.
     struct statvfs vfs;
     const std::uint64_t have = std::uint64_t(st.st_blocks) * 512;
-    if (::fstatvfs(fd, &vfs) == 0 &&
-        std::uint64_t(vfs.f_bavail) * vfs.f_frsize + have < length) {
+    if (::fstatvfs(fd, &vfs) == 0 && std::uint64_t(vfs.f_bavail) * vfs.f_frsize + have < length) {
         fail(Failure::Local, "no space");
         return false;
     }
@@ -824,8 +832,8 @@ bool Run::advanceHash(std::size_t budget) {
         const ssize_t r = ::pread(fd, buffer.data(), want, off_t(hashed));
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) {
-            fail(Failure::Local, "cannot read back " + partPath + ": " +
-                                     std::strerror(r < 0 ? errno : EIO));
+            fail(Failure::Local,
+                 "cannot read back " + partPath + ": " + std::strerror(r < 0 ? errno : EIO));
             return false;
         }
         EVP_DigestUpdate(sha, buffer.data(), std::size_t(r));

@@ -28,11 +28,9 @@ struct Options {
     std::uint64_t listedSizeSlack = 0;
     // Fault handling; tests shorten them.
     std::chrono::milliseconds stallTimeout{30000};
-    std::vector<std::chrono::milliseconds> retryWaits{std::chrono::seconds(1),
-                                                      std::chrono::seconds(2),
-                                                      std::chrono::seconds(4),
-                                                      std::chrono::seconds(8),
-                                                      std::chrono::seconds(16)};
+    std::vector<std::chrono::milliseconds> retryWaits{
+        std::chrono::seconds(1), std::chrono::seconds(2), std::chrono::seconds(4),
+        std::chrono::seconds(8), std::chrono::seconds(16)};
     std::chrono::milliseconds longestRetryAfter{std::chrono::minutes(5)};
     std::chrono::milliseconds saveInterval{2000};
     std::uint64_t smallestSplit = 1 << 20;  // a range taken over is never smaller
@@ -47,13 +45,13 @@ enum class Failure { None, Network, Service, Local };
 struct Progress {
     State state = State::Idle;
     Failure failure = Failure::None;
-    std::string reason;            // why it failed, one line
-    std::string path;              // the file (NAME.part's final name), once known
-    std::uint64_t total = 0;       // 0 while unknown
-    std::uint64_t done = 0;        // bytes on disk
-    double bytesPerSecond = 0;     // recent speed
-    int connections = 0;           // transfers running now
-    std::string sha256;            // lower-case hex, once complete
+    std::string reason;         // why it failed, one line
+    std::string path;           // the file (NAME.part's final name), once known
+    std::uint64_t total = 0;    // 0 while unknown
+    std::uint64_t done = 0;     // bytes on disk
+    double bytesPerSecond = 0;  // recent speed
+    int connections = 0;        // transfers running now
+    std::string sha256;         // lower-case hex, once complete
 };
 
 class Download {

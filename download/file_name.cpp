@@ -47,7 +47,8 @@ std::string parameter(std::string_view value, std::string_view name) {
             ++semi;
         }
         std::string_view part = value.substr(i, std::min(semi, value.size()) - i);
-        while (!part.empty() && (part.front() == ' ' || part.front() == '\t')) part.remove_prefix(1);
+        while (!part.empty() && (part.front() == ' ' || part.front() == '\t'))
+            part.remove_prefix(1);
         if (startsWithNoCase(part, name)) {
             std::string_view rest = part.substr(name.size());
             while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);

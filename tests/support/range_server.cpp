@@ -69,7 +69,8 @@ RawReply RangeServer::answer(const RawRequest& request) {
         const std::string spec = range.substr(6);
         const std::size_t dash = spec.find('-');
         first = std::stoull(spec.substr(0, dash));
-        if (dash + 1 < spec.size()) last = std::min<std::uint64_t>(last, std::stoull(spec.substr(dash + 1)));
+        if (dash + 1 < spec.size())
+            last = std::min<std::uint64_t>(last, std::stoull(spec.substr(dash + 1)));
         if (first >= claimed)
             return rawReply("416 Range Not Satisfiable",
                             "Content-Range: bytes */" + std::to_string(claimed) + "\r\n", "");

@@ -22,11 +22,11 @@ struct RangeFaults {
     bool noValidator = false;         // neither ETag nor Last-Modified
     int busyFirst = 0;                // the first N requests get 503 with Retry-After
     std::string retryAfter = "0";
-    bool forbiddenHtml = false;       // every request gets a 403 HTML page
-    bool htmlType = false;            // the file goes out as text/html
-    std::uint64_t claimedLength = 0;  // non-zero: the length announced instead of the real one
-    std::string disposition;          // a Content-Disposition value to send
-    std::uint64_t bytesPerSecond = 0; // per connection
+    bool forbiddenHtml = false;        // every request gets a 403 HTML page
+    bool htmlType = false;             // the file goes out as text/html
+    std::uint64_t claimedLength = 0;   // non-zero: the length announced instead of the real one
+    std::string disposition;           // a Content-Disposition value to send
+    std::uint64_t bytesPerSecond = 0;  // per connection
 };
 
 using FileBytes = std::function<void(std::uint64_t offset, char* out, std::size_t n)>;

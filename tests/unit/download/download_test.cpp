@@ -20,11 +20,11 @@
 namespace {
 
 using namespace download;
+using std::chrono::milliseconds;
 using testsupport::patternBytes;
 using testsupport::patternFile;
 using testsupport::RangeFaults;
 using testsupport::RangeServer;
-using std::chrono::milliseconds;
 namespace fs = std::filesystem;
 
 constexpr std::uint64_t kSize = 3 << 20;
@@ -120,14 +120,10 @@ TEST(Download, EndsWithTheServersBytesWhateverTheFault) {
     busy.busyFirst = 2;
     busy.retryAfter = "0";
     const Case cases[] = {
-        {"plain, four ranges", {}, 4},
-        {"one connection", {}, 1},
-        {"sixteen connections", {}, 16},
-        {"connections drop", drops, 4},
-        {"connections stall", stalls, 4},
-        {"ranges ignored, one drop", noRanges, 4},
-        {"no validator", noValidator, 4},
-        {"503 with Retry-After", busy, 4},
+        {"plain, four ranges", {}, 4},    {"one connection", {}, 1},
+        {"sixteen connections", {}, 16},  {"connections drop", drops, 4},
+        {"connections stall", stalls, 4}, {"ranges ignored, one drop", noRanges, 4},
+        {"no validator", noValidator, 4}, {"503 with Retry-After", busy, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -336,8 +332,8 @@ TEST(Download, FileNames) {
         {"固件 V1.zip", "固件 V1.zip"},
     };
     for (const auto& c : safe) EXPECT_EQ(safeFileName(c.in), c.out) << c.in;
-    const std::string longName = safeFileName(std::string(150, 'x') + std::string(60, '\xe5') +
-                                              ".zip");
+    const std::string longName =
+        safeFileName(std::string(150, 'x') + std::string(60, '\xe5') + ".zip");
     EXPECT_LE(longName.size(), kMaxNameBytes);
     EXPECT_EQ(longName.substr(longName.size() - 4), ".zip");
 
