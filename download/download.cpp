@@ -101,6 +101,63 @@ struct Gap {
     Clock::time_point notBefore{};
 };
 
+// Saves the resume state off the engine thread: the .part's data reaches the disk first
+// (fdatasync), then the state that vouches for it. A disk slower than the network delays
+// the saves, never the transfers.
+class Saver {
+  public:
+    ~Saver() {
+        {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+    // False while the previous save is still under way.
+    bool offer(int fd, const std::string& path, ResumeState s) {
+        std::lock_guard lock(mutex_);
+        if (busy_ || job_) return false;
+        if (!thread_.joinable()) thread_ = std::thread([this] { loop(); });
+        fd_ = fd;
+        path_ = path;
+        job_ = std::make_unique<ResumeState>(std::move(s));
+        wake_.notify_all();
+        return true;
+    }
+    void drain() {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [&] { return !busy_ && !job_; });
+    }
+
+  private:
+    void loop() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return job_ || quit_; });
+            if (!job_) return;
+            const std::unique_ptr<ResumeState> job = std::move(job_);
+            busy_ = true;
+            const int fd = fd_;
+            const std::string path = path_;
+            lock.unlock();
+            ::fdatasync(fd);
+            writeResumeState(path, *job);
+            lock.lock();
+            busy_ = false;
+            wake_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::thread thread_;
+    bool busy_ = false, quit_ = false;
+    std::unique_ptr<ResumeState> job_;
+    int fd_ = -1;
+    std::string path_;
+};
+
 struct Run;
 
 struct Transfer {
@@ -154,6 +211,7 @@ struct Run {
     bool restartPending = false;
     int restarts = 0;
     Clock::time_point lastSave = Clock::now();
+    Saver saver;
     Clock::time_point speedAt = Clock::now();
     std::uint64_t speedDone = 0;
     double speed = 0;
@@ -186,7 +244,9 @@ struct Run {
     bool writeAt(const char* p, std::size_t n, std::uint64_t at);
     bool advanceHash(std::size_t budget);
     void restart();
-    void saveState();
+    ResumeState snapshot() const;
+    void saveState();  // now, on this thread
+    void saveInBackground();
     State finish();
     void publish(State state);
 };
@@ -282,6 +342,7 @@ Run::Run(Download::Engine& engine, const Options& options) : e(engine), opt(opti
 }
 
 Run::~Run() {
+    saver.drain();
     {
         std::lock_guard lock(e.mutex);
         e.multi = nullptr;
@@ -390,12 +451,13 @@ State Run::loop() {
             ++i;
         }
         const bool behind = advanceHash(kHashTurn);
-        if (now - lastSave >= opt.saveInterval) saveState();
+        if (now - lastSave >= opt.saveInterval) saveInBackground();
         publish(State::Running);
         if (!behind) curl_multi_poll(multi, nullptr, 0, 50, nullptr);
     }
     for (auto& t : transfers) t->quietAbort = true;
     while (!transfers.empty()) dropTransfer(transfers.back().get());
+    saver.drain();
     if (end == State::Cancelled) {
         if (fd >= 0) {
             ::close(fd);
@@ -701,7 +763,7 @@ bool Run::acceptFirst(Transfer& t, const ContentRange* cr) {
     if (failed || !openPart(false)) return false;
     t.gap->end = length;
     if (length == 0) t.doneEarly = true;
-    saveState();
+    saveInBackground();
     return true;
 }
 
@@ -851,6 +913,7 @@ void Run::restart() {
         fail(Failure::Service, "the file changed on the server while it was being fetched");
         return;
     }
+    saver.drain();
     if (!statePath.empty()) ::unlink(statePath.c_str());
     gaps.clear();
     gaps.push_back(Gap{});
@@ -862,11 +925,21 @@ void Run::restart() {
     EVP_DigestInit_ex(sha, EVP_sha256(), nullptr);
 }
 
+void Run::saveInBackground() {
+    if (!known || fd < 0 || statePath.empty()) return;
+    if (saver.offer(fd, statePath, snapshot())) lastSave = Clock::now();
+}
+
 void Run::saveState() {
+    saver.drain();
     lastSave = Clock::now();
     if (!known || fd < 0 || statePath.empty()) return;
     // The bytes the state vouches for reach the disk before the state does.
     ::fdatasync(fd);
+    writeResumeState(statePath, snapshot());
+}
+
+ResumeState Run::snapshot() const {
     ResumeState s;
     s.url = opt.url;
     s.length = length == kUnknown ? 0 : length;
@@ -875,7 +948,7 @@ void Run::saveState() {
     for (const Gap& g : gaps)
         if (g.end != kUnknown && g.pos < g.end) s.gaps.emplace_back(g.pos, g.end);
     std::sort(s.gaps.begin(), s.gaps.end());
-    writeResumeState(statePath, s);
+    return s;
 }
 
 State Run::finish() {
@@ -883,6 +956,7 @@ State Run::finish() {
         if (e.command.load() != kRun) return State::Running;
     }
     if (failed) return State::Failed;
+    saver.drain();
     struct stat st;
     if (hashed != length || ::fstat(fd, &st) != 0 || std::uint64_t(st.st_size) < length) {
         fail(Failure::Local, "the file on disk is shorter than the download");

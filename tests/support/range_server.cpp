@@ -1,21 +1,30 @@
 #include "tests/support/range_server.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace testsupport {
 
 FileBytes patternFile(std::uint32_t seed) {
-    return [seed](std::uint64_t offset, char* out, std::size_t n) {
-        // Eight bytes per mixed 64-bit word of (seed, word index): cheap, and a byte moved
-        // to another offset shows.
-        for (std::size_t i = 0; i < n;) {
-            const std::uint64_t at = offset + i;
-            std::uint64_t x = (at >> 3) * 0x9E3779B97F4A7C15ull ^ (std::uint64_t(seed) << 32);
-            x ^= x >> 29;
-            x *= 0xBF58476D1CE4E5B9ull;
-            x ^= x >> 32;
-            for (std::size_t b = at & 7; b < 8 && i < n; ++b, ++i)
-                out[i] = char((x >> (8 * b)) & 0xFF);
+    // A pseudo-random table whose length is no power of two, repeated: copying it keeps
+    // the server far faster than any client, and a byte moved by a range's length shows.
+    constexpr std::size_t kPeriod = (1 << 20) + 13;
+    auto table = std::make_shared<std::string>(kPeriod, '\0');
+    std::uint64_t x = 0x9E3779B97F4A7C15ull ^ seed;
+    for (char& c : *table) {
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        c = char(x >> 24);
+    }
+    return [table](std::uint64_t offset, char* out, std::size_t n) {
+        while (n > 0) {
+            const std::size_t at = std::size_t(offset % kPeriod);
+            const std::size_t take = std::min(n, kPeriod - at);
+            std::memcpy(out, table->data() + at, take);
+            out += take;
+            offset += take;
+            n -= take;
         }
     };
 }
