@@ -231,6 +231,7 @@ struct Run {
     bool resumeSaved();
     void schedule();
     Gap* freeGap(Clock::time_point now);
+    void cut(Gap& g);
     Gap* takeOver();
     void startTransfer(Gap* g, bool probe);
     void endTransfer(Transfer* t, CURLcode result, std::string stalled);
@@ -476,10 +477,23 @@ State Run::loop() {
     return end;
 }
 
+// The free range nearest the start, cut to the largest range size.
 Gap* Run::freeGap(Clock::time_point now) {
+    Gap* first = nullptr;
     for (Gap& g : gaps)
-        if (!g.busy && g.notBefore <= now) return &g;
-    return nullptr;
+        if (!g.busy && g.notBefore <= now && (!first || g.pos < first->pos)) first = &g;
+    if (first && known && ranges) cut(*first);
+    return first;
+}
+
+void Run::cut(Gap& g) {
+    const std::uint64_t most = std::max(opt.largestRange, opt.smallestSplit);
+    if (g.end == kUnknown || g.end - g.pos <= most) return;
+    Gap rest;
+    rest.pos = g.pos + most;
+    rest.end = g.end;
+    g.end = rest.pos;
+    gaps.push_back(rest);
 }
 
 // Half of the largest range still running, for a connection that has nothing left.
@@ -762,6 +776,7 @@ bool Run::acceptFirst(Transfer& t, const ContentRange* cr) {
     }
     if (failed || !openPart(false)) return false;
     t.gap->end = length;
+    if (ranges) cut(*t.gap);
     if (length == 0) t.doneEarly = true;
     saveInBackground();
     return true;

@@ -34,6 +34,9 @@ struct Options {
     std::chrono::milliseconds longestRetryAfter{std::chrono::minutes(5)};
     std::chrono::milliseconds saveInterval{2000};
     std::uint64_t smallestSplit = 1 << 20;  // a range taken over is never smaller
+    // Ranges are handed out in file order, at most this long, so that the hashed prefix
+    // follows close behind the transfers; the last ones are split by take-overs.
+    std::uint64_t largestRange = 16 << 20;
 };
 
 enum class State { Idle, Running, Paused, Complete, Failed, Cancelled };

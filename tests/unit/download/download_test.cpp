@@ -67,6 +67,7 @@ Options fastOptions(const std::string& url, const std::string& folder) {
     o.retryWaits = {milliseconds(10), milliseconds(20), milliseconds(40)};
     o.saveInterval = milliseconds(20);
     o.smallestSplit = 64 << 10;
+    o.largestRange = 512 << 10;
     return o;
 }
 
