@@ -30,8 +30,6 @@ using std::chrono::milliseconds;
 constexpr std::uint64_t kUnknown = UINT64_MAX;
 // A restart from scratch (the file changed on the server) happens this often at most.
 constexpr int kMostRestarts = 3;
-// Bytes read back and hashed per turn of the loop, so that the loop stays responsive.
-constexpr std::size_t kHashTurn = 8 << 20;
 constexpr long kReceiveBuffer = 256 << 10;
 
 enum Command { kRun = 0, kPause = 1, kCancel = 2 };
@@ -158,6 +156,99 @@ class Saver {
     std::string path_;
 };
 
+// SHA-256 of the file's contiguous prefix, on a thread of its own: it follows the first
+// byte still missing, reading back what the transfers have just written (from the page
+// cache), so the hash runs beside the transfers instead of in their way, and the finished
+// file is never read again.
+class Hasher {
+  public:
+    Hasher() : sha_(EVP_MD_CTX_new()), buffer_(1 << 20) {}
+    ~Hasher() {
+        stop();
+        EVP_MD_CTX_free(sha_);
+    }
+    // Starts over on `fd` from its first byte.
+    void start(int fd) {
+        stop();
+        EVP_DigestInit_ex(sha_, EVP_sha256(), nullptr);
+        fd_ = fd;
+        hashed_ = limit_ = 0;
+        error_ = 0;
+        quit_ = false;
+        thread_ = std::thread([this] { loop(); });
+    }
+    void stop() {
+        {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+    // Every byte before `limit` is on disk.
+    void advance(std::uint64_t limit) {
+        {
+            std::lock_guard lock(mutex_);
+            if (limit <= limit_) return;
+            limit_ = limit;
+        }
+        wake_.notify_all();
+    }
+    // Waits (a turn at most) until all of `length` is hashed; the hex digest then, "" while
+    // it is not yet. errno-like error in *error when reading back failed.
+    std::string digest(std::uint64_t length, int* error) {
+        std::unique_lock lock(mutex_);
+        wake_.wait_for(lock, milliseconds(100), [&] { return error_ != 0 || hashed_ >= length; });
+        *error = error_;
+        if (error_ != 0 || hashed_ < length || thread_.get_id() == std::thread::id()) return "";
+        lock.unlock();
+        stop();
+        unsigned char d[EVP_MAX_MD_SIZE];
+        unsigned size = 0;
+        EVP_DigestFinal_ex(sha_, d, &size);
+        return hex(d, size);
+    }
+
+  private:
+    void loop() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return quit_ || (limit_ > hashed_ && error_ == 0); });
+            if (quit_) return;
+            const std::uint64_t to = limit_;
+            std::uint64_t at = hashed_;
+            lock.unlock();
+            int error = 0;
+            while (at < to) {
+                const std::size_t want =
+                    std::size_t(std::min<std::uint64_t>(to - at, buffer_.size()));
+                const ssize_t r = ::pread(fd_, buffer_.data(), want, off_t(at));
+                if (r < 0 && errno == EINTR) continue;
+                if (r <= 0) {
+                    error = r < 0 ? errno : EIO;
+                    break;
+                }
+                EVP_DigestUpdate(sha_, buffer_.data(), std::size_t(r));
+                at += std::uint64_t(r);
+            }
+            lock.lock();
+            hashed_ = at;
+            error_ = error;
+            wake_.notify_all();
+        }
+    }
+
+    EVP_MD_CTX* sha_;
+    std::vector<char> buffer_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::thread thread_;
+    int fd_ = -1;
+    std::uint64_t hashed_ = 0, limit_ = 0;
+    int error_ = 0;
+    bool quit_ = false;
+};
+
 struct Run;
 
 struct Transfer {
@@ -188,10 +279,8 @@ struct Run {
     Download::Engine& e;
     const Options& opt;
     CURLM* multi = nullptr;
-    EVP_MD_CTX* sha = nullptr;
     std::list<Gap> gaps;
     std::vector<std::unique_ptr<Transfer>> transfers;
-    std::vector<char> buffer;
 
     bool known = false;  // the first reply has told length, validator and ranges
     std::uint64_t length = kUnknown;
@@ -204,7 +293,8 @@ struct Run {
     std::string partPath, statePath;
     int fd = -1;
 
-    std::uint64_t hashed = 0, done = 0;
+    std::uint64_t done = 0;
+    Hasher hasher;
     bool failed = false;
     Failure failure = Failure::None;
     std::string reason;
@@ -241,9 +331,10 @@ struct Run {
     bool acceptFirst(Transfer& t, const ContentRange* cr);
     bool chooseName(const Transfer& t);
     bool openPart(bool resume);
+    bool openPartFile(bool resume);
     std::size_t onData(Transfer& t, const char* p, std::size_t n);
     bool writeAt(const char* p, std::size_t n, std::uint64_t at);
-    bool advanceHash(std::size_t budget);
+    void advanceHash();
     void restart();
     ResumeState snapshot() const;
     void saveState();  // now, on this thread
@@ -334,9 +425,6 @@ extern "C" size_t onHeader(char* p, size_t size, size_t n, void* user) {
 
 Run::Run(Download::Engine& engine, const Options& options) : e(engine), opt(options) {
     multi = curl_multi_init();
-    sha = EVP_MD_CTX_new();
-    EVP_DigestInit_ex(sha, EVP_sha256(), nullptr);
-    buffer.resize(1 << 20);
     folder = opt.folder.empty() ? "." : opt.folder;
     std::lock_guard lock(e.mutex);
     e.multi = multi;
@@ -355,7 +443,7 @@ Run::~Run() {
     }
     transfers.clear();
     curl_multi_cleanup(multi);
-    EVP_MD_CTX_free(sha);
+    hasher.stop();
     if (fd >= 0) ::close(fd);
 }
 
@@ -451,10 +539,10 @@ State Run::loop() {
             }
             ++i;
         }
-        const bool behind = advanceHash(kHashTurn);
+        advanceHash();
         if (now - lastSave >= opt.saveInterval) saveInBackground();
         publish(State::Running);
-        if (!behind) curl_multi_poll(multi, nullptr, 0, 50, nullptr);
+        curl_multi_poll(multi, nullptr, 0, 50, nullptr);
     }
     for (auto& t : transfers) t->quietAbort = true;
     while (!transfers.empty()) dropTransfer(transfers.back().get());
@@ -540,8 +628,7 @@ void Run::startTransfer(Gap* g, bool probe) {
         // One stream without ranges starts from the first byte again.
         done -= std::min(done, g->pos);
         g->pos = 0;
-        hashed = 0;
-        EVP_DigestInit_ex(sha, EVP_sha256(), nullptr);
+        hasher.start(fd);
     }
     CURL* c = curl_easy_init();
     t->easy = c;
@@ -664,6 +751,18 @@ bool isHtml(const std::string& type) {
     std::string_view t = trim(type);
     t = t.substr(0, t.find(';'));
     return equalNoCase(trim(t), "text/html");
+}
+
+// An error page sent under another type: firmware never starts like a web page.
+bool looksLikeHtml(const char* p, std::size_t n) {
+    std::string_view head(p, std::min<std::size_t>(n, 64));
+    while (!head.empty() && (head.front() == ' ' || head.front() == '\t' || head.front() == '\r' ||
+                             head.front() == '\n'))
+        head.remove_prefix(1);
+    for (std::string_view start : {"<!doctype html", "<html"})
+        if (head.size() >= start.size() && equalNoCase(head.substr(0, start.size()), start))
+            return true;
+    return false;
 }
 
 bool Run::accept(Transfer& t) {
@@ -815,6 +914,13 @@ bool Run::chooseName(const Transfer& t) {
 }
 
 bool Run::openPart(bool resume) {
+    hasher.stop();
+    if (!openPartFile(resume)) return false;
+    hasher.start(fd);
+    return true;
+}
+
+bool Run::openPartFile(bool resume) {
     if (fd >= 0) ::close(fd);
     fd = ::open(partPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (resume ? 0 : O_TRUNC), 0644);
     if (fd < 0) {
@@ -879,13 +985,13 @@ std::size_t Run::onData(Transfer& t, const char* p, std::size_t n) {
         t.doneEarly = true;
         return 0;
     }
+    if (pos == 0 && looksLikeHtml(p, n)) {
+        fail(Failure::Service, "the server sent a web page (text/html), not the file");
+        return 0;
+    }
     const std::size_t take =
         g->end == kUnknown ? n : std::size_t(std::min<std::uint64_t>(n, g->end - pos));
     if (!writeAt(p, take, pos)) return 0;
-    if (pos == hashed) {
-        EVP_DigestUpdate(sha, p, take);
-        hashed += take;
-    }
     g->pos += take;
     done += take;
     t.written += take;
@@ -897,27 +1003,12 @@ std::size_t Run::onData(Transfer& t, const char* p, std::size_t n) {
     return n;
 }
 
-// Hashes what lies between the hashed prefix and the first byte still missing, reading
-// back what other ranges wrote there; true when more is left than one turn's budget.
-bool Run::advanceHash(std::size_t budget) {
-    if (!known || fd < 0) return false;
-    std::uint64_t limit = length == kUnknown ? hashed : length;
+// Tells the hasher how far the file is whole.
+void Run::advanceHash() {
+    if (!known || fd < 0) return;
+    std::uint64_t limit = length == kUnknown ? UINT64_MAX : length;
     for (const Gap& g : gaps) limit = std::min(limit, g.pos);
-    while (hashed < limit && budget > 0) {
-        const std::size_t want =
-            std::size_t(std::min<std::uint64_t>({limit - hashed, buffer.size(), budget}));
-        const ssize_t r = ::pread(fd, buffer.data(), want, off_t(hashed));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) {
-            fail(Failure::Local,
-                 "cannot read back " + partPath + ": " + std::strerror(r < 0 ? errno : EIO));
-            return false;
-        }
-        EVP_DigestUpdate(sha, buffer.data(), std::size_t(r));
-        hashed += std::uint64_t(r);
-        budget -= std::size_t(r);
-    }
-    return hashed < limit;
+    if (limit != UINT64_MAX) hasher.advance(limit);
 }
 
 void Run::restart() {
@@ -935,9 +1026,8 @@ void Run::restart() {
     known = false;
     ranges = false;
     length = kUnknown;
-    hashed = 0;
+    hasher.stop();
     done = 0;
-    EVP_DigestInit_ex(sha, EVP_sha256(), nullptr);
 }
 
 void Run::saveInBackground() {
@@ -967,13 +1057,21 @@ ResumeState Run::snapshot() const {
 }
 
 State Run::finish() {
-    while (advanceHash(kHashTurn)) {
+    advanceHash();
+    std::string sum;
+    for (;;) {
+        int error = 0;
+        sum = hasher.digest(length, &error);
+        if (error != 0) {
+            fail(Failure::Local, "cannot read back " + partPath + ": " + std::strerror(error));
+            return State::Failed;
+        }
+        if (!sum.empty()) break;
         if (e.command.load() != kRun) return State::Running;
     }
-    if (failed) return State::Failed;
     saver.drain();
     struct stat st;
-    if (hashed != length || ::fstat(fd, &st) != 0 || std::uint64_t(st.st_size) < length) {
+    if (::fstat(fd, &st) != 0 || std::uint64_t(st.st_size) < length) {
         fail(Failure::Local, "the file on disk is shorter than the download");
         return State::Failed;
     }
@@ -995,10 +1093,6 @@ State Run::finish() {
         fail(Failure::Local, "cannot write " + partPath + ": " + std::strerror(errno));
         return State::Failed;
     }
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned size = 0;
-    EVP_DigestFinal_ex(sha, digest, &size);
-    const std::string sum = hex(digest, size);
 
     // NAME may have appeared since the name was chosen: never overwrite it.
     for (int n = nameNumber; n < nameNumber + 1000; ++n) {
