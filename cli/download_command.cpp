@@ -86,7 +86,7 @@ int runDownloads(const DownloadRequest& request, ProgressLine& progress,
                 const std::string path = p.path.empty() ? url : p.path;
                 progress.show(progressText(path.substr(path.rfind('/') + 1), p));
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            d.waitFor(std::chrono::milliseconds(200));
         }
         const download::Progress p = d.wait();
         progress.clear();

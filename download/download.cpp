@@ -31,6 +31,8 @@ constexpr std::uint64_t kUnknown = UINT64_MAX;
 // A restart from scratch (the file changed on the server) happens this often at most.
 constexpr int kMostRestarts = 3;
 constexpr long kReceiveBuffer = 256 << 10;
+// libcurl hands over 16 KiB at a time; the file gets them in blocks this large.
+constexpr std::size_t kWriteBlock = 256 << 10;
 
 enum Command { kRun = 0, kPause = 1, kCancel = 2 };
 
@@ -93,7 +95,8 @@ std::string hex(const unsigned char* p, unsigned n) {
 }
 
 struct Gap {
-    std::uint64_t pos = 0, end = kUnknown;
+    std::uint64_t pos = 0, end = kUnknown;  // pos: the first byte not yet in the file
+    std::uint64_t ahead = 0;                // received beyond pos, not yet written
     bool busy = false;
     int tries = 0;
     Clock::time_point notBefore{};
@@ -261,6 +264,7 @@ struct Transfer {
     bool doneEarly = false;   // its range is complete (or was cut short by a take-over)
     bool quietAbort = false;  // not wanted any more; its end is no failure
     std::uint64_t written = 0;
+    std::string pending;  // received at gap->pos, not yet written
     Clock::time_point lastByte;
     // The reply's status and the headers that matter (reset at each status line, so a
     // redirect's headers never leak into the final reply's).
@@ -333,6 +337,8 @@ struct Run {
     bool openPart(bool resume);
     bool openPartFile(bool resume);
     std::size_t onData(Transfer& t, const char* p, std::size_t n);
+    bool flush(Transfer& t);
+    void flushAll();
     bool writeAt(const char* p, std::size_t n, std::uint64_t at);
     void advanceHash();
     void restart();
@@ -544,6 +550,7 @@ State Run::loop() {
         publish(State::Running);
         curl_multi_poll(multi, nullptr, 0, 50, nullptr);
     }
+    flushAll();
     for (auto& t : transfers) t->quietAbort = true;
     while (!transfers.empty()) dropTransfer(transfers.back().get());
     saver.drain();
@@ -570,7 +577,7 @@ Gap* Run::freeGap(Clock::time_point now) {
     Gap* first = nullptr;
     for (Gap& g : gaps)
         if (!g.busy && g.notBefore <= now && (!first || g.pos < first->pos)) first = &g;
-    if (first && known && ranges) cut(*first);
+    if (first && known && ranges && opt.connections > 1) cut(*first);
     return first;
 }
 
@@ -587,12 +594,11 @@ void Run::cut(Gap& g) {
 // Half of the largest range still running, for a connection that has nothing left.
 Gap* Run::takeOver() {
     Gap* largest = nullptr;
+    auto left = [](const Gap& g) { return g.end - g.pos - g.ahead; };
     for (Gap& g : gaps)
-        if (g.busy && g.end != kUnknown &&
-            (!largest || g.end - g.pos > largest->end - largest->pos))
-            largest = &g;
-    if (!largest || largest->end - largest->pos < 2 * opt.smallestSplit) return nullptr;
-    const std::uint64_t middle = largest->pos + (largest->end - largest->pos) / 2;
+        if (g.busy && g.end != kUnknown && (!largest || left(g) > left(*largest))) largest = &g;
+    if (!largest || left(*largest) < 2 * opt.smallestSplit) return nullptr;
+    const std::uint64_t middle = largest->pos + largest->ahead + left(*largest) / 2;
     Gap taken;
     taken.pos = middle;
     taken.end = largest->end;
@@ -664,7 +670,10 @@ void Run::dropTransfer(Transfer* t) {
     curl_multi_remove_handle(multi, t->easy);
     curl_easy_cleanup(t->easy);
     curl_slist_free_all(t->requestHeaders);
-    if (t->gap) t->gap->busy = false;
+    if (t->gap) {
+        t->gap->busy = false;
+        t->gap->ahead = 0;
+    }
     for (auto it = transfers.begin(); it != transfers.end(); ++it)
         if (it->get() == t) {
             transfers.erase(it);
@@ -688,6 +697,7 @@ void Run::retry(Gap* g, const Transfer& t, std::string why) {
 }
 
 void Run::endTransfer(Transfer* t, CURLcode result, std::string stalled) {
+    if (!t->quietAbort && !restartPending && !failed) flush(*t);
     Gap* g = t->gap;
     if (g) g->busy = false;
     if (t->quietAbort || restartPending || failed) {
@@ -875,7 +885,7 @@ bool Run::acceptFirst(Transfer& t, const ContentRange* cr) {
     }
     if (failed || !openPart(false)) return false;
     t.gap->end = length;
-    if (ranges) cut(*t.gap);
+    if (ranges && opt.connections > 1) cut(*t.gap);
     if (length == 0) t.doneEarly = true;
     saveInBackground();
     return true;
@@ -980,8 +990,9 @@ std::size_t Run::onData(Transfer& t, const char* p, std::size_t n) {
     }
     Gap* g = t.gap;
     if (!g || t.doneEarly || failed) return 0;
-    const std::uint64_t pos = g->pos;
+    const std::uint64_t pos = g->pos + t.pending.size();
     if (g->end != kUnknown && pos >= g->end) {
+        flush(t);
         t.doneEarly = true;
         return 0;
     }
@@ -991,16 +1002,34 @@ std::size_t Run::onData(Transfer& t, const char* p, std::size_t n) {
     }
     const std::size_t take =
         g->end == kUnknown ? n : std::size_t(std::min<std::uint64_t>(n, g->end - pos));
-    if (!writeAt(p, take, pos)) return 0;
-    g->pos += take;
-    done += take;
-    t.written += take;
+    if (t.pending.capacity() < kWriteBlock) t.pending.reserve(kWriteBlock + CURL_MAX_WRITE_SIZE);
+    t.pending.append(p, take);
+    g->ahead = t.pending.size();
     t.lastByte = Clock::now();
+    if (t.pending.size() >= kWriteBlock && !flush(t)) return 0;
     if (take < n) {
+        flush(t);
         t.doneEarly = true;  // the rest belongs to a range another connection took over
         return 0;
     }
     return n;
+}
+
+bool Run::flush(Transfer& t) {
+    Gap* g = t.gap;
+    if (!g || t.pending.empty()) return !failed;
+    if (!writeAt(t.pending.data(), t.pending.size(), g->pos)) return false;
+    g->pos += t.pending.size();
+    done += t.pending.size();
+    t.written += t.pending.size();
+    t.pending.clear();
+    g->ahead = 0;
+    return true;
+}
+
+void Run::flushAll() {
+    for (auto& t : transfers)
+        if (!t->quietAbort && !failed) flush(*t);
 }
 
 // Tells the hasher how far the file is whole.
@@ -1032,6 +1061,7 @@ void Run::restart() {
 
 void Run::saveInBackground() {
     if (!known || fd < 0 || statePath.empty()) return;
+    flushAll();
     if (saver.offer(fd, statePath, snapshot())) lastSave = Clock::now();
 }
 
@@ -1039,6 +1069,7 @@ void Run::saveState() {
     saver.drain();
     lastSave = Clock::now();
     if (!known || fd < 0 || statePath.empty()) return;
+    flushAll();
     // The bytes the state vouches for reach the disk before the state does.
     ::fdatasync(fd);
     writeResumeState(statePath, snapshot());
@@ -1193,6 +1224,11 @@ Progress Download::wait() {
     std::unique_lock lock(engine_->mutex);
     engine_->stopped.wait(lock, [&] { return !engine_->running; });
     return engine_->progress;
+}
+
+bool Download::waitFor(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(engine_->mutex);
+    return engine_->stopped.wait_for(lock, timeout, [&] { return !engine_->running; });
 }
 
 Progress Download::progress() const {

@@ -37,7 +37,7 @@ struct Options {
     std::uint64_t smallestSplit = 1 << 20;  // a range taken over is never smaller
     // Ranges are handed out in file order, at most this long, so that the hashed prefix
     // follows close behind the transfers; the last ones are split by take-overs.
-    std::uint64_t largestRange = 16 << 20;
+    std::uint64_t largestRange = 64 << 20;
 };
 
 enum class State { Idle, Running, Paused, Complete, Failed, Cancelled };
@@ -74,6 +74,8 @@ class Download {
     void cancel();
     // Blocks until the engine stops (complete, failed, paused or cancelled).
     Progress wait();
+    // Waits at most `timeout`; true once the engine has stopped.
+    bool waitFor(std::chrono::milliseconds timeout);
     // A consistent copy, safe from any thread.
     Progress progress() const;
 

@@ -5,6 +5,7 @@
 //
 //   download_bench [--size MiB] [--throttled-size MiB] [--rate MB/s] [--runs N]
 //                  [--kill-rate MB/s] [--dir FOLDER] [--only-unlimited 1]
+//   download_bench --serve MiB [--serve-rate MB/s]   (the server alone)
 // The engine syncs the file to disk before it renames it (and the data before each saved
 // state); curl and aria2c leave it in the page cache. Where the disk is slower than
 // loopback, `--dir /dev/shm` shows the transfer itself.
@@ -154,6 +155,17 @@ int main(int argc, char** argv) {
     const std::string dir = base + "/romhaul-dl-bench-" + std::to_string(::getpid());
     fs::create_directories(dir);
     const bool aria2 = have("aria2c"), curl = have("curl");
+    if (arg(argc, argv, "--serve", 0) > 0) {
+        // Only the server, for trying clients by hand: prints its address, runs until killed.
+        RangeServer server(std::uint64_t(arg(argc, argv, "--serve", 0) * kMiB),
+                           testsupport::patternFile(1));
+        RangeFaults limit;
+        limit.bytesPerSecond = std::uint64_t(arg(argc, argv, "--serve-rate", 0) * 1e6);
+        server.setFaults(limit);
+        std::printf("%s\n", server.url().c_str());
+        std::fflush(stdout);
+        ::pause();
+    }
 
     const Client curlClient{"curl -o (1 stream)", curlArgs};
     const Client aria2Client{"aria2c -x4 -s4", aria2Args};
