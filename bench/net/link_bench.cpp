@@ -128,10 +128,11 @@ int main(int argc, char** argv) {
         parallel.push_back(secondsOf([&] { found += batch(4); }));
     }
     const double batchFloor = (1 + 20 / 4) * rttS;
-    std::printf("%-18s %5d %7.0f | %7.0f %5.2fx | %7.0f %5.2fx   (%.1f round trips; %d of %d found)\n",
-                "lg batch of 20", 20, batchFloor * 1000, best(sequential) * 1000,
-                best(sequential) / batchFloor, best(parallel) * 1000, best(parallel) / batchFloor,
-                best(parallel) / rttS, found, int(sequential.size() + parallel.size()) * 20);
+    std::printf(
+        "%-18s %5d %7.0f | %7.0f %5.2fx | %7.0f %5.2fx   (%.1f round trips; %d of %d found)\n",
+        "lg batch of 20", 20, batchFloor * 1000, best(sequential) * 1000,
+        best(sequential) / batchFloor, best(parallel) * 1000, best(parallel) / batchFloor,
+        best(parallel) / rttS, found, int(sequential.size() + parallel.size()) * 20);
     std::printf("connections through the relays: ");
     for (auto& relay : relays) std::printf("%zu ", relay->connectionCount());
     std::printf("\n");

@@ -220,7 +220,8 @@ void RawHttpServer::serve(int fd) {
         } else {
             sent = sendAll(fd, reply.bytes.data(), reply.bytes.size());
         }
-        if (sent && reply.tail) sendAll(fd, reply.tail->data(), reply.tail->size());
+        if (sent && reply.tail) sent = sendAll(fd, reply.tail->data(), reply.tail->size());
+        if (sent && reply.source) sent = sendSource(fd, reply);
         if (sent && reply.keepOpen && !reply.hang) continue;
         if (reply.hang) {
             // Hold the connection until the client gives up or the server stops.
@@ -231,6 +232,28 @@ void RawHttpServer::serve(int fd) {
         ::close(fd);
         return;
     }
+}
+
+bool RawHttpServer::sendSource(int fd, const RawReply& reply) {
+    std::vector<char> piece(64 << 10);
+    const auto start = std::chrono::steady_clock::now();
+    std::uint64_t sent = 0;
+    while (sent < reply.sourceLength && !stopping_.load()) {
+        const std::size_t n =
+            std::size_t(std::min<std::uint64_t>(piece.size(), reply.sourceLength - sent));
+        reply.source(reply.sourceOffset + sent, piece.data(), n);
+        if (!sendAll(fd, piece.data(), n)) return false;
+        sent += n;
+        bytesSent_ += n;
+        if (reply.bytesPerSecond > 0) {
+            const auto due =
+                start + std::chrono::microseconds(sent * 1000000 / reply.bytesPerSecond);
+            while (!stopping_.load() && std::chrono::steady_clock::now() < due)
+                std::this_thread::sleep_until(std::min(
+                    due, std::chrono::steady_clock::now() + std::chrono::milliseconds(20)));
+        }
+    }
+    return sent == reply.sourceLength;
 }
 
 int unusedPort() {
