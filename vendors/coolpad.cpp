@@ -3,6 +3,7 @@
 #include <unordered_set>
 
 #include "base/text_util.h"
+#include "net/entities.h"
 #include "text/regex_object.h"
 #include "vendors/service_hosts.h"
 
@@ -64,8 +65,8 @@ std::vector<CoolpadFileRow> coolpadFileRows(std::string_view pageText) {
     const int count = re.matchCount();
     rows.reserve(std::size_t(count));
     for (int i = 1; i <= count; ++i) {
-        rows.push_back({re.subMatchText(i, 1), re.subMatchText(i, 2), re.subMatchText(i, 3),
-                        re.subMatchText(i, 4), re.subMatchText(i, 5)});
+        const auto cell = [&](int group) { return net::decodeEntities(re.subMatchText(i, group)); };
+        rows.push_back({cell(1), cell(2), cell(3), cell(4), cell(5)});
     }
     return rows;
 }

@@ -28,7 +28,7 @@ const std::string& coolpadDownloadPattern();
 std::vector<std::string> coolpadProductTypes(std::string_view replyText);
 
 // One file of a download page: 描述, 更新日期, 文件大小, 文件种类 and the download address,
-// as they stand in the page.
+// as they stand in the page with their character references decoded.
 struct CoolpadFileRow {
     std::string description;
     std::string date;

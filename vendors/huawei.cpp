@@ -1,6 +1,7 @@
 #include "vendors/huawei.h"
 
 #include "base/text_util.h"
+#include "net/entities.h"
 #include "net/fetch_url.h"
 #include "text/regex_object.h"
 #include "text/script_time.h"
@@ -30,10 +31,10 @@ std::vector<HuaweiFile> huaweiFiles(RegexObject& regex, std::string_view replyTe
         // Groups in subject order: the regex object finds byte offsets by walking on from
         // the last one it found, and a step back walks from the start of the reply again.
         HuaweiFile f;
-        f.name = regex.subMatchText(i, 1);
+        f.name = net::decodeEntities(regex.subMatchText(i, 1));
         f.size = regex.subMatchText(i, 2);
         f.date = releaseDateText(regex.subMatchText(i, 3));
-        f.address = regex.subMatchText(i, 4);
+        f.address = net::decodeEntities(regex.subMatchText(i, 4));
         files.push_back(std::move(f));
     }
     return files;

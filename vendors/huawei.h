@@ -15,7 +15,9 @@ class RegexObject;
 
 // One file of the list, as it goes into the list's columns 0 to 3.
 struct HuaweiFile {
-    std::string name;     // as the service writes it: JSON escapes are left as they are
+    // As the service writes them, HTML character references decoded ("&amp;" is "&"); JSON
+    // escapes are left as they are.
+    std::string name;
     std::string date;     // the local release date, YYYY-MM-DD
     std::string size;     // as the service writes it ("803.49MB")
     std::string address;  // the download address, for the hidden column

@@ -1,6 +1,7 @@
 #include "vendors/lg.h"
 
 #include "base/text_util.h"
+#include "net/entities.h"
 #include "net/fetch_url.h"
 #include "vendors/service_hosts.h"
 
@@ -23,7 +24,7 @@ LgReply readLgReply(std::string_view replyText) {
     for (int i = 0; i < kLgFieldCount; ++i) {
         const std::string tag = kLgTags[std::size_t(i)];
         reply.fields[std::size_t(i)] =
-            net::textBetween(replyText, "<" + tag + ">", "</" + tag + ">");
+            net::decodeEntities(net::textBetween(replyText, "<" + tag + ">", "</" + tag + ">"));
     }
     return reply;
 }

@@ -24,8 +24,8 @@ enum class LgOutcome {
 
 struct LgReply {
     LgOutcome outcome = LgOutcome::NoReply;
-    // Only for Found: each element's value as sent (no entity decoding, no trimming), ""
-    // where the element or its end tag is missing.
+    // Only for Found: each element's value with its character references decoded (no
+    // trimming), "" where the element or its end tag is missing.
     std::array<std::string, kLgFieldCount> fields;
 };
 

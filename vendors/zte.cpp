@@ -2,6 +2,7 @@
 
 #include "base/text_util.h"
 #include "document/data_document.h"
+#include "net/entities.h"
 #include "text/regex_object.h"
 #include "vendors/service_hosts.h"
 
@@ -16,6 +17,16 @@ namespace {
 
 constexpr std::size_t kScriptPrefix = 18;
 const std::string kCrLf = "\r\n";
+
+// One field of a file list line: decoded, and without the bytes that separate fields and
+// lines, which a reference such as "&#124;" or "&#10;" could otherwise bring in.
+std::string fileListField(std::string_view captured) {
+    std::string field = net::decodeEntities(captured);
+    for (char& c : field) {
+        if (c == '|' || c == '\r' || c == '\n') c = ' ';
+    }
+    return trimSpaces(field);
+}
 
 }  // namespace
 
@@ -79,7 +90,7 @@ std::string zteFileList(std::string_view pageText) {
     for (int j = 1; j <= found; ++j) {
         for (int k = 1; k <= 4; ++k) {
             if (k > 1) list += '|';
-            list += trimSpaces(regex.subMatchText(j, k));
+            list += fileListField(regex.subMatchText(j, k));
         }
         list += kCrLf;
     }

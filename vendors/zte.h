@@ -51,7 +51,8 @@ std::vector<ZteSeries> zteReadModelList(std::string_view scriptText);
 int zteTreeItemCount(const std::vector<ZteSeries>& series);
 
 // The file list of a file page text: one line per file ended by "\r\n", each line the
-// address, name, size and date, trimmed, joined by "|".
+// address, name, size and date, their character references decoded (a "|" or line break
+// that a reference spells becomes a space), trimmed, joined by "|".
 std::string zteFileList(std::string_view pageText);
 
 // The rows of a file list for the file list view: columns 0 name, 1 size, 2 date,

@@ -122,7 +122,7 @@ TEST(CoolpadCore, ReadsFiveCellsPerFileInPageOrder) {
                              fileRow(" 说明书 ", "2014-01-02", "2.1M", "文档", "ftp://h/a b.pdf") +
                              gbk("</table>");
     const std::vector<CoolpadFileRow> want = {
-        {gbk("大神F1 官方固件 &amp; 驱动"), "2014-05-06", "812.3M", gbk("固件"),
+        {gbk("大神F1 官方固件 & 驱动"), "2014-05-06", "812.3M", gbk("固件"),
          "http://dl.coolpad.com/f1.zip"},
         {gbk(" 说明书 "), "2014-01-02", "2.1M", gbk("文档"), "ftp://h/a b.pdf"},
     };
@@ -176,8 +176,8 @@ TEST(LgCore, ReadsTheOutcomeAndTheSixFields) {
          "<prod_type>GSM</prod_type><sw_version>D85810c</sw_version>"
          "<sw_url>http://h/a.kdz?v=2&amp;s=b</sw_url></PRODUCT>",
          LgOutcome::Found,
-         {"LG-D858", "3567", "407K", "GSM", "D85810c", "http://h/a.kdz?v=2&amp;s=b"}},
-        // The marker is looked for with letter case; values are taken as they stand.
+         {"LG-D858", "3567", "407K", "GSM", "D85810c", "http://h/a.kdz?v=2&s=b"}},
+        // The marker is looked for with letter case; values are not trimmed.
         {"status='Fail'<model> a </model>", LgOutcome::Found, {" a ", "", "", "", "", ""}},
         // A start tag without its end tag, and an end tag before its start tag.
         {"<model>LG-E612\r\n<esn>35</esn></msn><msn>9",
