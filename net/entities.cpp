@@ -14,14 +14,14 @@ struct NamedEntity {
 
 // Spaces first: they have no GBK form and read as a plain space.
 constexpr NamedEntity kNamed[] = {
-    {"nbsp", u'\u00A0'},   {"ensp", u'\u2002'},   {"emsp", u'\u2003'},   {"thinsp", u'\u2009'},
-    {"amp", u'&'},         {"lt", u'<'},          {"gt", u'>'},          {"quot", u'"'},
-    {"apos", u'\''},       {"copy", u'\u00A9'},   {"reg", u'\u00AE'},    {"trade", u'\u2122'},
-    {"middot", u'\u00B7'}, {"times", u'\u00D7'},  {"divide", u'\u00F7'}, {"deg", u'\u00B0'},
-    {"plusmn", u'\u00B1'}, {"sect", u'\u00A7'},   {"yen", u'\u00A5'},    {"laquo", u'\u00AB'},
-    {"raquo", u'\u00BB'},  {"ndash", u'\u2013'},  {"mdash", u'\u2014'},  {"lsquo", u'\u2018'},
-    {"rsquo", u'\u2019'},  {"ldquo", u'\u201C'},  {"rdquo", u'\u201D'},  {"hellip", u'\u2026'},
-    {"bull", u'\u2022'},   {"larr", u'\u2190'},   {"rarr", u'\u2192'},   {"uarr", u'\u2191'},
+    {"nbsp", u'\u00A0'},   {"ensp", u'\u2002'},  {"emsp", u'\u2003'},   {"thinsp", u'\u2009'},
+    {"amp", u'&'},         {"lt", u'<'},         {"gt", u'>'},          {"quot", u'"'},
+    {"apos", u'\''},       {"copy", u'\u00A9'},  {"reg", u'\u00AE'},    {"trade", u'\u2122'},
+    {"middot", u'\u00B7'}, {"times", u'\u00D7'}, {"divide", u'\u00F7'}, {"deg", u'\u00B0'},
+    {"plusmn", u'\u00B1'}, {"sect", u'\u00A7'},  {"yen", u'\u00A5'},    {"laquo", u'\u00AB'},
+    {"raquo", u'\u00BB'},  {"ndash", u'\u2013'}, {"mdash", u'\u2014'},  {"lsquo", u'\u2018'},
+    {"rsquo", u'\u2019'},  {"ldquo", u'\u201C'}, {"rdquo", u'\u201D'},  {"hellip", u'\u2026'},
+    {"bull", u'\u2022'},   {"larr", u'\u2190'},  {"rarr", u'\u2192'},   {"uarr", u'\u2191'},
     {"darr", u'\u2193'},
 };
 

@@ -80,8 +80,9 @@ CoolpadSearch coolpadSearchTypes(std::string_view keyword, const LookupContext& 
 
 CoolpadDownloads coolpadFetchDownloads(std::string_view productType, const LookupContext& ctx) {
     CoolpadDownloads downloads;
-    downloads.files =
-        coolpadFileRows(fetchText(ctx, {coolpadDownloadAddress(productType)}, downloads.end));
+    const std::string address = coolpadDownloadAddress(productType);
+    downloads.files = coolpadFileRows(fetchText(ctx, {address}, downloads.end));
+    for (CoolpadFileRow& row : downloads.files) row.address = downloadAddress(address, row.address);
     return downloads;
 }
 

@@ -52,7 +52,8 @@ struct CoolpadDownloads {
     std::vector<CoolpadFileRow> files;  // in page order
     LookupEnd end = LookupEnd::Complete;
 };
-// Fetches the download page of `productType` (the name as listed) and reads its files.
+// Fetches the download page of `productType` (the name as listed) and reads its files, each
+// address made absolute against the page's (downloadAddress).
 // Nothing is cached: every call asks again.
 CoolpadDownloads coolpadFetchDownloads(std::string_view productType, const LookupContext& ctx = {});
 

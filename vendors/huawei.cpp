@@ -59,7 +59,8 @@ HuaweiSearch huaweiSearchFiles(std::string_view keyword, const LookupContext& ct
             search.end = LookupEnd::Stopped;
             break;
         }
-        FetchReply reply = fetchFor(ctx, {huaweiPageAddress(page, keyword)});
+        const std::string address = huaweiPageAddress(page, keyword);
+        FetchReply reply = fetchFor(ctx, {address});
         search.pages = page;
         search.end = endAfter(ctx, reply);
         if (search.end != LookupEnd::Complete) break;
@@ -72,6 +73,7 @@ HuaweiSearch huaweiSearchFiles(std::string_view keyword, const LookupContext& ct
             search.rule = HuaweiStopRule::NoMatch;
             break;
         }
+        for (HuaweiFile& f : files) f.address = downloadAddress(address, f.address);
         search.fileCount += int(files.size());
         if (onPage) {
             onPage(std::move(files));

@@ -63,7 +63,8 @@ struct HuaweiSearch {
 // page by page. Runs on the searching thread.
 using HuaweiPageFiles = std::function<void(std::vector<HuaweiFile>&& files)>;
 
-// Fetches page 1, 2, 3 ... for `keyword` (as typed) until a page yields no file (an empty
+// Fetches page 1, 2, 3 ... for `keyword` (as typed), each file's address made absolute
+// against its page's address (downloadAddress), until a page yields no file (an empty
 // list, an error page, a failed request), a stop, or page kHuaweiMaxPages. A service that
 // ignores the page number answers every page alike, which would never end; so a reply that
 // is byte for byte the reply of the page before also ends the search, and its files are not

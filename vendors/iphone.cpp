@@ -137,6 +137,14 @@ std::string catalogueText(const LookupContext& ctx, std::string address, LookupE
     return text;
 }
 
+// The rows of a firmware list reply, their addresses made absolute against its address.
+std::vector<IphoneRow> firmwareRows(const LookupContext& ctx, const std::string& address,
+                                    LookupEnd& end) {
+    std::vector<IphoneRow> rows = iphoneReadFirmware(catalogueText(ctx, address, end));
+    for (IphoneRow& row : rows) row[3] = downloadAddress(address, row[3]);
+    return rows;
+}
+
 }  // namespace
 
 IphoneCatalogue iphoneFetchCatalogue(const LookupContext& ctx) {
@@ -145,8 +153,7 @@ IphoneCatalogue iphoneFetchCatalogue(const LookupContext& ctx) {
     if (c.end == LookupEnd::Stopped) return c;
     c.versions = iphoneReadList(catalogueText(ctx, iphoneVersionListAddress(), c.end));
     if (c.end == LookupEnd::Stopped) return c;
-    c.rows = iphoneReadFirmware(
-        catalogueText(ctx, iphoneFirmwareAddress("all", "all", "all", false), c.end));
+    c.rows = firmwareRows(ctx, iphoneFirmwareAddress("all", "all", "all", false), c.end);
     return c;
 }
 
@@ -161,7 +168,7 @@ IphoneFirmware iphoneFetchFirmware(std::string_view model, std::string_view type
                                    std::string_view version, bool allVersions,
                                    const LookupContext& ctx) {
     IphoneFirmware firmware;
-    firmware.rows = iphoneReadFirmware(
-        catalogueText(ctx, iphoneFirmwareAddress(model, type, version, allVersions), firmware.end));
+    firmware.rows =
+        firmwareRows(ctx, iphoneFirmwareAddress(model, type, version, allVersions), firmware.end);
     return firmware;
 }

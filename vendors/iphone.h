@@ -43,6 +43,8 @@ using IphoneRow = std::array<std::string, 4>;
 std::vector<IphoneRow> iphoneReadFirmware(std::string_view replyText);
 
 // ---------------------------------------------------------------- look-ups
+// The look-ups' firmware rows carry absolute addresses (downloadAddress against the
+// firmware list's address).
 // The service reports nothing to the user: a failed request reads as an empty reply (a box
 // with only its first entry, an empty list), and the look-up goes on with its next request.
 // `end` is Failed when any request failed.

@@ -31,7 +31,10 @@ LgReply readLgReply(std::string_view replyText) {
 
 LgLookup lgLookUpSerial(std::string_view serial, const LookupContext& ctx) {
     LgLookup lookup;
-    lookup.reply = readLgReply(fetchText(ctx, {lgLookupAddress(serial)}, lookup.end));
+    const std::string address = lgLookupAddress(serial);
+    lookup.reply = readLgReply(fetchText(ctx, {address}, lookup.end));
+    std::string& url = lookup.reply.fields[kLgFieldCount - 1];
+    url = downloadAddress(address, url);
     return lookup;
 }
 

@@ -36,7 +36,8 @@ struct LgLookup {
     LgReply reply;
     LookupEnd end = LookupEnd::Complete;
 };
-// Asks the model-check service about `serial` (as typed, one GET) and reads the reply.
+// Asks the model-check service about `serial` (as typed, one GET) and reads the reply; the
+// sw_url made absolute against the request's address (downloadAddress).
 LgLookup lgLookUpSerial(std::string_view serial, const LookupContext& ctx = {});
 
 // What the page tells the user.

@@ -1,6 +1,7 @@
 #include "vendors/lookup.h"
 
 #include "net/fetch_url.h"
+#include "net/url_cookies.h"
 
 FetchReply fetchOverNet(const FetchRequest& request) {
     FetchReply reply;
@@ -23,6 +24,14 @@ FetchReply fetchFor(const LookupContext& ctx, const FetchRequest& request) {
 LookupEnd endAfter(const LookupContext& ctx, const FetchReply& reply) {
     if (ctx.stopped()) return LookupEnd::Stopped;
     return reply.failed ? LookupEnd::Failed : LookupEnd::Complete;
+}
+
+std::string downloadAddress(std::string_view replyAddress, std::string_view captured) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!captured.empty() && blank(captured.front())) captured.remove_prefix(1);
+    while (!captured.empty() && blank(captured.back())) captured.remove_suffix(1);
+    if (captured.empty()) return {};
+    return net::resolveReference(replyAddress, captured);
 }
 
 std::string fetchText(const LookupContext& ctx, const FetchRequest& request, LookupEnd& end) {

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <string_view>
 
 // One request as a look-up hands it to the fetch: the address as built (neither trimmed
 // nor encoded here), the method (0 GET, 1 POST) and, for a POST, the form body as text.
@@ -62,6 +63,12 @@ FetchReply fetchFor(const LookupContext& ctx, const FetchRequest& request);
 
 // The end of a look-up whose last request gave `reply`.
 LookupEnd endAfter(const LookupContext& ctx, const FetchReply& reply);
+
+// A download address as a reply gives it, made absolute against the address of the reply
+// it came from (RFC 3986 reference resolution), so that "/support/fileDownload?fileId=1"
+// on a ZTE page reads "http://support.zte.com.cn/support/fileDownload?fileId=1". Blanks and
+// line breaks at both ends are dropped first; an empty address stays empty.
+std::string downloadAddress(std::string_view replyAddress, std::string_view captured);
 
 // One request whose reply the look-up reads as program text: the reply body converted
 // from UTF-8 (empty after a failure or a stop), and in `end` how the request ended.

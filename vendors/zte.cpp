@@ -81,15 +81,18 @@ int zteTreeItemCount(const std::vector<ZteSeries>& series) {
     return items;
 }
 
-std::string zteFileList(std::string_view pageText) {
+std::string zteFileList(std::string_view pageText, std::string_view pageAddress) {
     if (pageText.size() > serviceReplyCap(VendorService::Zte)) return {};
     RegexObject regex;
     regex.create(zteFilePattern(), pageText);
     std::string list;
     const int found = regex.matchCount();
     for (int j = 1; j <= found; ++j) {
-        for (int k = 1; k <= 4; ++k) {
-            if (k > 1) list += '|';
+        std::string address = fileListField(regex.subMatchText(j, 1));
+        if (!pageAddress.empty()) address = downloadAddress(pageAddress, address);
+        list += address;
+        for (int k = 2; k <= 4; ++k) {
+            list += '|';
             list += fileListField(regex.subMatchText(j, k));
         }
         list += kCrLf;
@@ -114,15 +117,21 @@ std::vector<std::vector<std::string>> zteFileRows(std::string_view fileList) {
 }
 
 std::string zteExtension(std::string_view address) {
-    const std::size_t dot = findLastText(address, ".");
-    return dot == 0 ? std::string(address) : std::string(address.substr(dot));
+    address = address.substr(0, address.find_first_of("?#"));
+    const std::size_t slash = address.rfind('/');
+    if (slash != std::string_view::npos) address.remove_prefix(slash + 1);
+    // Byte-wise: "." and "/" are never the trail byte of a GBK character.
+    const std::size_t dot = address.rfind('.');
+    return dot == std::string_view::npos ? std::string() : std::string(address.substr(dot + 1));
 }
 
 std::string zteDisplayName(std::string_view fileName, std::string_view address) {
     // Appended rather than `"." + text`: GCC 12 at -O3 reports a false -Wrestrict in that
     // operator+.
+    const std::string extension = zteExtension(address);
+    if (extension.empty()) return std::string(fileName);
     std::string suffix = ".";
-    suffix += zteExtension(address);
+    suffix += extension;
     if (findText(fileName, suffix) != 0) return std::string(fileName);
     return std::string(fileName) + suffix;
 }
@@ -166,8 +175,8 @@ ZteFiles zteFetchFiles(const ZteModel& record, const LookupContext& ctx) {
     files.fileList = record.fileList;
     if (files.fileList.empty()) {
         files.fetched = true;
-        files.fileList = zteFileList(
-            fetchText(ctx, {zteFilePageAddress(record.categoryId, record.modelId)}, files.end));
+        const std::string address = zteFilePageAddress(record.categoryId, record.modelId);
+        files.fileList = zteFileList(fetchText(ctx, {address}, files.end), address);
     }
     files.rows = zteFileRows(files.fileList);
     return files;

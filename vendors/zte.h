@@ -52,17 +52,20 @@ int zteTreeItemCount(const std::vector<ZteSeries>& series);
 
 // The file list of a file page text: one line per file ended by "\r\n", each line the
 // address, name, size and date, their character references decoded (a "|" or line break
-// that a reference spells becomes a space), trimmed, joined by "|".
-std::string zteFileList(std::string_view pageText);
+// that a reference spells becomes a space), trimmed, joined by "|". Given the page's own
+// address, a relative download address is made absolute against it (downloadAddress).
+std::string zteFileList(std::string_view pageText, std::string_view pageAddress = {});
 
 // The rows of a file list for the file list view: columns 0 name, 1 size, 2 date,
 // 3 address, 4 format; only lines of exactly four fields make a row.
 std::vector<std::vector<std::string>> zteFileRows(std::string_view fileList);
 
-// The text after the address's last "."; the whole address when it has none.
+// The file's extension: the text after the last "." of the address's last path segment
+// (query and fragment left out), "" when that segment has none. The service also links
+// files as "/support/fileDownload?fileId=88012", whose host and query are no format.
 std::string zteExtension(std::string_view address);
 // The file name as the details show it: with "." + extension appended unless the name
-// already holds it.
+// already holds it or there is no extension.
 std::string zteDisplayName(std::string_view fileName, std::string_view address);
 // The three pieces appended to the details box, in order.
 std::vector<std::string> zteFileInfoPieces(std::string_view fileName, std::string_view size,
