@@ -44,8 +44,20 @@ std::vector<std::string> coolpadProductTypes(std::string_view replyText) {
     std::unordered_set<std::string> listed;
     if (replyText.size() > serviceReplyCap(VendorService::Coolpad)) return types;
     RegexObject re;
-    for (std::size_t s = 0; s < replyText.size(); s += kCoolpadChunkBytes) {
-        re.create(coolpadSearchPattern(), replyText.substr(s, kCoolpadChunkBytes));
+    for (std::size_t s = 0; s < replyText.size();) {
+        std::string_view chunk = replyText.substr(s, kCoolpadChunkBytes);
+        std::size_t next = s + chunk.size();
+        if (next < replyText.size()) {
+            const std::size_t lineEnd = chunk.rfind('\n');
+            if (lineEnd != std::string_view::npos) {
+                chunk = chunk.substr(0, lineEnd + 1);
+                next = s + chunk.size();
+            } else {
+                next -= kCoolpadChunkOverlap;
+            }
+        }
+        s = next;
+        re.create(coolpadSearchPattern(), chunk);
         const int count = re.matchCount();
         for (int i = 1; i <= count; ++i) {
             std::string type = re.subMatchText(i, 1);

@@ -11,9 +11,14 @@
 #include "vendors/lookup.h"
 
 // The search reply is matched piece by piece so that the engine never holds more than
-// this many bytes of subject at once. Pieces are cut at fixed byte offsets, so a result
-// that straddles a cut is not found, and a cut may fall inside a two-byte character.
+// this many bytes of subject at once. A result never spans a line ("." takes no line
+// feed), so a piece ends after the last line feed it holds and the next one starts right
+// there: no result is cut, and no cut falls inside a two-byte character. A line longer
+// than a piece is cut where the piece ends, and the next piece starts kCoolpadChunkOverlap
+// bytes before that, so that a result up to that long across the cut is still found
+// whole (and, found twice, listed once).
 inline constexpr std::size_t kCoolpadChunkBytes = 500'000;
+inline constexpr std::size_t kCoolpadChunkOverlap = 64 * 1024;
 
 std::string coolpadSearchAddress();
 // The form body as posted: the keyword exactly as typed, neither trimmed nor encoded.

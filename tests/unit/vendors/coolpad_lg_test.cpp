@@ -58,9 +58,12 @@ TEST(CoolpadCore, ListsDownloadTypesOnceInReplyOrder) {
     EXPECT_TRUE(coolpadProductTypes(gbk("<li class=\"none\">抱歉</li>")).empty());
 }
 
-// 1,200,000 bytes: a result in each chunk, one across the second cut, the first cut
-// inside a two-byte character, and the first chunk's type again in the third.
-TEST(CoolpadCore, MatchesLongRepliesInFixedChunks) {
+// 1,200,000 bytes, as the search sends them: a result in each 500,000 bytes, one across
+// byte 1,000,000, a two-byte character across byte 500,000, and the first type again near
+// the end. Then one line of 1,200,000 bytes with results across both 500,000-byte marks.
+TEST(CoolpadCore, FindsResultsAcrossChunkBoundaries) {
+    const ScopedEnv host("ROMHAUL_COOLPAD_HOST", "127.0.0.1:4100");
+    ScriptedFetch fetch;
     std::string reply = gbk("<html>\r\n") + resultLine("A1");
     padTo(reply, kCoolpadChunkBytes - 16);
     reply += gbk("<p class=\"tip\">");
@@ -76,11 +79,24 @@ TEST(CoolpadCore, MatchesLongRepliesInFixedChunks) {
     padTo(reply, 1'200'000);
     ASSERT_EQ(reply.size(), 1'200'000u);
 
-    const std::vector<std::string> want = {"A1", "B2", "D4"};
-    EXPECT_EQ(coolpadProductTypes(reply), want);
-    // The line cut by the second chunk boundary is itself a well-formed result.
-    EXPECT_EQ(coolpadProductTypes(reply.substr(2 * kCoolpadChunkBytes - cut, straddle.size())),
-              std::vector<std::string>{"C3"});
+    fetch.answer(coolpadSearchAddress(), codepage::gbkToUtf8(reply));
+    CoolpadSearch s = coolpadSearchTypes("x", fetch.context());
+    EXPECT_EQ(s.types, (std::vector<std::string>{"A1", "B2", "C3", "D4"}));
+    EXPECT_EQ(s.end, LookupEnd::Complete);
+
+    const auto record = [](const std::string& type) {
+        const std::string r = resultLine(type);
+        return r.substr(0, r.size() - 2);  // no line end anywhere
+    };
+    std::string line = record("E5");
+    line.resize(kCoolpadChunkBytes - 20, ' ');
+    line += record("F6");
+    line.resize(2 * kCoolpadChunkBytes - 20, ' ');
+    line += record("G7");
+    line.resize(1'200'000, ' ');
+    fetch.answer(coolpadSearchAddress(), codepage::gbkToUtf8(line));
+    s = coolpadSearchTypes("x", fetch.context());
+    EXPECT_EQ(s.types, (std::vector<std::string>{"E5", "F6", "G7"}));
 }
 
 TEST(CoolpadCore, SearchPostsTheKeywordAndTellsAFailureFromNothingFound) {

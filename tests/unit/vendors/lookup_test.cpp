@@ -105,17 +105,16 @@ TEST(RealFetch, EachLookUpHasItsOwnStop) {
         EXPECT_EQ(ends[i], i % 2 == 0 ? LookupEnd::Stopped : LookupEnd::Complete) << i;
 }
 
-// The simulator's 1.2 MB search page, read over the wire: the result that straddles the
-// second chunk boundary is not found, the first cut falls inside a two-byte character, and
-// the type found again in the third chunk is listed once. (The chunk offsets themselves
-// are checked on a crafted reply in coolpad_lg_test.)
-TEST(OverTheWire, CoolpadSearchMatchesALongReplyInThreeChunks) {
+// The simulator's 1.2 MB search page, read over the wire: the result that straddles byte
+// 1,000,000 is found, and the type found again near the end is listed once. (The chunk
+// cuts themselves are checked on crafted replies in coolpad_lg_test.)
+TEST(OverTheWire, CoolpadSearchFindsEveryResultOfALongReply) {
     vendorsim::Simulator sim;
     ASSERT_TRUE(sim.start()) << sim.error();
     sim.exportEnvironment();
     const CoolpadSearch s = coolpadSearchTypes("8297");
     EXPECT_EQ(s.end, LookupEnd::Complete);
-    EXPECT_EQ(s.types, (std::vector<std::string>{"8297", "8297W", "8297-T01"}));
+    EXPECT_EQ(s.types, (std::vector<std::string>{"8297", "8297W", "8297D", "8297-T01"}));
     EXPECT_EQ(sim.requestCount(VendorService::Coolpad), 1u);
 }
 
