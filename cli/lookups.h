@@ -29,8 +29,15 @@ using Progress = std::function<void(const std::string& text)>;
 // What the look-ups tell the user (program texts).
 const std::string& noResultMessage();    // 抱歉，未找到合适结果。
 const std::string& emptyModelMessage();  // 您要搜索的手机型号呢？
-// Followed by the service's host: no connection, a time-out, a cut-off reply.
+// Followed by the service's host and failureReason: no connection, a time-out, an error
+// status, a reply refused for its size or not readable.
 const std::string& serviceFailedMessage();
+// A list that stopped short on purpose (the page cap).
+const std::string& incompleteMessage();
+// The iPhone catalogue has no address until ROMHAUL_IPHONE_BASE gives one.
+const std::string& iphoneNoBaseMessage();
+// Why a look-up failed, in this tool's words: the one table of them.
+std::string failureReason(const Failure& failure);
 
 // Each takes its argument as the user gave it (after the usage checks) and never fails
 // with an exception.

@@ -65,6 +65,8 @@ std::string cookiesOf(std::string_view replyHeaders) {
 }
 
 thread_local bool latestFailed = false;
+thread_local std::string latestError;
+thread_local bool latestTooLarge = false;
 
 // Closes what is open, innermost first.
 struct Handles {
@@ -93,6 +95,8 @@ std::string fetchUrl(std::string_view url, std::optional<int> method,
     std::string& body = bodyBytes ? *bodyBytes : localBody;
     const std::string target(asText(url));
     latestFailed = true;  // until the body is in
+    latestError = "could not open a request for this address";
+    latestTooLarge = false;
 
     int m = method.value_or(0);
     if (m < 0 || m > 2) m = 0;
@@ -158,6 +162,8 @@ std::string fetchUrl(std::string_view url, std::optional<int> method,
         reply.resize(size + kReadSize);
         win::DWORD read = 0;
         if (!api::InternetReadFile(h.request, reply.data() + size, kReadSize, &read)) {
+            latestError = wininet::lastErrorText();
+            latestTooLarge = wininet::lastFailureTooLarge();
             reply.clear();
             reply.shrink_to_fit();
             break;
@@ -165,6 +171,7 @@ std::string fetchUrl(std::string_view url, std::optional<int> method,
         reply.resize(size + std::min(read, kReadSize));
         if (read == 0) {
             latestFailed = false;
+            latestError.clear();
             break;
         }
     }
@@ -185,6 +192,14 @@ std::string fetchUrl(std::string_view url, std::optional<int> method,
 
 bool lastFetchFailed() {
     return latestFailed;
+}
+
+std::string lastFetchError() {
+    return latestError;
+}
+
+bool lastFetchTooLarge() {
+    return latestTooLarge;
 }
 
 FetchAbortScope::FetchAbortScope(const std::atomic<bool>* stop) : previous_(wininet::abortFlag()) {

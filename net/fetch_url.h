@@ -30,6 +30,11 @@ std::string fetchUrl(std::string_view url, std::optional<int> method = {},
 // cap, a broken or aborted transfer. Tells such a failure apart from a reply whose body is
 // empty, which fetchUrl returns alike.
 bool lastFetchFailed();
+// Why it failed, in the transfer's own words (libcurl's text, such as "Failed to connect to
+// 127.0.0.1 port 9: Connection refused"); "" when it did not fail.
+std::string lastFetchError();
+// Whether it failed because the reply outgrew the request layer's cap.
+bool lastFetchTooLarge();
 
 // While it lives, fetchUrl on the calling thread gives up as soon as *stop is true, from
 // whatever thread it is raised: a request in flight is dropped within about 100 ms and

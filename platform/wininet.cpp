@@ -83,7 +83,9 @@ struct Request : Handle {
         pending.clear();
         pendingOffset = 0;
         rawHeaders.clear();
-        headersEnded = bodyStarted = done = failed = connected = paused = false;
+        headersEnded = bodyStarted = done = failed = connected = paused = tooLarge = false;
+        errorText.clear();
+        errorBuffer[0] = '\0';
         received = headerBytes = 0;
         lastDown = lastUp = -1;
     }
@@ -104,11 +106,32 @@ struct Request : Handle {
     std::string rawHeaders;  // the newest response's header block
     bool headersEnded = false, bodyStarted = false, done = false, failed = false;
     bool connected = false, paused = false;
+    // Why the transfer failed, in libcurl's words; whether it was the reply cap.
+    std::string errorText;
+    bool tooLarge = false;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
     std::uint64_t received = 0, headerBytes = 0;
     curl_off_t lastDown = -1, lastUp = -1;
     Clock::time_point lastActivity;
     Clock::time_point deadline;
 };
+
+// Ends the transfer as failed, with the reason as libcurl words it (its error buffer holds
+// the details when it has them: "Failed to connect to 127.0.0.1 port 9: Connection refused").
+void failWith(Request& r, CURLcode code) {
+    r.failed = r.done = true;
+    if (!r.errorText.empty()) return;
+    r.errorText = r.errorBuffer[0] ? r.errorBuffer : curl_easy_strerror(code);
+}
+
+thread_local std::string threadErrorText;
+thread_local bool threadTooLarge = false;
+
+// What the calling thread's latest failed call leaves for lastErrorText.
+void publishFailure(const Request& r) {
+    threadErrorText = r.errorText.empty() ? curl_easy_strerror(CURLE_RECV_ERROR) : r.errorText;
+    threadTooLarge = r.tooLarge;
+}
 
 std::mutex handleMutex;
 std::unordered_set<Handle*> liveHandles;
@@ -196,7 +219,9 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
     r->touch();
     r->headerBytes += n;
     if (r->headerBytes > kMaxHeaderBytes) {
-        r->failed = true;
+        r->failed = r->tooLarge = true;
+        r->errorText =
+            "reply header block larger than " + std::to_string(kMaxHeaderBytes) + " bytes";
         return 0;
     }
     if (startsNoCase(line, "HTTP/")) {
@@ -226,7 +251,8 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     }
     r->received += n;
     if (r->received > r->limits.maxReplyBytes) {
-        r->failed = true;
+        r->failed = r->tooLarge = true;
+        r->errorText = "reply larger than " + std::to_string(r->limits.maxReplyBytes) + " bytes";
         return 0;  // aborts the transfer
     }
     r->pending.append(data, n);
@@ -257,20 +283,21 @@ int onProgress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t u
 void pump(Request& r) {
     // Checked here too: libcurl asks the progress callback only while it moves data.
     if (abortRequested()) {
-        r.failed = r.done = true;
+        failWith(r, CURLE_ABORTED_BY_CALLBACK);
         return;
     }
     const std::size_t before = r.pending.size();
     if (r.paused) {
         r.paused = false;
-        if (curl_easy_pause(r.easy, CURLPAUSE_CONT) != CURLE_OK) {
-            r.failed = r.done = true;
+        if (const CURLcode code = curl_easy_pause(r.easy, CURLPAUSE_CONT); code != CURLE_OK) {
+            failWith(r, code);
             return;
         }
     }
     int running = 0;
-    if (curl_multi_perform(r.multi, &running) != CURLM_OK) {
-        r.failed = r.done = true;
+    if (const CURLMcode code = curl_multi_perform(r.multi, &running); code != CURLM_OK) {
+        r.errorText = curl_multi_strerror(code);
+        failWith(r, CURLE_RECV_ERROR);
         return;
     }
     if (!running) {
@@ -278,12 +305,12 @@ void pump(Request& r) {
         CURLcode result = CURLE_OK;
         while (CURLMsg* m = curl_multi_info_read(r.multi, &left))
             if (m->msg == CURLMSG_DONE) result = m->data.result;
-        if (result != CURLE_OK) r.failed = true;
+        if (result != CURLE_OK) failWith(r, result);
         r.done = true;
         return;
     }
     if (r.pastDeadline()) {
-        r.failed = r.done = true;
+        failWith(r, CURLE_OPERATION_TIMEDOUT);
         return;
     }
     if (r.pending.size() != before || r.paused) return;
@@ -301,7 +328,7 @@ void pump(Request& r) {
     if (r.connected) {
         auto idle = Clock::now() - r.lastActivity;
         if (idle >= r.limits.idleTimeout) {
-            r.failed = r.done = true;
+            failWith(r, CURLE_OPERATION_TIMEDOUT);
             return;
         }
         waitMs = std::min(
@@ -397,6 +424,14 @@ void appendPercentEncoded(std::string& out, unsigned char byte) {
     out.push_back(hex[byte & 15]);
 }
 
+std::string lastErrorText() {
+    return threadErrorText;
+}
+
+bool lastFailureTooLarge() {
+    return threadTooLarge;
+}
+
 std::string requestTarget(std::string_view object) {
     std::string out;
     out.reserve(object.size() + 1);
@@ -466,8 +501,11 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
     }
     const Connection& c = r->connection;
     const bool secure = (r->flags & INTERNET_FLAG_SECURE) != 0;
+    threadErrorText.clear();
+    threadTooLarge = false;
     if (!acceptableHost(c.host)) {
-        r->failed = r->done = true;
+        failWith(*r, CURLE_URL_MALFORMAT);
+        publishFailure(*r);
         return FALSE;
     }
     INTERNET_PORT port = c.port ? c.port : INTERNET_PORT(secure ? 443 : 80);
@@ -477,10 +515,12 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
     r->easy = curl_easy_init();
     r->multi = curl_multi_init();
     if (!r->easy || !r->multi) {
-        r->failed = r->done = true;
+        failWith(*r, CURLE_FAILED_INIT);
+        publishFailure(*r);
         return FALSE;
     }
     CURL* e = r->easy;
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, r->errorBuffer);
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
     // The target is already in its wire form; libcurl must not fold "/../" away.
     curl_easy_setopt(e, CURLOPT_PATH_AS_IS, 1L);
@@ -562,6 +602,7 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
     r->deadline = r->limits.totalTimeout.count() > 0 ? r->lastActivity + r->limits.totalTimeout
                                                      : Clock::time_point::max();
     while (!r->bodyStarted && !r->done) pump(*r);
+    if (r->failed) publishFailure(*r);
     return r->failed ? FALSE : TRUE;
 }
 
@@ -585,7 +626,10 @@ BOOL InternetReadFile(HINTERNET request, LPVOID buffer, DWORD bytesToRead, DWORD
         if (r->done) break;
         pump(*r);
     }
-    if (r->failed) return FALSE;
+    if (r->failed) {
+        publishFailure(*r);
+        return FALSE;
+    }
     *bytesRead = copied;
     return TRUE;
 }

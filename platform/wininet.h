@@ -115,6 +115,13 @@ void clearCookies();
 // a request line stay as they are (so "%41" and "?a=1&b=2" are unchanged), every other byte
 // is percent-encoded, the "#fragment" is dropped, and a missing leading "/" is added.
 std::string requestTarget(std::string_view object);
+// Why the calling thread's latest HttpSendRequestA or InternetReadFile that failed did, in
+// libcurl's words ("Failed to connect to 127.0.0.1 port 9: Connection refused", "Timeout
+// was reached") or, for the reply cap, "reply larger than N bytes"; cleared by each send.
+std::string lastErrorText();
+// Whether that failure was the reply cap (or the header block's).
+bool lastFailureTooLarge();
+
 // Appends `byte` as "%XX", upper-case hex, as requestTarget writes it.
 void appendPercentEncoded(std::string& out, unsigned char byte);
 

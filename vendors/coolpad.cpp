@@ -42,7 +42,6 @@ const std::string& coolpadDownloadPattern() {
 std::vector<std::string> coolpadProductTypes(std::string_view replyText) {
     std::vector<std::string> types;
     std::unordered_set<std::string> listed;
-    if (replyText.size() > serviceReplyCap(VendorService::Coolpad)) return types;
     RegexObject re;
     for (std::size_t s = 0; s < replyText.size();) {
         std::string_view chunk = replyText.substr(s, kCoolpadChunkBytes);
@@ -71,7 +70,6 @@ std::vector<std::string> coolpadProductTypes(std::string_view replyText) {
 
 std::vector<CoolpadFileRow> coolpadFileRows(std::string_view pageText) {
     std::vector<CoolpadFileRow> rows;
-    if (pageText.size() > serviceReplyCap(VendorService::Coolpad)) return rows;
     RegexObject re;
     re.create(coolpadDownloadPattern(), pageText);
     const int count = re.matchCount();
@@ -86,14 +84,15 @@ std::vector<CoolpadFileRow> coolpadFileRows(std::string_view pageText) {
 CoolpadSearch coolpadSearchTypes(std::string_view keyword, const LookupContext& ctx) {
     CoolpadSearch search;
     search.types = coolpadProductTypes(
-        fetchText(ctx, {coolpadSearchAddress(), 1, coolpadSearchBody(keyword)}, search.end));
+        fetchText(ctx, VendorService::Coolpad,
+                  {coolpadSearchAddress(), 1, coolpadSearchBody(keyword)}, search));
     return search;
 }
 
 CoolpadDownloads coolpadFetchDownloads(std::string_view productType, const LookupContext& ctx) {
     CoolpadDownloads downloads;
     const std::string address = coolpadDownloadAddress(productType);
-    downloads.files = coolpadFileRows(fetchText(ctx, {address}, downloads.end));
+    downloads.files = coolpadFileRows(fetchText(ctx, VendorService::Coolpad, {address}, downloads));
     for (CoolpadFileRow& row : downloads.files) row.address = downloadAddress(address, row.address);
     return downloads;
 }

@@ -46,16 +46,14 @@ struct CoolpadFileRow {
 // The files of a download page (text), in page order.
 std::vector<CoolpadFileRow> coolpadFileRows(std::string_view pageText);
 
-struct CoolpadSearch {
+struct CoolpadSearch : LookupStatus {
     std::vector<std::string> types;  // as coolpadProductTypes gives them
-    LookupEnd end = LookupEnd::Complete;
 };
 // Posts `keyword` (as typed) to the search page and lists the product types of the reply.
 CoolpadSearch coolpadSearchTypes(std::string_view keyword, const LookupContext& ctx = {});
 
-struct CoolpadDownloads {
+struct CoolpadDownloads : LookupStatus {
     std::vector<CoolpadFileRow> files;  // in page order
-    LookupEnd end = LookupEnd::Complete;
 };
 // Fetches the download page of `productType` (the name as listed) and reads its files, each
 // address made absolute against the page's (downloadAddress).

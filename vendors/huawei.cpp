@@ -23,7 +23,6 @@ std::string huaweiPageAddress(int page, std::string_view keyword) {
 
 std::vector<HuaweiFile> huaweiFiles(RegexObject& regex, std::string_view replyText) {
     std::vector<HuaweiFile> files;
-    if (replyText.size() > serviceReplyCap(VendorService::Huawei)) return files;
     if (!regex.create(kHuaweiFilePattern, replyText)) return files;
     const int count = regex.matchCount();
     files.reserve(std::size_t(count > 0 ? count : 0));
@@ -53,6 +52,7 @@ HuaweiSearch huaweiSearchFiles(std::string_view keyword, const LookupContext& ct
     for (int page = 1;; ++page) {
         if (page > kHuaweiMaxPages) {
             search.rule = HuaweiStopRule::PageCap;
+            search.incomplete = true;
             break;
         }
         if (ctx.stopped()) {
@@ -60,9 +60,9 @@ HuaweiSearch huaweiSearchFiles(std::string_view keyword, const LookupContext& ct
             break;
         }
         const std::string address = huaweiPageAddress(page, keyword);
-        FetchReply reply = fetchFor(ctx, {address});
+        FetchReply reply = fetchFor(ctx, VendorService::Huawei, {address});
         search.pages = page;
-        search.end = endAfter(ctx, reply);
+        endAfter(ctx, reply, search);
         if (search.end != LookupEnd::Complete) break;
         if (page > 1 && reply.body == previousReply) {
             search.rule = HuaweiStopRule::SameReply;

@@ -48,14 +48,14 @@ enum class HuaweiStopRule {
     PageCap,    // page kHuaweiMaxPages had files; no further page was asked for
 };
 
-struct HuaweiSearch {
+struct HuaweiSearch : LookupStatus {
     // Every file found, in reply order, page after page; empty when onPage took them.
     std::vector<HuaweiFile> files;
     int fileCount = 0;  // files found, whether kept here or handed to onPage
     int pages = 0;      // requests sent
-    // Failed: the request of page `pages` failed; Stopped: the caller stopped the search.
-    // Either way the files of the pages before stay found.
-    LookupEnd end = LookupEnd::Complete;
+    // end Failed: the request of page `pages` failed; Stopped: the caller stopped the
+    // search. Either way the files of the pages before stay found. `incomplete` after the
+    // page cap.
     HuaweiStopRule rule = HuaweiStopRule::NoMatch;  // for a Complete search
 };
 

@@ -14,8 +14,7 @@ std::string lgLookupAddress(std::string_view serial) {
 
 LgReply readLgReply(std::string_view replyText) {
     LgReply reply;
-    // An outsized reply counts as no reply.
-    if (replyText.empty() || replyText.size() > serviceReplyCap(VendorService::Lg)) return reply;
+    if (replyText.empty()) return reply;
     if (findText(replyText, "status='FAIL'")) {
         reply.outcome = LgOutcome::Failed;
         return reply;
@@ -32,7 +31,18 @@ LgReply readLgReply(std::string_view replyText) {
 LgLookup lgLookUpSerial(std::string_view serial, const LookupContext& ctx) {
     LgLookup lookup;
     const std::string address = lgLookupAddress(serial);
-    lookup.reply = readLgReply(fetchText(ctx, {address}, lookup.end));
+    const std::string text = fetchText(ctx, VendorService::Lg, {address}, lookup);
+    lookup.reply = readLgReply(text);
+    if (lookup.reply.outcome == LgOutcome::Found) {
+        bool anyElement = false;
+        for (const char* tag : kLgTags)
+            anyElement |= findText(text, "<" + std::string(tag) + ">") != 0;
+        if (!anyElement) {
+            lookup.reply = {};
+            lookup.fail(FailureKind::Unreadable);
+            return lookup;
+        }
+    }
     std::string& url = lookup.reply.fields[kLgFieldCount - 1];
     url = downloadAddress(address, url);
     return lookup;

@@ -31,13 +31,14 @@ struct LgReply {
 
 LgReply readLgReply(std::string_view replyText);
 
-struct LgLookup {
+struct LgLookup : LookupStatus {
     // NoReply also for a failed request: `end` tells a failure from an empty answer.
     LgReply reply;
-    LookupEnd end = LookupEnd::Complete;
 };
 // Asks the model-check service about `serial` (as typed, one GET) and reads the reply; the
-// sw_url made absolute against the request's address (downloadAddress).
+// sw_url made absolute against the request's address (downloadAddress). A reply that is
+// neither the failure marker nor holds any of the six elements is Unreadable: it is no
+// answer about the handset.
 LgLookup lgLookUpSerial(std::string_view serial, const LookupContext& ctx = {});
 
 // What the page tells the user.

@@ -53,7 +53,6 @@ std::string zteModelListJson(std::string_view scriptText) {
 
 std::vector<ZteSeries> zteReadModelList(std::string_view scriptText) {
     std::vector<ZteSeries> out;
-    if (scriptText.size() > serviceReplyCap(VendorService::Zte)) return out;
     std::string json = zteModelListJson(scriptText);
     DataDocument root = parse(json);
     std::vector<std::string> names;
@@ -82,7 +81,6 @@ int zteTreeItemCount(const std::vector<ZteSeries>& series) {
 }
 
 std::string zteFileList(std::string_view pageText, std::string_view pageAddress) {
-    if (pageText.size() > serviceReplyCap(VendorService::Zte)) return {};
     RegexObject regex;
     regex.create(zteFilePattern(), pageText);
     std::string list;
@@ -158,7 +156,9 @@ int zteFindNext(const std::vector<std::string>& itemTexts, std::string_view type
 
 ZteModelList zteFetchModelList(const LookupContext& ctx) {
     ZteModelList list;
-    list.series = zteReadModelList(fetchText(ctx, {zteModelListAddress()}, list.end));
+    list.series =
+        zteReadModelList(fetchText(ctx, VendorService::Zte, {zteModelListAddress()}, list));
+    if (list.series.empty()) list.fail(FailureKind::Unreadable);
     return list;
 }
 
@@ -176,7 +176,7 @@ ZteFiles zteFetchFiles(const ZteModel& record, const LookupContext& ctx) {
     if (files.fileList.empty()) {
         files.fetched = true;
         const std::string address = zteFilePageAddress(record.categoryId, record.modelId);
-        files.fileList = zteFileList(fetchText(ctx, {address}, files.end), address);
+        files.fileList = zteFileList(fetchText(ctx, VendorService::Zte, {address}, files), address);
     }
     files.rows = zteFileRows(files.fileList);
     return files;

@@ -79,23 +79,22 @@ int zteFindNext(const std::vector<std::string>& itemTexts, std::string_view type
 
 // ---------------------------------------------------------------- look-ups
 
-struct ZteModelList {
+struct ZteModelList : LookupStatus {
     std::vector<ZteSeries> series;  // what could be read, in document order
-    LookupEnd end = LookupEnd::Complete;
 };
-// Fetches the model-list script file (one GET) and reads it.
+// Fetches the model-list script file (one GET) and reads it. A reply without a single
+// series is Unreadable.
 ZteModelList zteFetchModelList(const LookupContext& ctx = {});
 // The model records of a model list, in tree order, each with an empty file list.
 std::vector<ZteModel> zteModelRecords(const std::vector<ZteSeries>& series);
 
-struct ZteFiles {
+struct ZteFiles : LookupStatus {
     // The model's file list (zteFileList's format): the record's own when it had one, else
     // the one read from its file page, empty when the page held no file or failed.
     std::string fileList;
     // The rows of that list for the file list view (zteFileRows).
     std::vector<std::vector<std::string>> rows;
     bool fetched = false;  // the file page was asked for: the record had no file list yet
-    LookupEnd end = LookupEnd::Complete;
 };
 // The files of one model: from its cached file list, or else from its file page (one GET).
 // An empty list is no cache: the next look-up asks again.

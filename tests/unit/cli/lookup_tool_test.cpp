@@ -510,17 +510,29 @@ TEST_F(LookupTool, ADeadServiceIsStatusThreeNotNothingFound) {
                                : "");
         const std::vector<std::string> errors = lines(run.err);
         EXPECT_EQ(errors.size(), c.args[0] == "lg" ? 2u : 1u) << run.err;
-        for (const std::string& e : errors)
-            EXPECT_NE(e.find("request to the service failed: " + dead), std::string::npos) << e;
+        for (const std::string& e : errors) {
+            EXPECT_NE(e.find("request to the service failed: " + dead + ": "), std::string::npos)
+                << e;
+            EXPECT_NE(e.find("network error: Failed to connect"), std::string::npos) << e;
+        }
     }
 
-    // A model list that reads as too few items is what the window calls a failed load.
-    for (auto mode : {vendorsim::ZteModelList::FewItems, vendorsim::ZteModelList::NotFound}) {
-        sim->setZteModelList(mode);
-        const Ended run = tool({"zte", "files", "MF667"});
-        EXPECT_EQ(run.exitCode, 3);
-        EXPECT_EQ(run.err, "romhaul-lookup: 读取机型列表出错，请尝试刷新列表！\n");
-    }
+    // A model list that reads as too few items is what the window calls a failed load; one
+    // that is not there is a failure with its status.
+    sim->setZteModelList(vendorsim::ZteModelList::FewItems);
+    Ended run = tool({"zte", "files", "MF667"});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.err, "romhaul-lookup: 读取机型列表出错，请尝试刷新列表！\n");
+    sim->setZteModelList(vendorsim::ZteModelList::NotFound);
+    run = tool({"zte", "files", "MF667"});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_NE(run.err.find("the service answered with HTTP status 404"), std::string::npos)
+        << run.err;
+
+    // Without a catalogue address the iPhone look-up names the variable to set.
+    run = tool({"iphone"}, {}, {{"ROMHAUL_IPHONE_BASE", ""}});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_NE(run.err.find("set ROMHAUL_IPHONE_BASE"), std::string::npos) << run.err;
 
     // One failed look-up in a batch is the batch's status, whatever the others found.
     sim->setDelayHook([](const vendorsim::RecordedRequest& r) {

@@ -209,7 +209,7 @@ TEST(LgCore, ReadsTheOutcomeAndTheSixFields) {
     }
 }
 
-TEST(LgCore, LookUpGivesTheOutcomeAndTellsAFailedRequestFromAnEmptyReply) {
+TEST(LgCore, LookUpGivesTheOutcomeAndTellsAFailureFromNothingFound) {
     const ScopedEnv host("ROMHAUL_LG_HOST", "127.0.0.1");
     const std::string address = lgLookupAddress("3567 ");
     ScriptedFetch fetch;
@@ -217,16 +217,23 @@ TEST(LgCore, LookUpGivesTheOutcomeAndTellsAFailedRequestFromAnEmptyReply) {
         const char* what;
         std::optional<std::string> reply;  // none: the request fails
         LgOutcome outcome;
-        LookupEnd end;
+        FailureKind failure;  // None: the look-up is Complete
         std::string model;
+        std::string url = "";
     };
     const Case cases[] = {
-        {"found", "<model>LG-D858</model><esn>3567</esn>", LgOutcome::Found, LookupEnd::Complete,
-         "LG-D858"},
-        {"marker", "<r status='FAIL'><model>X</model></r>", LgOutcome::Failed, LookupEnd::Complete,
+        {"found, its address made absolute",
+         "<model>LG-D858</model><esn>3567</esn><sw_url>/swdata/D85810c_00.kdz?a=1&amp;b=2</sw_url>",
+         LgOutcome::Found, FailureKind::None, "LG-D858",
+         "http://127.0.0.1:9002/swdata/D85810c_00.kdz?a=1&b=2"},
+        {"marker", "<r status='FAIL'><model>X</model></r>", LgOutcome::Failed, FailureKind::None,
          ""},
-        {"empty body", "", LgOutcome::NoReply, LookupEnd::Complete, ""},
-        {"failed request", std::nullopt, LgOutcome::NoReply, LookupEnd::Failed, ""},
+        {"empty body", "", LgOutcome::NoReply, FailureKind::None, ""},
+        {"failed request", std::nullopt, LgOutcome::NoReply, FailureKind::Network, ""},
+        {"unreadable", "<html><h1>502 Bad Gateway</h1></html>", LgOutcome::NoReply,
+         FailureKind::Unreadable, ""},
+        {"over the cap", std::string(serviceReplyCap(VendorService::Lg) + 1, '<'),
+         LgOutcome::NoReply, FailureKind::TooLarge, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -234,8 +241,10 @@ TEST(LgCore, LookUpGivesTheOutcomeAndTellsAFailedRequestFromAnEmptyReply) {
         const LgLookup l = lgLookUpSerial("3567 ", fetch.context());
         EXPECT_EQ(fetch.requests.back(), (FetchRequest{address, 0, ""}));
         EXPECT_EQ(l.reply.outcome, c.outcome);
-        EXPECT_EQ(l.end, c.end);
+        EXPECT_EQ(l.end, c.failure == FailureKind::None ? LookupEnd::Complete : LookupEnd::Failed);
+        EXPECT_EQ(l.failure.kind, c.failure);
         EXPECT_EQ(l.reply.fields[0], c.model);
+        EXPECT_EQ(l.reply.fields[5], c.url);
     }
 }
 

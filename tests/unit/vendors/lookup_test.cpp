@@ -23,9 +23,11 @@ using testsupport::RawHttpServer;
 using testsupport::RawReply;
 using testsupport::RawRequest;
 
-TEST(RealFetch, TellsAFailedRequestFromAnEmptyAnswer) {
+TEST(RealFetch, TellsAFailedRequestFromAnEmptyAnswerAndSaysWhy) {
     RawHttpServer server([](const RawRequest& r) {
         if (r.target() == "/empty") return testsupport::okReply("");
+        if (r.target() == "/gone") return testsupport::rawReply("404 Not Found", "", "<html>");
+        if (r.target() == "/big") return testsupport::okReply(std::string(4096, 'x'));
         if (r.target() == "/cut")  // announces more than it sends, then closes
             return testsupport::rawReply("200 OK", "Content-Length: 100\r\n", "short");
         return testsupport::okReply("body");
@@ -36,9 +38,28 @@ TEST(RealFetch, TellsAFailedRequestFromAnEmptyAnswer) {
     const FetchReply cut = fetchOverNet({server.base() + "/cut"});
     EXPECT_TRUE(cut.failed);
     EXPECT_EQ(cut.body, "");
-    const FetchReply nobody =
-        fetchOverNet({"http://127.0.0.1:" + std::to_string(testsupport::unusedPort()) + "/"});
+    EXPECT_EQ(cut.failure.kind, FailureKind::Network);
+    EXPECT_FALSE(cut.failure.detail.empty());
+    const std::string port = std::to_string(testsupport::unusedPort());
+    const FetchReply nobody = fetchOverNet({"http://127.0.0.1:" + port + "/"});
     EXPECT_TRUE(nobody.failed);
+    EXPECT_EQ(nobody.failure.kind, FailureKind::Network);
+    EXPECT_NE(nobody.failure.detail.find("port " + port), std::string::npos)
+        << "libcurl's own words: " << nobody.failure.detail;
+    const FetchReply gone = fetchOverNet({server.base() + "/gone"});
+    EXPECT_TRUE(gone.failed);
+    EXPECT_EQ(gone.body, "");
+    EXPECT_EQ(gone.failure, (Failure{FailureKind::HttpStatus, 404}));
+    // Past the request layer's own cap, as past a service's cap at the seam.
+    const wininet::Limits saved = wininet::limits();
+    wininet::Limits small = saved;
+    small.maxReplyBytes = 1000;
+    wininet::setLimits(small);
+    const FetchReply big = fetchOverNet({server.base() + "/big"});
+    wininet::setLimits(saved);
+    EXPECT_TRUE(big.failed);
+    EXPECT_EQ(big.failure.kind, FailureKind::TooLarge);
+    EXPECT_EQ(fetchOverNet({server.base() + "/big"}).failure.kind, FailureKind::None);
     const FetchReply posted = fetchOverNet({server.base() + "/p", 1, "a=1&b= 2"});
     EXPECT_FALSE(posted.failed);
     EXPECT_EQ(posted.body, "body");
@@ -95,7 +116,8 @@ TEST(RealFetch, EachLookUpHasItsOwnStop) {
             LookupContext ctx;
             ctx.stop = &stops[i];
             const bool slow = i % 2 == 0;
-            ends[i] = endAfter(ctx, fetchFor(ctx, {server.base() + (slow ? "/slow" : "/fast")}));
+            ends[i] = endAfter(ctx, fetchFor(ctx, VendorService::Huawei,
+                                             {server.base() + (slow ? "/slow" : "/fast")}));
         });
     }
     std::this_thread::sleep_for(200ms);
