@@ -227,27 +227,46 @@ Result coolpadFilesLookup(std::string_view productType) {
     return ended(VendorService::Coolpad, downloads, std::move(table));
 }
 
+const std::vector<std::string>& lgColumns() {
+    static const std::vector<std::string> columns = {"serial",    "model",      "esn",    "msn",
+                                                     "prod_type", "sw_version", "sw_url", "error"};
+    return columns;
+}
+
+std::vector<std::string> lgErrorRow(std::string_view serial, std::string error) {
+    std::vector<std::string> row(lgColumns().size());
+    row.front() = serial;
+    row.back() = std::move(error);
+    return row;
+}
+
 Result lgLookup(std::string_view serial) {
-    Table table{{"serial", "model", "esn", "msn", "prod_type", "sw_version", "sw_url"}, {}};
+    Table table{lgColumns(), {}};
     const LgLookup lookup = lgLookUpSerial(serial);
-    if (lookup.end != LookupEnd::Complete)
-        return failed(VendorService::Lg, lookup.failure, std::move(table));
     Result r;
-    r.table = std::move(table);
-    switch (lookup.reply.outcome) {
-        case LgOutcome::NoReply:
-            r.messages.push_back(lgNoReplyMessage());
-            return r;
-        case LgOutcome::Failed:
-            r.messages.push_back(lgFailedMessage());
-            return r;
-        case LgOutcome::Found:
-            break;
+    if (lookup.end != LookupEnd::Complete) {
+        r = failed(VendorService::Lg, lookup.failure, std::move(table));
+    } else {
+        r.table = std::move(table);
+        switch (lookup.reply.outcome) {
+            case LgOutcome::NoReply:
+                r.messages.push_back(lgNoReplyMessage());
+                break;
+            case LgOutcome::Failed:
+                r.messages.push_back(lgFailedMessage());
+                break;
+            case LgOutcome::Found: {
+                std::vector<std::string> row{std::string(serial)};
+                row.insert(row.end(), lookup.reply.fields.begin(), lookup.reply.fields.end());
+                row.emplace_back();
+                r.table.rows.push_back(std::move(row));
+                r.status = Status::Found;
+                return r;
+            }
+        }
     }
-    std::vector<std::string> row{std::string(serial)};
-    row.insert(row.end(), lookup.reply.fields.begin(), lookup.reply.fields.end());
-    r.table.rows.push_back(std::move(row));
-    r.status = Status::Found;
+    // A batch's output says what is missing, not only its standard error.
+    r.table.rows.push_back(lgErrorRow(serial, r.messages.front()));
     return r;
 }
 

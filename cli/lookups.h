@@ -14,7 +14,8 @@
 namespace lookup {
 
 // Also the process's exit status; a batch ends with the worst of its look-ups.
-enum class Status { Found = 0, Nothing = 1, Usage = 2, Failure = 3 };
+// Output: the rows or messages could not be written, or standard input could not be read.
+enum class Status { Found = 0, Nothing = 1, Usage = 2, Failure = 3, Output = 4 };
 Status worse(Status a, Status b);
 
 struct Result {
@@ -58,8 +59,13 @@ ZteChoice zteChooseModel(const std::vector<ZteSeries>& series, std::string_view 
 
 Result coolpadTypesLookup(std::string_view keyword);
 Result coolpadFilesLookup(std::string_view productType);
-// One serial number; the row starts with the serial.
+// One serial number; the row starts with the serial and ends with the error column, empty
+// when the handset was found. Without a handset the row holds the serial and the error.
 Result lgLookup(std::string_view serial);
+// The columns of the LG look-up's rows.
+const std::vector<std::string>& lgColumns();
+// The row that stands for a serial without a handset: `serial`, empty fields, `error`.
+std::vector<std::string> lgErrorRow(std::string_view serial, std::string error);
 
 struct IphoneQuery {
     std::string model = "all", type = "all", version = "all";
