@@ -14,6 +14,7 @@
 #include "tests/support/scoped_env.h"
 #include "tools/vendor-sim/simulator.h"
 #include "vendors/coolpad.h"
+#include "vendors/huawei.h"
 #include "vendors/lg.h"
 
 namespace {
@@ -138,6 +139,11 @@ TEST(OverTheWire, CoolpadSearchFindsEveryResultOfALongReply) {
     EXPECT_EQ(s.end, LookupEnd::Complete);
     EXPECT_EQ(s.types, (std::vector<std::string>{"8297", "8297W", "8297D", "8297-T01"}));
     EXPECT_EQ(sim.requestCount(VendorService::Coolpad), 1u);
+
+    // A reply past the service's cap is a failure that says so, not "nothing found".
+    const HuaweiSearch oversize = huaweiSearchFiles(vendorsim::kOversizeKeyword);
+    EXPECT_EQ(oversize.end, LookupEnd::Failed);
+    EXPECT_EQ(oversize.failure.kind, FailureKind::TooLarge);
 }
 
 }  // namespace
