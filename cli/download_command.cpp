@@ -45,7 +45,7 @@ std::string progressText(const std::string& name, const download::Progress& p) {
 
 int statusOf(const download::Progress& p) {
     if (p.state == download::State::Complete) return 0;
-    return p.failure == download::Failure::Local ? kLocalFailure : 3;
+    return p.failure == download::Failure::Local ? int(Status::Output) : int(Status::Failure);
 }
 
 }  // namespace
@@ -63,7 +63,7 @@ int runDownloads(const DownloadRequest& request, ProgressLine& progress,
     std::filesystem::create_directories(request.folder, error);
     if (!std::filesystem::is_directory(request.folder)) {
         message("无法写入 / cannot write: " + request.folder);
-        return kLocalFailure;
+        return int(Status::Output);
     }
     deferInterrupts();
     int status = 0;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/lookups.h"
 #include "cli/terminal.h"
 
 namespace lookup {
@@ -15,8 +16,8 @@ struct DownloadRequest {
     std::vector<std::string> urls;
 };
 
-// Exit statuses beyond the look-ups' own (0 complete, 3 network or service failure).
-constexpr int kLocalFailure = 4;  // no space, cannot write
+// The look-ups' statuses serve here too (0 complete, 3 network or service failure, 4 a
+// local failure such as no space); Ctrl-C with the state saved is 130.
 constexpr int kInterrupted = 130;
 
 // Downloads every address; `message` takes one UTF-8 line for standard error. Returns 0
