@@ -33,12 +33,16 @@ struct RawReply {
     bool hang = false;  // after writing, keep the connection open until the server stops
     // Non-zero: `bytes` go out one at a time, this long apart (a server that trickles).
     std::chrono::milliseconds trickle{0};
+    // After the reply, wait on the same connection for the next request (keep-alive).
+    bool keepOpen = false;
 };
 
 // "HTTP/1.1 200 OK" with Content-Length, Connection: close and the extra header lines
 // (each ending in "\r\n").
 RawReply okReply(std::string_view body, std::string_view extraHeaders = "");
 RawReply rawReply(std::string status, std::string_view extraHeaders, std::string_view body);
+// "HTTP/1.1 200 OK" with Content-Length, and the connection kept open for the next request.
+RawReply keptReply(std::string_view body);
 
 class RawHttpServer {
   public:
@@ -53,6 +57,8 @@ class RawHttpServer {
     std::vector<RawRequest> requests() const;
     RawRequest lastRequest() const;
     std::size_t requestCount() const;
+    // Connections accepted so far.
+    std::size_t connectionCount() const { return connections_.load(); }
     void stop();
 
   private:
@@ -63,6 +69,7 @@ class RawHttpServer {
     int listenFd_ = -1;
     int port_ = 0;
     std::atomic<bool> stopping_{false};
+    std::atomic<std::size_t> connections_{0};
     std::thread acceptThread_;
     mutable std::mutex mutex_;
     std::vector<RawRequest> requests_;
