@@ -138,6 +138,10 @@ TEST_F(VendorPages, CoolpadSearchWithoutResultSaysSo) {
     QTest::mouseClick(window->按钮6, Qt::LeftButton);
     ASSERT_TRUE(waitForLookups());
     ASSERT_EQ(window->列表框1->count(), 4);
+    // The files of a type found before go with the search that found it.
+    window->列表框1->setCurrentRow(0);
+    ASSERT_TRUE(waitForLookups());
+    ASSERT_GT(window->超级列表框3->itemCount(), 0);
 
     for (bool emptyReply : {false, true}) {
         sim->setCoolpadEmptySearch(emptyReply);
@@ -150,6 +154,7 @@ TEST_F(VendorPages, CoolpadSearchWithoutResultSaysSo) {
         EXPECT_EQ(messages.texts(), std::vector<std::string>{"抱歉，未找到合适结果。"})
             << emptyReply;
         EXPECT_EQ(window->列表框1->count(), 0);
+        EXPECT_EQ(window->超级列表框3->itemCount(), 0);
         EXPECT_FALSE(buttonEnabledAtMessage);
         EXPECT_TRUE(window->按钮6->isEnabled());
     }
