@@ -73,6 +73,7 @@ void bindHandlers(MainWindow& w) {
     // Coolpad page.
     QObject::connect(w.按钮6, &QPushButton::clicked, &w, [] { coolpadSearch(); });
     QObject::connect(w.编辑框11, &QLineEdit::returnPressed, &w, [] { coolpadSearch(); });
+    QObject::connect(w.编辑框4, &QLineEdit::returnPressed, &w, [] { lgLookup(); });
     // A type is chosen when it becomes the selected entry. Tabbing into the list only
     // marks its first entry current, and clearing it before a search leaves nothing
     // selected: neither loads a page.

@@ -184,6 +184,11 @@ const std::string& zteEmptyFindMessage() {
     return text;
 }
 
+const std::string& zteNoMatchMessage() {
+    static const std::string text = gbk("没有找到匹配的机型，再次搜索将从头开始。");
+    return text;
+}
+
 const std::string& zteListErrorMessage() {
     static const std::string text = gbk("读取机型列表出错，请尝试刷新列表！");
     return text;

@@ -96,4 +96,6 @@ ZteFiles zteFetchFiles(const ZteModel& record, const LookupContext& ctx = {});
 
 // What the page tells the user.
 const std::string& zteEmptyFindMessage();  // 您要搜索的手机型号呢？
+// A find that reached the end of the tree without a match (the next starts at the top).
+const std::string& zteNoMatchMessage();  // 没有找到匹配的机型，再次搜索将从头开始。
 const std::string& zteListErrorMessage();  // 读取机型列表出错，请尝试刷新列表！

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <memory>
 
+#include "app/pages/failure_text.h"
 #include "app/pages/page_lookup.h"
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
@@ -50,6 +51,9 @@ void coolpadSearch() {
         return;
     }
     w->列表框1->clear();
+    // The files of the type found before belong to the search before.
+    downloads().stop();
+    w->超级列表框3->clearItems();
     w->按钮6->setEnabled(false);
     const bool started =
         search().start([keyword](const LookupContext& ctx, const PageLookup::Post&) {
@@ -62,7 +66,9 @@ void coolpadSearch() {
                     item->setData(kNameBytesRole, QByteArray(type.data(), qsizetype(type.size())));
                     w->列表框1->addItem(item);
                 }
-                if (found->end != LookupEnd::Stopped && w->列表框1->count() == 0)
+                if (found->end == LookupEnd::Failed)
+                    showMessageBox(lookupFailureMessage(VendorService::Coolpad, found->failure));
+                else if (found->end != LookupEnd::Stopped && w->列表框1->count() == 0)
                     showMessageBox(coolpadNoResultMessage());
                 if ((w = mainWindow())) w->按钮6->setEnabled(true);
             };

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "app/pages/failure_text.h"
 #include "app/pages/page_lookup.h"
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
@@ -19,7 +20,16 @@ PageLookup& lookUp() {
 void showOutcome(const LgLookup& found) {
     MainWindow* w = mainWindow();
     if (!w) return;
-    if (found.end != LookupEnd::Stopped) {
+    QLineEdit* const boxes[kLgFieldCount] = {w->编辑框10, w->编辑框5, w->编辑框6,
+                                             w->编辑框7,  w->编辑框8, w->编辑框9};
+    // Whatever the answer, the boxes show this look-up's handset or none: another phone's
+    // KDZ address must not stay a click away (emptying 编辑框9 disables 按钮5).
+    if (found.end != LookupEnd::Stopped && found.reply.outcome != LgOutcome::Found)
+        for (QLineEdit* box : boxes) box->clear();
+    if (found.end == LookupEnd::Failed) {
+        showMessageBox(lookupFailureMessage(VendorService::Lg, found.failure));
+        if ((w = mainWindow())) w->编辑框4->setFocus();
+    } else if (found.end != LookupEnd::Stopped) {
         switch (found.reply.outcome) {
             case LgOutcome::NoReply:
                 showMessageBox(lgNoReplyMessage());
@@ -30,8 +40,6 @@ void showOutcome(const LgLookup& found) {
                 if ((w = mainWindow())) w->编辑框4->setFocus();
                 break;
             case LgOutcome::Found: {
-                QLineEdit* const boxes[kLgFieldCount] = {w->编辑框10, w->编辑框5, w->编辑框6,
-                                                         w->编辑框7,  w->编辑框8, w->编辑框9};
                 for (int i = 0; i < kLgFieldCount; ++i)
                     boxes[i]->setText(toQt(found.reply.fields[std::size_t(i)]));
                 break;

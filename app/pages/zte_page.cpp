@@ -4,6 +4,7 @@
 #include <QTreeWidgetItemIterator>
 #include <memory>
 
+#include "app/pages/failure_text.h"
 #include "app/pages/page_lookup.h"
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
@@ -116,6 +117,9 @@ void zteFindModel() {
             w->树型框1->setCurrentItem(item);
             if (!alive) return;
             w->树型框1->setFocus();
+        } else {
+            showMessageBox(zteNoMatchMessage());
+            if (!(w = mainWindow())) return;
         }
     }
     w->编辑框2->setFocus();
@@ -145,6 +149,7 @@ void zteLoadFiles() {
     if (index == table.size()) return;
 
     w->超级列表框2->clearItems();
+    w->编辑框3->clear();  // the details of the model before
     setStatus(w, "当前状态：正在读取ZTE服务器下载文件列表...", kGreen);
     // A newer choice in the tree supersedes this one: only its rows reach the list.
     fileList().start([record = table[index], index](const LookupContext& ctx,
@@ -162,6 +167,13 @@ void zteLoadFiles() {
             }
             if (files->end == LookupEnd::Stopped) return;
             w->超级列表框2->addRows(files->rows);
+            if (files->end == LookupEnd::Failed) {
+                const std::string failure =
+                    lookupFailureMessage(VendorService::Zte, files->failure);
+                setTextColour(w->标签2, kRed);
+                w->标签2->setText(QString::fromUtf8("当前状态：") + toQt(failure));
+                return;
+            }
             w->标签2->setText(QString::fromUtf8("当前状态：服务器可下载文件列表读取完成！"));
         };
     });

@@ -17,6 +17,7 @@
 #include "tests/gui/gui_test_support.h"
 #include "tests/gui/simulator_window_test.h"
 #include "tools/vendor-sim/simulator.h"
+#include "vendors/service_hosts.h"
 
 namespace {
 
@@ -299,8 +300,10 @@ TEST_F(HuaweiSearchTest, DoubleClickOpensTheRowsWebAddressOnly) {
 
     OpenRecorder opens;
     for (int row = 0; row < 4; ++row) doubleClickRow(row);
-    EXPECT_EQ(opens.addresses(), (std::vector<std::string>{"http://dl.example.com/a.zip",
-                                                           "HTTPS://dl.example.com/b.zip"}));
+    // A relative address is one on the service's own host, never a local program.
+    EXPECT_EQ(opens.addresses(), (std::vector<std::string>{
+                                     "http://dl.example.com/a.zip", "HTTPS://dl.example.com/b.zip",
+                                     huaweiBase() + "/support/services/service/file/calc.exe"}));
 }
 
 }  // namespace

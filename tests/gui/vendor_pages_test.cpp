@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 
 #include "app/startup.h"
@@ -137,6 +138,10 @@ TEST_F(VendorPages, CoolpadSearchWithoutResultSaysSo) {
     QTest::mouseClick(window->按钮6, Qt::LeftButton);
     ASSERT_TRUE(waitForLookups());
     ASSERT_EQ(window->列表框1->count(), 4);
+    // The files of a type found before go with the search that found it.
+    window->列表框1->setCurrentRow(0);
+    ASSERT_TRUE(waitForLookups());
+    ASSERT_GT(window->超级列表框3->itemCount(), 0);
 
     for (bool emptyReply : {false, true}) {
         sim->setCoolpadEmptySearch(emptyReply);
@@ -149,6 +154,7 @@ TEST_F(VendorPages, CoolpadSearchWithoutResultSaysSo) {
         EXPECT_EQ(messages.texts(), std::vector<std::string>{"抱歉，未找到合适结果。"})
             << emptyReply;
         EXPECT_EQ(window->列表框1->count(), 0);
+        EXPECT_EQ(window->超级列表框3->itemCount(), 0);
         EXPECT_FALSE(buttonEnabledAtMessage);
         EXPECT_TRUE(window->按钮6->isEnabled());
     }
@@ -301,10 +307,10 @@ TEST_F(VendorPages, LgSerialGoesToTheServiceAsTyped) {
     EXPECT_EQ(lgBoxes(), kKnown);
 }
 
-TEST_F(VendorPages, LgFailuresShowAMessageAndKeepTheBoxes) {
+// Another phone's firmware must not stay on screen: an answer without a handset empties
+// the six boxes, and with the address goes the download button.
+TEST_F(VendorPages, LgFailuresShowAMessageAndEmptyTheBoxes) {
     showPage(3);
-    lookUp("356789051234567");
-    ASSERT_EQ(lgBoxes(), kKnown);
     struct Case {
         const char* serial;
         const char* message;
@@ -315,6 +321,9 @@ TEST_F(VendorPages, LgFailuresShowAMessageAndKeepTheBoxes) {
         {"000000000000000", "抱歉，未找到合适结果。"},  // a 0-byte reply
     };
     for (const Case& c : cases) {
+        lookUp("356789051234567");
+        ASSERT_EQ(lgBoxes(), kKnown);
+        ASSERT_TRUE(window->按钮5->isEnabled());
         MessageRecorder messages;
         bool buttonEnabledAtMessage = true;
         watchAtMessages(window->按钮4, buttonEnabledAtMessage);
@@ -324,8 +333,27 @@ TEST_F(VendorPages, LgFailuresShowAMessageAndKeepTheBoxes) {
         EXPECT_FALSE(buttonEnabledAtMessage) << c.serial;
         EXPECT_TRUE(window->按钮4->isEnabled());
         EXPECT_TRUE(waitFor([&] { return window->编辑框4->hasFocus(); }, 1000)) << c.serial;
-        EXPECT_EQ(lgBoxes(), kKnown) << c.serial;
+        EXPECT_EQ(lgBoxes(), std::vector<std::string>(6)) << c.serial;
+        EXPECT_FALSE(window->按钮5->isEnabled()) << c.serial;
     }
+
+    // Enter in the serial box looks up too; a dead service is a failure that says whose
+    // and why, not "nothing found".
+    window->编辑框4->setText("356789051234567");
+    QTest::keyClick(window->编辑框4, Qt::Key_Return);
+    ASSERT_TRUE(waitForLookups());
+    EXPECT_EQ(lgBoxes(), kKnown);
+    // Port 1 on loopback: nothing listens there. The simulator's address comes back after.
+    const std::string simulated = std::getenv("ROMHAUL_LG_HOST");
+    ::setenv("ROMHAUL_LG_HOST", "127.0.0.1:1", 1);
+    MessageRecorder messages;
+    lookUp("356789051234567");
+    ::setenv("ROMHAUL_LG_HOST", simulated.c_str(), 1);
+    ASSERT_EQ(messages.texts().size(), 1u);
+    EXPECT_EQ(messages.texts()[0].rfind("LG 服务请求失败（", 0), 0u) << messages.texts()[0];
+    EXPECT_NE(messages.texts()[0].find("网络错误："), std::string::npos) << messages.texts()[0];
+    EXPECT_EQ(lgBoxes(), std::vector<std::string>(6));
+    EXPECT_FALSE(window->按钮5->isEnabled());
 }
 
 TEST_F(VendorPages, LgReplyWithSomeTagsEmptiesTheOthers) {

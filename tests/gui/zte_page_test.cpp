@@ -164,9 +164,14 @@ TEST_F(ZtePageTest, FindRunsToTheEndThenStartsOverAndAnyEditResets) {
     press(true);
     EXPECT_EQ(currentItem(), 8);
     EXPECT_TRUE(items()[8]->parent()->isExpanded());
-    press(false);
-    EXPECT_EQ(currentItem(), 8) << "nothing more: nothing selected";
-    EXPECT_EQ(zteSearchPos(), 0);
+    {
+        MessageRecorder messages;
+        press(false);
+        EXPECT_EQ(currentItem(), 8) << "nothing more: nothing selected";
+        EXPECT_EQ(zteSearchPos(), 0);
+        EXPECT_EQ(messages.texts(),
+                  std::vector<std::string>{"没有找到匹配的机型，再次搜索将从头开始。"});
+    }
     press(true);
     EXPECT_EQ(currentItem(), 3);
 
