@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/text_util.h"
+#include "cli/download_command.h"
 #include "cli/lookups.h"
 #include "cli/output.h"
 #include "cli/terminal.h"
@@ -32,7 +33,9 @@ const char* const kFooter =
     "  --format chooses.\n"
     "退出状态 / Exit status:\n"
     "  0 找到结果 found   1 没有结果 nothing found   2 用法错误 usage error\n"
-    "  3 网络或服务故障 network or service failure   130 被中断 interrupted (Ctrl-C)\n"
+    "  3 网络或服务故障 network or service failure\n"
+    "  4 本地故障（磁盘已满、无法写入）local failure (no space, cannot write; download)\n"
+    "  130 被中断 interrupted (Ctrl-C)\n"
     "服务地址 / Service hosts (environment):\n"
     "  ROMHAUL_HUAWEI_HOST ROMHAUL_ZTE_HOST ROMHAUL_COOLPAD_HOST ROMHAUL_LG_HOST\n"
     "  ROMHAUL_IPHONE_BASE\n"
@@ -198,6 +201,46 @@ void setTimeout(double seconds) {
     wininet::setLimits(l);
 }
 
+// The addresses of the arguments, "-" standing for the lines of standard input (blank
+// lines and # comments skipped); a bad one is a usage error before anything is fetched.
+int runDownload(Session& s, DownloadRequest request) {
+    std::vector<std::string> urls;
+    bool stdinRead = false;
+    bool ok = true;
+    auto add = [&](const std::string& url) {
+        if (isDownloadAddress(url)) {
+            urls.push_back(url);
+        } else {
+            s.messageUtf8("不是 http(s) 地址 / not an http(s) address: " + url);
+            ok = false;
+        }
+    };
+    for (const std::string& arg : request.urls) {
+        if (arg != "-") {
+            add(trimLine(arg));
+            continue;
+        }
+        if (stdinRead) continue;
+        stdinRead = true;
+        std::string input;
+        if (!readStandardInput(input)) {
+            s.messageUtf8("标准输入过长 / standard input is too long (more than 4 MiB)");
+            return int(Status::Usage);
+        }
+        for (std::string line : splitText(input, "\n")) {
+            line = trimLine(line);
+            if (!line.empty() && line[0] != '#') add(line);
+        }
+    }
+    if (!ok) return int(Status::Usage);
+    if (urls.empty()) {
+        s.messageUtf8("没有下载地址 / no address to download");
+        return int(Status::Usage);
+    }
+    request.urls = std::move(urls);
+    return runDownloads(request, s.progress, [&](const std::string& line) { s.messageUtf8(line); });
+}
+
 // CLI11's messages may span lines; ours never do.
 std::string oneLine(std::string text) {
     for (char& c : text)
@@ -296,6 +339,31 @@ int runLookupTool(int argc, char** argv) {
                      "包括不可刷的版本 / include versions that can no longer be flashed");
     iphone->footer("例 / Example: romhaul-lookup iphone --model \"iPhone 4S\" --format json");
 
+    DownloadRequest dl;
+    CLI::App* download = app.add_subcommand(
+        "download",
+        "下载文件：断点续传、多连接、校验 / download files: resumable, several connections, "
+        "verified");
+    download
+        ->add_option("URL", dl.urls,
+                     "下载地址；- 表示从标准输入逐行读取 / addresses; - reads them from "
+                     "standard input, one a line")
+        ->required();
+    download->add_option("--output,-o", dl.folder, "保存到的文件夹 / folder (default: .)")
+        ->option_text("DIR");
+    download
+        ->add_option("--connections,-n", dl.connections,
+                     "每个文件的连接数 / connections per file, 1-16 (default: 4)")
+        ->check(CLI::Range(1, 16))
+        ->option_text("N");
+    download->footer(
+        "每个完成的文件输出一行：路径、字节数、SHA-256（制表符分隔），并写入 NAME.sha256。\n"
+        "One line per finished file: path, size in bytes, SHA-256 (tab-separated); the sum\n"
+        "also goes to NAME.sha256 (sha256sum -c reads it). Ctrl-C saves the state: the same\n"
+        "command resumes. Exit status 0 all complete, 3 network or service failure,\n"
+        "4 local failure (no space, cannot write), 130 interrupted.\n"
+        "例 / Example: romhaul-lookup download -o ~/fw https://host/fw.zip");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -364,6 +432,7 @@ int runLookupTool(int argc, char** argv) {
         return finish(s, coolpadTypesLookup(keyword), format);
     }
     if (lg->parsed()) return runLg(s, lgSerials, format);
+    if (download->parsed()) return runDownload(s, dl);
     if (iphone->parsed()) {
         if (iphone->count("--model")) iq.model = s.locale.in(iphoneModel);
         if (iphone->count("--type")) iq.type = s.locale.in(iphoneType);

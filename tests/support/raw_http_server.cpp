@@ -209,7 +209,8 @@ void RawHttpServer::serve(int fd) {
     } else {
         sent = sendAll(fd, reply.bytes.data(), reply.bytes.size());
     }
-    if (sent && reply.tail) sendAll(fd, reply.tail->data(), reply.tail->size());
+    if (sent && reply.tail) sent = sendAll(fd, reply.tail->data(), reply.tail->size());
+    if (sent && reply.source) sent = sendSource(fd, reply);
     if (reply.hang) {
         // Hold the connection until the client gives up or the server stops.
         while (waitReadable(fd, stopping_))
@@ -217,6 +218,28 @@ void RawHttpServer::serve(int fd) {
     }
     ::shutdown(fd, SHUT_WR);
     ::close(fd);
+}
+
+bool RawHttpServer::sendSource(int fd, const RawReply& reply) {
+    std::vector<char> piece(64 << 10);
+    const auto start = std::chrono::steady_clock::now();
+    std::uint64_t sent = 0;
+    while (sent < reply.sourceLength && !stopping_.load()) {
+        const std::size_t n =
+            std::size_t(std::min<std::uint64_t>(piece.size(), reply.sourceLength - sent));
+        reply.source(reply.sourceOffset + sent, piece.data(), n);
+        if (!sendAll(fd, piece.data(), n)) return false;
+        sent += n;
+        bytesSent_ += n;
+        if (reply.bytesPerSecond > 0) {
+            const auto due =
+                start + std::chrono::microseconds(sent * 1000000 / reply.bytesPerSecond);
+            while (!stopping_.load() && std::chrono::steady_clock::now() < due)
+                std::this_thread::sleep_until(std::min(
+                    due, std::chrono::steady_clock::now() + std::chrono::milliseconds(20)));
+        }
+    }
+    return sent == reply.sourceLength;
 }
 
 int unusedPort() {
