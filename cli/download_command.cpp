@@ -86,7 +86,7 @@ int runDownloads(const DownloadRequest& request, ProgressLine& progress,
                 const std::string path = p.path.empty() ? url : p.path;
                 progress.show(progressText(path.substr(path.rfind('/') + 1), p));
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            d.waitFor(std::chrono::milliseconds(200));
         }
         const download::Progress p = d.wait();
         progress.clear();
@@ -94,9 +94,10 @@ int runDownloads(const DownloadRequest& request, ProgressLine& progress,
             writeWhole(STDOUT_FILENO,
                        p.path + "\t" + std::to_string(p.total) + "\t" + p.sha256 + "\n");
         } else if (p.state == download::State::Paused) {
-            message("已中断，再次运行同一命令即可续传 / interrupted; the same command "
-                    "resumes: " +
-                    (p.path.empty() ? url : p.path + ".part"));
+            message(
+                "已中断，再次运行同一命令即可续传 / interrupted; the same command "
+                "resumes: " +
+                (p.path.empty() ? url : p.path + ".part"));
             return kInterrupted;
         } else {
             message(url + ": 下载失败 / download failed: " + p.reason);

@@ -30,9 +30,9 @@ using std::chrono::milliseconds;
 constexpr std::uint64_t kUnknown = UINT64_MAX;
 // A restart from scratch (the file changed on the server) happens this often at most.
 constexpr int kMostRestarts = 3;
-// Bytes read back and hashed per turn of the loop, so that the loop stays responsive.
-constexpr std::size_t kHashTurn = 8 << 20;
 constexpr long kReceiveBuffer = 256 << 10;
+// libcurl hands over 16 KiB at a time; the file gets them in blocks this large.
+constexpr std::size_t kWriteBlock = 256 << 10;
 
 enum Command { kRun = 0, kPause = 1, kCancel = 2 };
 
@@ -95,7 +95,8 @@ std::string hex(const unsigned char* p, unsigned n) {
 }
 
 struct Gap {
-    std::uint64_t pos = 0, end = kUnknown;
+    std::uint64_t pos = 0, end = kUnknown;  // pos: the first byte not yet in the file
+    std::uint64_t ahead = 0;                // received beyond pos, not yet written
     bool busy = false;
     int tries = 0;
     Clock::time_point notBefore{};
@@ -158,6 +159,99 @@ class Saver {
     std::string path_;
 };
 
+// SHA-256 of the file's contiguous prefix, on a thread of its own: it follows the first
+// byte still missing, reading back what the transfers have just written (from the page
+// cache), so the hash runs beside the transfers instead of in their way, and the finished
+// file is never read again.
+class Hasher {
+  public:
+    Hasher() : sha_(EVP_MD_CTX_new()), buffer_(1 << 20) {}
+    ~Hasher() {
+        stop();
+        EVP_MD_CTX_free(sha_);
+    }
+    // Starts over on `fd` from its first byte.
+    void start(int fd) {
+        stop();
+        EVP_DigestInit_ex(sha_, EVP_sha256(), nullptr);
+        fd_ = fd;
+        hashed_ = limit_ = 0;
+        error_ = 0;
+        quit_ = false;
+        thread_ = std::thread([this] { loop(); });
+    }
+    void stop() {
+        {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+    // Every byte before `limit` is on disk.
+    void advance(std::uint64_t limit) {
+        {
+            std::lock_guard lock(mutex_);
+            if (limit <= limit_) return;
+            limit_ = limit;
+        }
+        wake_.notify_all();
+    }
+    // Waits (a turn at most) until all of `length` is hashed; the hex digest then, "" while
+    // it is not yet. errno-like error in *error when reading back failed.
+    std::string digest(std::uint64_t length, int* error) {
+        std::unique_lock lock(mutex_);
+        wake_.wait_for(lock, milliseconds(100), [&] { return error_ != 0 || hashed_ >= length; });
+        *error = error_;
+        if (error_ != 0 || hashed_ < length || thread_.get_id() == std::thread::id()) return "";
+        lock.unlock();
+        stop();
+        unsigned char d[EVP_MAX_MD_SIZE];
+        unsigned size = 0;
+        EVP_DigestFinal_ex(sha_, d, &size);
+        return hex(d, size);
+    }
+
+  private:
+    void loop() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return quit_ || (limit_ > hashed_ && error_ == 0); });
+            if (quit_) return;
+            const std::uint64_t to = limit_;
+            std::uint64_t at = hashed_;
+            lock.unlock();
+            int error = 0;
+            while (at < to) {
+                const std::size_t want =
+                    std::size_t(std::min<std::uint64_t>(to - at, buffer_.size()));
+                const ssize_t r = ::pread(fd_, buffer_.data(), want, off_t(at));
+                if (r < 0 && errno == EINTR) continue;
+                if (r <= 0) {
+                    error = r < 0 ? errno : EIO;
+                    break;
+                }
+                EVP_DigestUpdate(sha_, buffer_.data(), std::size_t(r));
+                at += std::uint64_t(r);
+            }
+            lock.lock();
+            hashed_ = at;
+            error_ = error;
+            wake_.notify_all();
+        }
+    }
+
+    EVP_MD_CTX* sha_;
+    std::vector<char> buffer_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::thread thread_;
+    int fd_ = -1;
+    std::uint64_t hashed_ = 0, limit_ = 0;
+    int error_ = 0;
+    bool quit_ = false;
+};
+
 struct Run;
 
 struct Transfer {
@@ -170,6 +264,7 @@ struct Transfer {
     bool doneEarly = false;   // its range is complete (or was cut short by a take-over)
     bool quietAbort = false;  // not wanted any more; its end is no failure
     std::uint64_t written = 0;
+    std::string pending;  // received at gap->pos, not yet written
     Clock::time_point lastByte;
     // The reply's status and the headers that matter (reset at each status line, so a
     // redirect's headers never leak into the final reply's).
@@ -188,10 +283,8 @@ struct Run {
     Download::Engine& e;
     const Options& opt;
     CURLM* multi = nullptr;
-    EVP_MD_CTX* sha = nullptr;
     std::list<Gap> gaps;
     std::vector<std::unique_ptr<Transfer>> transfers;
-    std::vector<char> buffer;
 
     bool known = false;  // the first reply has told length, validator and ranges
     std::uint64_t length = kUnknown;
@@ -204,7 +297,8 @@ struct Run {
     std::string partPath, statePath;
     int fd = -1;
 
-    std::uint64_t hashed = 0, done = 0;
+    std::uint64_t done = 0;
+    Hasher hasher;
     bool failed = false;
     Failure failure = Failure::None;
     std::string reason;
@@ -231,6 +325,7 @@ struct Run {
     bool resumeSaved();
     void schedule();
     Gap* freeGap(Clock::time_point now);
+    void cut(Gap& g);
     Gap* takeOver();
     void startTransfer(Gap* g, bool probe);
     void endTransfer(Transfer* t, CURLcode result, std::string stalled);
@@ -240,9 +335,12 @@ struct Run {
     bool acceptFirst(Transfer& t, const ContentRange* cr);
     bool chooseName(const Transfer& t);
     bool openPart(bool resume);
+    bool openPartFile(bool resume);
     std::size_t onData(Transfer& t, const char* p, std::size_t n);
+    bool flush(Transfer& t);
+    void flushAll();
     bool writeAt(const char* p, std::size_t n, std::uint64_t at);
-    bool advanceHash(std::size_t budget);
+    void advanceHash();
     void restart();
     ResumeState snapshot() const;
     void saveState();  // now, on this thread
@@ -333,9 +431,6 @@ extern "C" size_t onHeader(char* p, size_t size, size_t n, void* user) {
 
 Run::Run(Download::Engine& engine, const Options& options) : e(engine), opt(options) {
     multi = curl_multi_init();
-    sha = EVP_MD_CTX_new();
-    EVP_DigestInit_ex(sha, EVP_sha256(), nullptr);
-    buffer.resize(1 << 20);
     folder = opt.folder.empty() ? "." : opt.folder;
     std::lock_guard lock(e.mutex);
     e.multi = multi;
@@ -354,7 +449,7 @@ Run::~Run() {
     }
     transfers.clear();
     curl_multi_cleanup(multi);
-    EVP_MD_CTX_free(sha);
+    hasher.stop();
     if (fd >= 0) ::close(fd);
 }
 
@@ -450,11 +545,12 @@ State Run::loop() {
             }
             ++i;
         }
-        const bool behind = advanceHash(kHashTurn);
+        advanceHash();
         if (now - lastSave >= opt.saveInterval) saveInBackground();
         publish(State::Running);
-        if (!behind) curl_multi_poll(multi, nullptr, 0, 50, nullptr);
+        curl_multi_poll(multi, nullptr, 0, 50, nullptr);
     }
+    flushAll();
     for (auto& t : transfers) t->quietAbort = true;
     while (!transfers.empty()) dropTransfer(transfers.back().get());
     saver.drain();
@@ -476,21 +572,33 @@ State Run::loop() {
     return end;
 }
 
+// The free range nearest the start, cut to the largest range size.
 Gap* Run::freeGap(Clock::time_point now) {
+    Gap* first = nullptr;
     for (Gap& g : gaps)
-        if (!g.busy && g.notBefore <= now) return &g;
-    return nullptr;
+        if (!g.busy && g.notBefore <= now && (!first || g.pos < first->pos)) first = &g;
+    if (first && known && ranges && opt.connections > 1) cut(*first);
+    return first;
+}
+
+void Run::cut(Gap& g) {
+    const std::uint64_t most = std::max(opt.largestRange, opt.smallestSplit);
+    if (g.end == kUnknown || g.end - g.pos <= most) return;
+    Gap rest;
+    rest.pos = g.pos + most;
+    rest.end = g.end;
+    g.end = rest.pos;
+    gaps.push_back(rest);
 }
 
 // Half of the largest range still running, for a connection that has nothing left.
 Gap* Run::takeOver() {
     Gap* largest = nullptr;
+    auto left = [](const Gap& g) { return g.end - g.pos - g.ahead; };
     for (Gap& g : gaps)
-        if (g.busy && g.end != kUnknown &&
-            (!largest || g.end - g.pos > largest->end - largest->pos))
-            largest = &g;
-    if (!largest || largest->end - largest->pos < 2 * opt.smallestSplit) return nullptr;
-    const std::uint64_t middle = largest->pos + (largest->end - largest->pos) / 2;
+        if (g.busy && g.end != kUnknown && (!largest || left(g) > left(*largest))) largest = &g;
+    if (!largest || left(*largest) < 2 * opt.smallestSplit) return nullptr;
+    const std::uint64_t middle = largest->pos + largest->ahead + left(*largest) / 2;
     Gap taken;
     taken.pos = middle;
     taken.end = largest->end;
@@ -526,8 +634,7 @@ void Run::startTransfer(Gap* g, bool probe) {
         // One stream without ranges starts from the first byte again.
         done -= std::min(done, g->pos);
         g->pos = 0;
-        hashed = 0;
-        EVP_DigestInit_ex(sha, EVP_sha256(), nullptr);
+        hasher.start(fd);
     }
     CURL* c = curl_easy_init();
     t->easy = c;
@@ -563,7 +670,10 @@ void Run::dropTransfer(Transfer* t) {
     curl_multi_remove_handle(multi, t->easy);
     curl_easy_cleanup(t->easy);
     curl_slist_free_all(t->requestHeaders);
-    if (t->gap) t->gap->busy = false;
+    if (t->gap) {
+        t->gap->busy = false;
+        t->gap->ahead = 0;
+    }
     for (auto it = transfers.begin(); it != transfers.end(); ++it)
         if (it->get() == t) {
             transfers.erase(it);
@@ -587,6 +697,7 @@ void Run::retry(Gap* g, const Transfer& t, std::string why) {
 }
 
 void Run::endTransfer(Transfer* t, CURLcode result, std::string stalled) {
+    if (!t->quietAbort && !restartPending && !failed) flush(*t);
     Gap* g = t->gap;
     if (g) g->busy = false;
     if (t->quietAbort || restartPending || failed) {
@@ -650,6 +761,18 @@ bool isHtml(const std::string& type) {
     std::string_view t = trim(type);
     t = t.substr(0, t.find(';'));
     return equalNoCase(trim(t), "text/html");
+}
+
+// An error page sent under another type: firmware never starts like a web page.
+bool looksLikeHtml(const char* p, std::size_t n) {
+    std::string_view head(p, std::min<std::size_t>(n, 64));
+    while (!head.empty() && (head.front() == ' ' || head.front() == '\t' || head.front() == '\r' ||
+                             head.front() == '\n'))
+        head.remove_prefix(1);
+    for (std::string_view start : {"<!doctype html", "<html"})
+        if (head.size() >= start.size() && equalNoCase(head.substr(0, start.size()), start))
+            return true;
+    return false;
 }
 
 bool Run::accept(Transfer& t) {
@@ -762,6 +885,7 @@ bool Run::acceptFirst(Transfer& t, const ContentRange* cr) {
     }
     if (failed || !openPart(false)) return false;
     t.gap->end = length;
+    if (ranges && opt.connections > 1) cut(*t.gap);
     if (length == 0) t.doneEarly = true;
     saveInBackground();
     return true;
@@ -800,6 +924,13 @@ bool Run::chooseName(const Transfer& t) {
 }
 
 bool Run::openPart(bool resume) {
+    hasher.stop();
+    if (!openPartFile(resume)) return false;
+    hasher.start(fd);
+    return true;
+}
+
+bool Run::openPartFile(bool resume) {
     if (fd >= 0) ::close(fd);
     fd = ::open(partPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (resume ? 0 : O_TRUNC), 0644);
     if (fd < 0) {
@@ -859,50 +990,54 @@ std::size_t Run::onData(Transfer& t, const char* p, std::size_t n) {
     }
     Gap* g = t.gap;
     if (!g || t.doneEarly || failed) return 0;
-    const std::uint64_t pos = g->pos;
+    const std::uint64_t pos = g->pos + t.pending.size();
     if (g->end != kUnknown && pos >= g->end) {
+        flush(t);
         t.doneEarly = true;
+        return 0;
+    }
+    if (pos == 0 && looksLikeHtml(p, n)) {
+        fail(Failure::Service, "the server sent a web page (text/html), not the file");
         return 0;
     }
     const std::size_t take =
         g->end == kUnknown ? n : std::size_t(std::min<std::uint64_t>(n, g->end - pos));
-    if (!writeAt(p, take, pos)) return 0;
-    if (pos == hashed) {
-        EVP_DigestUpdate(sha, p, take);
-        hashed += take;
-    }
-    g->pos += take;
-    done += take;
-    t.written += take;
+    if (t.pending.capacity() < kWriteBlock) t.pending.reserve(kWriteBlock + CURL_MAX_WRITE_SIZE);
+    t.pending.append(p, take);
+    g->ahead = t.pending.size();
     t.lastByte = Clock::now();
+    if (t.pending.size() >= kWriteBlock && !flush(t)) return 0;
     if (take < n) {
+        flush(t);
         t.doneEarly = true;  // the rest belongs to a range another connection took over
         return 0;
     }
     return n;
 }
 
-// Hashes what lies between the hashed prefix and the first byte still missing, reading
-// back what other ranges wrote there; true when more is left than one turn's budget.
-bool Run::advanceHash(std::size_t budget) {
-    if (!known || fd < 0) return false;
-    std::uint64_t limit = length == kUnknown ? hashed : length;
+bool Run::flush(Transfer& t) {
+    Gap* g = t.gap;
+    if (!g || t.pending.empty()) return !failed;
+    if (!writeAt(t.pending.data(), t.pending.size(), g->pos)) return false;
+    g->pos += t.pending.size();
+    done += t.pending.size();
+    t.written += t.pending.size();
+    t.pending.clear();
+    g->ahead = 0;
+    return true;
+}
+
+void Run::flushAll() {
+    for (auto& t : transfers)
+        if (!t->quietAbort && !failed) flush(*t);
+}
+
+// Tells the hasher how far the file is whole.
+void Run::advanceHash() {
+    if (!known || fd < 0) return;
+    std::uint64_t limit = length == kUnknown ? UINT64_MAX : length;
     for (const Gap& g : gaps) limit = std::min(limit, g.pos);
-    while (hashed < limit && budget > 0) {
-        const std::size_t want =
-            std::size_t(std::min<std::uint64_t>({limit - hashed, buffer.size(), budget}));
-        const ssize_t r = ::pread(fd, buffer.data(), want, off_t(hashed));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) {
-            fail(Failure::Local,
-                 "cannot read back " + partPath + ": " + std::strerror(r < 0 ? errno : EIO));
-            return false;
-        }
-        EVP_DigestUpdate(sha, buffer.data(), std::size_t(r));
-        hashed += std::uint64_t(r);
-        budget -= std::size_t(r);
-    }
-    return hashed < limit;
+    if (limit != UINT64_MAX) hasher.advance(limit);
 }
 
 void Run::restart() {
@@ -920,13 +1055,13 @@ void Run::restart() {
     known = false;
     ranges = false;
     length = kUnknown;
-    hashed = 0;
+    hasher.stop();
     done = 0;
-    EVP_DigestInit_ex(sha, EVP_sha256(), nullptr);
 }
 
 void Run::saveInBackground() {
     if (!known || fd < 0 || statePath.empty()) return;
+    flushAll();
     if (saver.offer(fd, statePath, snapshot())) lastSave = Clock::now();
 }
 
@@ -934,6 +1069,7 @@ void Run::saveState() {
     saver.drain();
     lastSave = Clock::now();
     if (!known || fd < 0 || statePath.empty()) return;
+    flushAll();
     // The bytes the state vouches for reach the disk before the state does.
     ::fdatasync(fd);
     writeResumeState(statePath, snapshot());
@@ -952,13 +1088,21 @@ ResumeState Run::snapshot() const {
 }
 
 State Run::finish() {
-    while (advanceHash(kHashTurn)) {
+    advanceHash();
+    std::string sum;
+    for (;;) {
+        int error = 0;
+        sum = hasher.digest(length, &error);
+        if (error != 0) {
+            fail(Failure::Local, "cannot read back " + partPath + ": " + std::strerror(error));
+            return State::Failed;
+        }
+        if (!sum.empty()) break;
         if (e.command.load() != kRun) return State::Running;
     }
-    if (failed) return State::Failed;
     saver.drain();
     struct stat st;
-    if (hashed != length || ::fstat(fd, &st) != 0 || std::uint64_t(st.st_size) < length) {
+    if (::fstat(fd, &st) != 0 || std::uint64_t(st.st_size) < length) {
         fail(Failure::Local, "the file on disk is shorter than the download");
         return State::Failed;
     }
@@ -980,10 +1124,6 @@ State Run::finish() {
         fail(Failure::Local, "cannot write " + partPath + ": " + std::strerror(errno));
         return State::Failed;
     }
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned size = 0;
-    EVP_DigestFinal_ex(sha, digest, &size);
-    const std::string sum = hex(digest, size);
 
     // NAME may have appeared since the name was chosen: never overwrite it.
     for (int n = nameNumber; n < nameNumber + 1000; ++n) {
@@ -1084,6 +1224,11 @@ Progress Download::wait() {
     std::unique_lock lock(engine_->mutex);
     engine_->stopped.wait(lock, [&] { return !engine_->running; });
     return engine_->progress;
+}
+
+bool Download::waitFor(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(engine_->mutex);
+    return engine_->stopped.wait_for(lock, timeout, [&] { return !engine_->running; });
 }
 
 Progress Download::progress() const {

@@ -5,11 +5,12 @@
 // .part every couple of seconds, and renames NAME.part to NAME only once the length, the
 // status and the content type have been checked and NAME.sha256 is written.
 //
-// Hashing without a second pass: the range that starts at the hashed prefix is hashed
-// from memory as it arrives. Bytes that other ranges wrote further on are read back once,
-// while the download runs, when the prefix reaches them (freshly written, so from the
-// page cache); a resumed download reads back what the earlier run had hashed, since a
-// SHA-256 state is not kept on disk. The finished file is never read again.
+// Hashing while writing: a second thread hashes the file's contiguous prefix as it grows,
+// reading back the bytes the transfers have just written (they are still in the page
+// cache, so this is a memory copy, not a disk read). Ranges are handed out in file order,
+// so the prefix follows close behind them, and the hash runs beside the transfers rather
+// than in their way. The finished file is never read again; a resumed download reads back
+// once what the earlier run had, since a SHA-256 state is not kept on disk.
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -34,6 +35,9 @@ struct Options {
     std::chrono::milliseconds longestRetryAfter{std::chrono::minutes(5)};
     std::chrono::milliseconds saveInterval{2000};
     std::uint64_t smallestSplit = 1 << 20;  // a range taken over is never smaller
+    // Ranges are handed out in file order, at most this long, so that the hashed prefix
+    // follows close behind the transfers; the last ones are split by take-overs.
+    std::uint64_t largestRange = 64 << 20;
 };
 
 enum class State { Idle, Running, Paused, Complete, Failed, Cancelled };
@@ -70,6 +74,8 @@ class Download {
     void cancel();
     // Blocks until the engine stops (complete, failed, paused or cancelled).
     Progress wait();
+    // Waits at most `timeout`; true once the engine has stopped.
+    bool waitFor(std::chrono::milliseconds timeout);
     // A consistent copy, safe from any thread.
     Progress progress() const;
 

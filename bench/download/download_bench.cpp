@@ -4,6 +4,11 @@
 // again. Prints speed, CPU time per GiB and peak memory of each client.
 //
 //   download_bench [--size MiB] [--throttled-size MiB] [--rate MB/s] [--runs N]
+//                  [--kill-rate MB/s] [--dir FOLDER] [--only-unlimited 1]
+//   download_bench --serve MiB [--serve-rate MB/s]   (the server alone)
+// The engine syncs the file to disk before it renames it (and the data before each saved
+// state); curl and aria2c leave it in the page cache. Where the disk is slower than
+// loopback, `--dir /dev/shm` shows the transfer itself.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -84,8 +89,17 @@ std::vector<std::string> curlArgs(const std::string& url, const std::string& dir
     return {"curl", "-s", "-f", "-o", dir + "/firmware.zip", url};
 }
 std::vector<std::string> aria2Args(const std::string& url, const std::string& dir) {
-    return {"aria2c",           "-q", "-x4", "-s4", "--file-allocation=falloc",
-            "--allow-overwrite=true", "-d", dir, "-o", "firmware.zip", url};
+    return {"aria2c",
+            "-q",
+            "-x4",
+            "-s4",
+            "--file-allocation=falloc",
+            "--allow-overwrite=true",
+            "-d",
+            dir,
+            "-o",
+            "firmware.zip",
+            url};
 }
 std::vector<std::string> romhaul4(const std::string& url, const std::string& dir) {
     return {ROMHAUL_LOOKUP_EXE, "download", "-o", dir, "-n", "4", url};
@@ -134,9 +148,24 @@ int main(int argc, char** argv) {
     const auto throttledSize = std::uint64_t(arg(argc, argv, "--throttled-size", 256) * kMiB);
     const double rate = arg(argc, argv, "--rate", 4) * 1e6;
     const int runs = int(arg(argc, argv, "--runs", 3));
-    const std::string dir = fs::temp_directory_path() / ("romhaul-dl-bench-" + std::to_string(::getpid()));
+    std::string base = fs::temp_directory_path();
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--dir") == 0) base = argv[i + 1];
+    const bool onlyUnlimited = arg(argc, argv, "--only-unlimited", 0) != 0;
+    const std::string dir = base + "/romhaul-dl-bench-" + std::to_string(::getpid());
     fs::create_directories(dir);
     const bool aria2 = have("aria2c"), curl = have("curl");
+    if (arg(argc, argv, "--serve", 0) > 0) {
+        // Only the server, for trying clients by hand: prints its address, runs until killed.
+        RangeServer server(std::uint64_t(arg(argc, argv, "--serve", 0) * kMiB),
+                           testsupport::patternFile(1));
+        RangeFaults limit;
+        limit.bytesPerSecond = std::uint64_t(arg(argc, argv, "--serve-rate", 0) * 1e6);
+        server.setFaults(limit);
+        std::printf("%s\n", server.url().c_str());
+        std::fflush(stdout);
+        ::pause();
+    }
 
     const Client curlClient{"curl -o (1 stream)", curlArgs};
     const Client aria2Client{"aria2c -x4 -s4", aria2Args};
@@ -145,13 +174,20 @@ int main(int argc, char** argv) {
 
     {
         RangeServer server(size, testsupport::patternFile(1));
-        std::printf("== loopback, no limit, %.0f MiB, best of %d\n", double(size) / kMiB, runs);
+        std::printf("== loopback, no limit, %.0f MiB into %s, best of %d\n", double(size) / kMiB,
+                    base.c_str(), runs);
         Measure c;
         if (curl) c = best(curlClient, server.url(), dir, runs);
         print(curlClient.name, c, double(size), nullptr, "");
         print(ours4.name, best(ours4, server.url(), dir, runs), double(size), &c, "curl");
         print(ours1.name, best(ours1, server.url(), dir, runs), double(size), &c, "curl");
-        if (aria2) print(aria2Client.name, best(aria2Client, server.url(), dir, runs), double(size), &c, "curl");
+        if (aria2)
+            print(aria2Client.name, best(aria2Client, server.url(), dir, runs), double(size), &c,
+                  "curl");
+    }
+    if (onlyUnlimited) {
+        fs::remove_all(dir);
+        return 0;
     }
     {
         RangeServer server(throttledSize, testsupport::patternFile(2));

@@ -64,6 +64,9 @@ RawReply RangeServer::answer(const RawRequest& request) {
     if (f.forbiddenHtml)
         return rawReply("403 Forbidden", "Content-Type: text/html; charset=utf-8\r\n",
                         "<html><body>Access denied</body></html>");
+    if (f.htmlBody)
+        return rawReply("200 OK", "Content-Type: application/octet-stream\r\n",
+                        "\r\n<!DOCTYPE html><html><body>Session expired</body></html>");
 
     const std::uint64_t claimed = f.claimedLength ? f.claimedLength : length_;
     std::string headers = "Accept-Ranges: bytes\r\n";

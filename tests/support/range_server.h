@@ -24,6 +24,7 @@ struct RangeFaults {
     std::string retryAfter = "0";
     bool forbiddenHtml = false;        // every request gets a 403 HTML page
     bool htmlType = false;             // the file goes out as text/html
+    bool htmlBody = false;             // an HTML page goes out under another type
     std::uint64_t claimedLength = 0;   // non-zero: the length announced instead of the real one
     std::string disposition;           // a Content-Disposition value to send
     std::uint64_t bytesPerSecond = 0;  // per connection

@@ -67,6 +67,7 @@ Options fastOptions(const std::string& url, const std::string& folder) {
     o.retryWaits = {milliseconds(10), milliseconds(20), milliseconds(40)};
     o.saveInterval = milliseconds(20);
     o.smallestSplit = 64 << 10;
+    o.largestRange = 512 << 10;
     return o;
 }
 
@@ -163,6 +164,8 @@ TEST(Download, NeverKeepsAnErrorPageOrAShortFile) {
     forbidden.forbiddenHtml = true;
     RangeFaults html;
     html.htmlType = true;
+    RangeFaults htmlBody;
+    htmlBody.htmlBody = true;
     RangeFaults liar;
     liar.claimedLength = kSize + 100000;
     RangeFaults stallForever;
@@ -172,6 +175,7 @@ TEST(Download, NeverKeepsAnErrorPageOrAShortFile) {
     const Case cases[] = {
         {"403 page", forbidden, 0, Failure::Service, "HTTP 403"},
         {"text/html", html, 0, Failure::Service, "text/html"},
+        {"a page under another type", htmlBody, 0, Failure::Service, "web page"},
         {"longer than it is", liar, 0, Failure::Network, "closed"},
         {"not the listed size", {}, kSize * 2, Failure::Service, "listed size"},
         {"stalls for ever", stallForever, 0, Failure::Network, "no data"},
@@ -191,6 +195,18 @@ TEST(Download, NeverKeepsAnErrorPageOrAShortFile) {
     }
 }
 
+TEST(Download, WaitsAsLongAsRetryAfterAsks) {
+    TempDir dir;
+    RangeServer server(kSize, patternFile(12));
+    RangeFaults busy;
+    busy.busyFirst = 1;
+    busy.retryAfter = "1";
+    server.setFaults(busy);
+    const auto start = std::chrono::steady_clock::now();
+    expectComplete(runToEnd(fastOptions(server.url(), dir.path)), dir / "firmware.zip", 12, kSize);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, milliseconds(1000));
+}
+
 TEST(Download, ListedSizeWithinItsRoundingIsAccepted) {
     TempDir dir;
     RangeServer server(kSize, patternFile(2));
@@ -200,7 +216,7 @@ TEST(Download, ListedSizeWithinItsRoundingIsAccepted) {
     expectComplete(runToEnd(o), dir / "firmware.zip", 2, kSize);
 }
 
-TEST(Download, ResumesWhereItStoppedAndFetchesLittleAgain) {
+TEST(Download, ResumesWhereItStoppedAndAsksOnlyForWhatIsMissing) {
     TempDir dir;
     RangeServer server(kSize, patternFile(4));
     RangeFaults slow;
@@ -208,11 +224,21 @@ TEST(Download, ResumesWhereItStoppedAndFetchesLittleAgain) {
     server.setFaults(slow);
     const Options o = fastOptions(server.url(), dir.path);
     runUntil(o, kSize / 3);
-    ASSERT_TRUE(fs::exists(dir / "firmware.zip.part.state"));
+    ResumeState saved;
+    ASSERT_TRUE(readResumeState(dir / "firmware.zip.part.state", saved));
+    const std::size_t firstRun = server.raw().requestCount();
     server.setFaults({});
     expectComplete(runToEnd(o), dir / "firmware.zip", 4, kSize);
-    // Only what was in flight at the pause crosses the wire twice.
-    EXPECT_LT(server.raw().bytesSent(), kSize + kSize / 3);
+    const auto requests = server.raw().requests();
+    ASSERT_GT(requests.size(), firstRun);
+    for (std::size_t i = firstRun; i < requests.size(); ++i) {
+        const std::string range = requests[i].header("Range");
+        ASSERT_EQ(range.rfind("bytes=", 0), 0u) << range;
+        const std::uint64_t from = std::stoull(range.substr(6));
+        bool missing = false;
+        for (const auto& [gapFrom, gapTo] : saved.gaps) missing |= from >= gapFrom && from < gapTo;
+        EXPECT_TRUE(missing) << range << " asks for bytes the first run had";
+    }
 }
 
 TEST(Download, StartsOverWhenTheFileChangedMeanwhile) {
