@@ -88,11 +88,21 @@ DownloadRowText rowText(const Entry& e) {
     }
     switch (p.state) {
         case State::Idle:
-        case State::Paused: t.state = QStringLiteral("已暂停"); break;
-        case State::Running: t.state = QStringLiteral("下载中"); break;
-        case State::Complete: t.state = QStringLiteral("已完成"); break;
-        case State::Cancelled: t.state = QStringLiteral("已取消"); break;
-        case State::Failed: t.state = QStringLiteral("失败"); break;
+        case State::Paused:
+            t.state = QStringLiteral("已暂停");
+            break;
+        case State::Running:
+            t.state = QStringLiteral("下载中");
+            break;
+        case State::Complete:
+            t.state = QStringLiteral("已完成");
+            break;
+        case State::Cancelled:
+            t.state = QStringLiteral("已取消");
+            break;
+        case State::Failed:
+            t.state = QStringLiteral("失败");
+            break;
     }
     QStringList tip;
     tip << QString::fromStdString(e.url);
@@ -202,8 +212,7 @@ void DownloadList::save() const {
     store.beginWriteArray(QStringLiteral("downloads"));
     int n = 0;
     for (const Entry& e : entries) {
-        if (e.last.state == download::State::Complete ||
-            e.last.state == download::State::Cancelled)
+        if (e.last.state == download::State::Complete || e.last.state == download::State::Cancelled)
             continue;
         store.setArrayIndex(n++);
         store.setValue("url", QString::fromStdString(e.url));
@@ -302,10 +311,10 @@ ListedSize parseListedSize(std::string_view listed) {
         const char* name;
         int power;
     };
-    static const Unit kUnits[] = {{"", 0},   {"b", 0},   {"byte", 0}, {"bytes", 0},
-                                  {"k", 1},  {"kb", 1},  {"kib", 1},  {"m", 2},
-                                  {"mb", 2}, {"mib", 2}, {"g", 3},    {"gb", 3},
-                                  {"gib", 3}, {"t", 4},  {"tb", 4},   {"tib", 4}};
+    static const Unit kUnits[] = {{"", 0},    {"b", 0},   {"byte", 0}, {"bytes", 0},
+                                  {"k", 1},   {"kb", 1},  {"kib", 1},  {"m", 2},
+                                  {"mb", 2},  {"mib", 2}, {"g", 3},    {"gb", 3},
+                                  {"gib", 3}, {"t", 4},   {"tb", 4},   {"tib", 4}};
     int power = -1;
     for (const Unit& u : kUnits)
         if (suffix == u.name) power = u.power;

@@ -142,6 +142,7 @@ void DownloadsView::updateButtons() {
     copyHashButton->setEnabled(any);
     // The context menu's commands are the buttons'.
     for (QAction* action : list->actions()) {
-        if (auto* b = findChild<QPushButton*>(action->objectName())) action->setEnabled(b->isEnabled());
+        if (auto* b = findChild<QPushButton*>(action->objectName()))
+            action->setEnabled(b->isEnabled());
     }
 }

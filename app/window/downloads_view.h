@@ -17,7 +17,7 @@ struct DownloadRowText {
     QString speed;
     QString timeLeft;
     QString state;
-    QString toolTip;  // the full path, the failure reason
+    QString toolTip;         // the full path, the failure reason
     bool running = false;    // pause applies
     bool resumable = false;  // paused, failed or waiting: resume applies
 };

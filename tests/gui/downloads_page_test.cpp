@@ -71,8 +71,8 @@ class DownloadsPage : public ::testing::Test {
 TEST(ListedSize, CoversEitherKiloAndTheRounding) {
     struct Case {
         const char* text;
-        std::uint64_t fits;     // a true size the listing allows
-        std::uint64_t misfit;   // one it does not (0: none to try)
+        std::uint64_t fits;    // a true size the listing allows
+        std::uint64_t misfit;  // one it does not (0: none to try)
     } cases[] = {
         {"1.52GB", 1'520'000'000, 1'400'000'000},
         {"1.52GB", 1'632'087'572, 1'700'000'000},  // 1.52 GiB
@@ -164,8 +164,8 @@ TEST_F(DownloadsPage, PausedDownloadIsBackPausedAfterARestart) {
     ASSERT_TRUE(reaches(0, "下载中", 5000));
     EXPECT_EQ(window->选择夹1->tabText(5), "下载 (1)");
     ASSERT_TRUE(waitFor([&] {
-        return static_cast<QProgressBar*>(rows()->itemWidget(rows()->topLevelItem(0),
-                                                             DownloadsView::kProgress))
+        return static_cast<QProgressBar*>(
+                   rows()->itemWidget(rows()->topLevelItem(0), DownloadsView::kProgress))
                    ->value() > 0;
     }));
     EXPECT_FALSE(cell(0, DownloadsView::kSpeed).isEmpty());
@@ -195,6 +195,27 @@ TEST_F(DownloadsPage, PausedDownloadIsBackPausedAfterARestart) {
     EXPECT_TRUE(QFile::exists(path + ".sha256"));
 
     // Finished: nothing is left to come back after the next restart.
+    closeWindow();
+    openWindow();
+    EXPECT_EQ(rows()->topLevelItemCount(), 0);
+}
+
+TEST_F(DownloadsPage, CancelAfterARestartDeletesWhatWasFetched) {
+    testsupport::RangeFaults slow;
+    slow.bytesPerSecond = 100 << 10;
+    server.setFaults(slow);
+    startDownload(server.url("/files/big.kdz"), "3.15MB");
+    ASSERT_TRUE(waitFor([&] { return QFile::exists(filePath("big.kdz.part")); }));
+    // Closing the window pauses it; the list keeps it.
+    closeWindow();
+    EXPECT_TRUE(QFile::exists(filePath("big.kdz.part")));
+    openWindow();
+    ASSERT_EQ(rows()->topLevelItemCount(), 1);
+    EXPECT_EQ(cell(0, DownloadsView::kState), "已暂停");
+    window->downloadsView->selectRow(0);
+    QTest::mouseClick(window->downloadsView->cancelButton, Qt::LeftButton);
+    ASSERT_TRUE(reaches(0, "已取消", 5000));
+    EXPECT_EQ(QDir(home.filePath("files")).entryList(QDir::Files), QStringList());
     closeWindow();
     openWindow();
     EXPECT_EQ(rows()->topLevelItemCount(), 0);
