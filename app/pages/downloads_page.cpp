@@ -101,7 +101,7 @@ DownloadRowText rowText(const Entry& e) {
             t.state = QStringLiteral("已取消");
             break;
         case State::Failed:
-            t.state = QStringLiteral("失败");
+            t.state = QStringLiteral("失败：") + QString::fromStdString(p.reason);
             break;
     }
     QStringList tip;

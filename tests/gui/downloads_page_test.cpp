@@ -131,7 +131,9 @@ TEST_F(DownloadsPage, FromAResultListVerifiedWithItsListedSize) {
     ASSERT_EQ(sums.size(), 64 + 2 + 8 + 1) << sums.toStdString();
 
     // A file that is not the size the vendor lists is never kept.
-    ASSERT_TRUE(reaches(1, "失败"));
+    ASSERT_TRUE(waitFor([&] { return cell(1, DownloadsView::kState).startsWith("失败："); }));
+    EXPECT_TRUE(cell(1, DownloadsView::kState).contains("3145728"))
+        << cell(1, DownloadsView::kState).toStdString();
     EXPECT_FALSE(QFile::exists(filePath("listed-wrong.zip")));
 
     // Copy the SHA-256 of the finished one; on the failed one there is none to copy.
