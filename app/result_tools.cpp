@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QStandardPaths>
 #include <functional>
+#include <memory>
 
 #include "app/link_check.h"
 #include "app/open_address.h"
@@ -99,14 +100,14 @@ void exportList(ReportView* list, const QString& pageCaption) {
                        fromQt(QDir::toNativeSeparators(path)) + "\n" + fromQt(reason));
 }
 
-void checkRowLink(ReportView* list) {
+void checkRowLink(ReportView* list, LinkChecks& checks) {
     const int row = list->targetRow();
     if (row < 0)
         return say(list->itemCount() == 0 ? "列表是空的，没有可检查的链接。" : "请先选中一行。");
     const std::string address = list->itemText(row, list->addressColumn());
     list->setRowNote(row, QStringLiteral("正在检查链接…"));
     QPointer<ReportView> where(list);
-    startLinkCheck(address, [where, row, address](const std::string& answer) {
+    checks.start(address, [where, row, address](const std::string& answer) {
         const QString text = toQt(answer);
         // The list may have been refilled meanwhile: the answer belongs to its address.
         if (where && where->itemText(row, where->addressColumn()) == address)
@@ -144,7 +145,11 @@ void bindList(MainWindow& w, ReportView* list) {
     separate();
     addCommand(list, "exportList", "导出列表…", [list, caption] { exportList(list, caption); });
     separate();
-    addCommand(list, "checkLink", "检查链接", [list] { checkRowLink(list); });
+    // Refilling the list stops the checks of its former rows.
+    auto checks = std::make_shared<LinkChecks>();
+    QObject::connect(list->model(), &QAbstractItemModel::modelReset, list,
+                     [checks] { checks->stop(); });
+    addCommand(list, "checkLink", "检查链接", [list, checks] { checkRowLink(list, *checks); });
     addCommand(list, "openAddress", "打开下载地址", [list] { openRowAddress(list); });
     addCommand(list, "download", "下载", [list] { downloadRows(list); });
 }
@@ -160,20 +165,24 @@ void bindAddressBox(QLineEdit* box) {
     });
     auto* check = new QAction(QStringLiteral("检查链接"), box);
     check->setObjectName(QStringLiteral("checkLink"));
-    QObject::connect(check, &QAction::triggered, box, [box] {
+    auto checks = std::make_shared<LinkChecks>();
+    QObject::connect(check, &QAction::triggered, box, [box, checks] {
         const std::string address = trimSpaces(fromQt(box->text()));
         if (address.empty()) return say("还没有下载地址。");
         box->setToolTip(QStringLiteral("正在检查链接…"));
-        startLinkCheck(address,
-                       [where = QPointer<QLineEdit>(box), address](const std::string& answer) {
-                           const QString text = toQt(answer);
-                           if (where && trimSpaces(fromQt(where->text())) == address)
-                               where->setToolTip(text);
-                           showNote(text);
-                       });
+        checks->start(address,
+                      [where = QPointer<QLineEdit>(box), address](const std::string& answer) {
+                          const QString text = toQt(answer);
+                          if (where && trimSpaces(fromQt(where->text())) == address)
+                              where->setToolTip(text);
+                          showNote(text);
+                      });
     });
-    // A new look-up's address has not been checked.
-    QObject::connect(box, &QLineEdit::textChanged, box, [box] { box->setToolTip({}); });
+    // A new look-up's address has not been checked, and the checks of the former one stop.
+    QObject::connect(box, &QLineEdit::textChanged, box, [box, checks] {
+        box->setToolTip({});
+        checks->stop();
+    });
     box->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(box, &QWidget::customContextMenuRequested, box, [box, copy, check](QPoint at) {
         QPointer<QMenu> menu = box->createStandardContextMenu();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/text_util.h"
+#include "cli/batch.h"
 #include "cli/download_command.h"
 #include "cli/lookups.h"
 #include "cli/output.h"
@@ -163,29 +164,35 @@ int finish(Session& s, const Result& r, Format format) {
     return int(r.status);
 }
 
-int runLg(Session& s, const std::vector<std::string>& args, Format format) {
+int runLg(Session& s, const std::vector<std::string>& args, Format format, int parallel) {
     std::vector<Serial> serials;
     if (!collectSerials(s, args, serials)) return int(Status::Usage);
 
     // Delimited lines go out as each look-up ends, so that a long batch shows its rows as
     // they come and an interrupted one keeps whole rows; a table and JSON need them all.
+    // Several serials are looked up at once, but their rows keep the input's order.
     const bool stream = format == Format::Tsv || format == Format::Csv;
     Table all;
     Status status = Status::Found;
-    for (std::size_t i = 0; i < serials.size(); ++i) {
-        if (serials.size() > 1)
+    auto progress = [&](std::size_t i) {
+        if (serials.size() > 1 && i < serials.size())
             s.progress.show("LG " + std::to_string(i + 1) + "/" + std::to_string(serials.size()));
-        Result r = lgLookup(serials[i].text);
-        if (all.columns.empty()) all.columns = r.table.columns;
-        status = i == 0 ? r.status : worse(status, r.status);
-        for (const std::string& m : r.messages)
-            s.message(serials[i].where + "lg " + serials[i].text + ": ", m);
-        if (stream) {
-            s.out(render(r.table, format, s.locale, s.stdoutTerminal, i == 0));
-        } else {
-            for (auto& row : r.table.rows) all.rows.push_back(std::move(row));
-        }
-    }
+    };
+    progress(0);
+    runInOrder(
+        serials.size(), parallel, [&](std::size_t i) { return lgLookup(serials[i].text); },
+        [&](std::size_t i, Result& r) {
+            if (all.columns.empty()) all.columns = r.table.columns;
+            status = i == 0 ? r.status : worse(status, r.status);
+            for (const std::string& m : r.messages)
+                s.message(serials[i].where + "lg " + serials[i].text + ": ", m);
+            if (stream) {
+                s.out(render(r.table, format, s.locale, s.stdoutTerminal, i == 0));
+            } else {
+                for (auto& row : r.table.rows) all.rows.push_back(std::move(row));
+            }
+            progress(i + 1);
+        });
     s.progress.clear();
     if (!stream && !(format == Format::Table && all.rows.empty()))
         s.out(render(all, format, s.locale, s.stdoutTerminal));
@@ -323,6 +330,12 @@ int runLookupTool(int argc, char** argv) {
                    "串号；- 表示从标准输入逐行读取（跳过空行和 # 注释）/ serial numbers; - reads "
                    "them from standard input, one a line (blank lines and # comments skipped)")
         ->required();
+    int lgParallel = 4;
+    lg->add_option("--parallel", lgParallel,
+                   "同时查询的串号数，1 到 16，默认 4 / serial numbers looked up at once, 1 to "
+                   "16 (default 4); the output keeps the input's order")
+        ->check(CLI::Range(1, 16))
+        ->option_text("N");
     lg->footer("例 / Example: romhaul-lookup lg - < intake.txt");
 
     IphoneQuery iq;
@@ -431,7 +444,7 @@ int runLookupTool(int argc, char** argv) {
         }
         return finish(s, coolpadTypesLookup(keyword), format);
     }
-    if (lg->parsed()) return runLg(s, lgSerials, format);
+    if (lg->parsed()) return runLg(s, lgSerials, format, lgParallel);
     if (download->parsed()) return runDownload(s, dl);
     if (iphone->parsed()) {
         if (iphone->count("--model")) iq.model = s.locale.in(iphoneModel);

@@ -27,7 +27,6 @@ namespace {
 
 // A few times a second is all a person reads, and each look takes the engine's lock.
 constexpr int kRefreshMs = 250;
-constexpr int kDownloadsTab = 5;
 
 void say(const char* utf8) {
     showMessageBox(gbk(utf8));
@@ -142,13 +141,24 @@ DownloadList::DownloadList(DownloadsView* v) : QObject(v), view(v) {
     connect(&timer, &QTimer::timeout, this, [this] { refresh(); });
 }
 
+// Lets an engine go off the window thread: a running one stops by syncing what it wrote
+// and saving its state, and its destructor waits for that. The job lasts only that long,
+// so running downloads hold none of the registry's few threads.
+void release(std::shared_ptr<download::Download> engine, const std::string& url) {
+    if (!engine) return;
+    engine->pause();
+    jobs::start(
+        [engine = std::move(engine)]() mutable {
+            engine->wait();
+            engine.reset();
+        },
+        "download " + url);
+}
+
 DownloadList::~DownloadList() {
     if (current == this) current = nullptr;
     save();
-    // The engines stop with their state saved; the jobs watching them wait for that and
-    // let them go, off the window thread.
-    for (Entry& e : entries)
-        if (e.engine) e.engine->pause();
+    for (Entry& e : entries) release(std::move(e.engine), e.url);
 }
 
 void DownloadList::run(Entry& e) {
@@ -163,15 +173,9 @@ void DownloadList::run(Entry& e) {
     }
     // A folder that cannot be made fails the download with the engine's own reason.
     QDir().mkpath(e.folder);
+    // Never blocks: the engine runs on its own thread, and a stopped one has ended.
     e.engine->start();
     e.last = e.engine->progress();
-    // The job holds the engine until it stops, so that the window thread never waits
-    // for it nor destroys a running one. A download that cannot be watched is not run.
-    if (!jobs::start([engine = e.engine] { engine->wait(); }, "download " + e.url)) {
-        e.engine->pause();
-        e.engine->wait();  // the engine had just begun: it stops at once
-        e.last = e.engine->progress();
-    }
     timer.start();
 }
 
@@ -200,8 +204,9 @@ void DownloadList::refresh() {
     if (auto* w = qobject_cast<MainWindow*>(view->window())) {
         int running = 0;
         for (const Entry& e : entries) running += isRunning(e);
-        w->选择夹1->setTabText(kDownloadsTab, running ? QStringLiteral("下载 (%1)").arg(running)
-                                                      : QStringLiteral("下载"));
+        w->选择夹1->setTabText(int(Page::Downloads), running
+                                                         ? QStringLiteral("下载 (%1)").arg(running)
+                                                         : QStringLiteral("下载"));
     }
 }
 
@@ -404,8 +409,7 @@ void removeSelectedDownloads() {
     const std::vector<int> rows = list->selected();
     for (auto r = rows.rbegin(); r != rows.rend(); ++r) {
         Entry& e = list->entries[std::size_t(*r)];
-        // Its job lets the engine go once it has stopped.
-        if (e.engine) e.engine->pause();
+        release(std::move(e.engine), e.url);
         list->entries.erase(list->entries.begin() + *r);
         list->view->removeRow(*r);
     }

@@ -1,10 +1,11 @@
 #pragma once
 // The downloads page routine: the downloads the user started from a result list or the LG
 // page, each on its own engine (download/download.h), shown on the downloads page a few
-// times a second. The window never waits on an engine: each running engine is watched by a
-// job (named "download ADDRESS": the program's exit waits longer for those, as a stopping
-// engine syncs what it wrote), which also ends it when the window has let go of it. Unfinished
-// downloads are listed in downloads.ini in the user's config folder and come back paused.
+// times a second. The window never waits on an engine: engines run on their own threads,
+// and one that is let go while it may still run (removed, or the window closing) stops on
+// a job named "download ADDRESS" (the program's exit waits longer for those, as a stopping
+// engine syncs what it wrote). Unfinished downloads are listed in downloads.ini in the
+// user's config folder and come back paused.
 #include <QString>
 #include <cstdint>
 #include <string>
