@@ -212,13 +212,20 @@ void DownloadList::refresh() {
 
 // Unfinished downloads only: what is complete or cancelled has nothing left to resume.
 void DownloadList::save() const {
+    const auto unfinished = [](const Entry& e) {
+        return e.last.state != download::State::Complete &&
+               e.last.state != download::State::Cancelled;
+    };
+    // Nothing to list and no list yet: no file either.
+    if (std::none_of(entries.begin(), entries.end(), unfinished) &&
+        !QFileInfo::exists(downloadListPath()))
+        return;
     QSettings store(downloadListPath(), QSettings::IniFormat);
     store.remove(QStringLiteral("downloads"));
     store.beginWriteArray(QStringLiteral("downloads"));
     int n = 0;
     for (const Entry& e : entries) {
-        if (e.last.state == download::State::Complete || e.last.state == download::State::Cancelled)
-            continue;
+        if (!unfinished(e)) continue;
         store.setArrayIndex(n++);
         store.setValue("url", QString::fromStdString(e.url));
         store.setValue("folder", e.folder);
