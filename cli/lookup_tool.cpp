@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -35,7 +37,8 @@ const char* const kFooter =
     "退出状态 / Exit status:\n"
     "  0 找到结果 found   1 没有结果 nothing found   2 用法错误 usage error\n"
     "  3 网络或服务故障 network or service failure\n"
-    "  4 本地故障（磁盘已满、无法写入）local failure (no space, cannot write; download)\n"
+    "  4 本地故障：输出无法写入、输入无法读取、磁盘已满 local failure: output cannot be\n"
+    "    written, input cannot be read, no space for a download\n"
     "  130 被中断 interrupted (Ctrl-C)\n"
     "服务地址 / Service hosts (environment):\n"
     "  ROMHAUL_HUAWEI_HOST ROMHAUL_ZTE_HOST ROMHAUL_COOLPAD_HOST ROMHAUL_LG_HOST\n"
@@ -58,7 +61,15 @@ struct Session {
         line += '\n';
         writeWhole(STDERR_FILENO, line);
     }
-    void out(std::string_view bytes) { writeWhole(STDOUT_FILENO, bytes); }
+    // Once standard output refuses a write (a full disk, a closed file), nothing more is
+    // written there: the rows would have a hole. One line says so, and the status is 4.
+    void out(std::string_view bytes) {
+        if (outputFailed || writeWhole(STDOUT_FILENO, bytes)) return;
+        const int error = errno;
+        outputFailed = true;
+        messageUtf8(std::string("输出写入失败 / cannot write the output: ") + std::strerror(error));
+    }
+    bool outputFailed = false;
 };
 
 std::string joinWords(const std::vector<std::string>& words) {
@@ -85,42 +96,43 @@ bool allDigits(std::string_view text) {
     return true;
 }
 
-// All of standard input, or false when it runs past the cap.
-bool readStandardInput(std::string& text) {
+// All of standard input: Found, Usage when it runs past the cap, Output when it cannot
+// be read (a read error is not the end of the batch).
+Status readStandardInput(std::string& text) {
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return true;
+            return Status::Output;
         }
-        if (n == 0) return true;
+        if (n == 0) return Status::Found;
         text.append(buffer, std::size_t(n));
-        if (text.size() > kMaxBatchBytes) return false;
+        if (text.size() > kMaxBatchBytes) return Status::Usage;
     }
 }
 
 struct Serial {
-    std::string text;   // program text, trimmed
-    std::string where;  // where it came from, for messages ("" for an argument)
+    std::string text;          // program text, trimmed
+    std::string where;         // where it came from, for messages ("" for an argument)
+    std::string problem = {};  // why it is no serial number; "" for a good one
 };
 
-// The serial numbers of the arguments, "-" standing for the lines of standard input.
-// Every bad one is reported; any bad one makes the whole batch a usage error, before a
-// single request goes out.
-bool collectSerials(Session& s, const std::vector<std::string>& args, std::vector<Serial>& out) {
-    bool ok = true;
+// The serial numbers of the arguments, "-" standing for the lines of standard input, in
+// order. A bad one is reported and kept with its problem, so that the batch goes on
+// without it and its output says so. False (with the status) when standard input is too
+// long or cannot be read: then nothing is looked up.
+bool collectSerials(Session& s, const std::vector<std::string>& args, std::vector<Serial>& out,
+                    Status& status) {
     bool stdinRead = false;
     auto check = [&](std::string serial, std::string where) {
-        if (serial.empty()) {
-            s.message(where, lgEmptySerialMessage());
-            ok = false;
-        } else if (!allDigits(serial)) {
-            s.message(where, gbk("串号只能是数字 / a serial number is digits only: ") + serial);
-            ok = false;
-        } else {
-            out.push_back({std::move(serial), std::move(where)});
-        }
+        std::string problem;
+        if (serial.empty())
+            problem = lgEmptySerialMessage();
+        else if (!allDigits(serial))
+            problem = gbk("串号只能是数字 / a serial number is digits only: ") + serial;
+        if (!problem.empty()) s.message(where, problem);
+        out.push_back({std::move(serial), std::move(where), std::move(problem)});
     };
     for (const std::string& arg : args) {
         if (arg != "-") {
@@ -130,8 +142,14 @@ bool collectSerials(Session& s, const std::vector<std::string>& args, std::vecto
         if (stdinRead) continue;
         stdinRead = true;
         std::string input;
-        if (!readStandardInput(input)) {
+        status = readStandardInput(input);
+        if (status == Status::Usage) {
             s.messageUtf8("标准输入过长 / standard input is too long (more than 4 MiB)");
+            return false;
+        }
+        if (status == Status::Output) {
+            s.messageUtf8(std::string("读取标准输入出错 / cannot read standard input: ") +
+                          std::strerror(errno));
             return false;
         }
         const std::vector<std::string> lines = splitText(input, "\n");
@@ -146,11 +164,12 @@ bool collectSerials(Session& s, const std::vector<std::string>& args, std::vecto
                                          ": ");
         }
     }
-    if (ok && out.empty()) {
+    if (out.empty()) {
         s.message("", lgEmptySerialMessage());
-        ok = false;
+        status = Status::Usage;
+        return false;
     }
-    return ok;
+    return true;
 }
 
 int finish(Session& s, const Result& r, Format format) {
@@ -166,7 +185,8 @@ int finish(Session& s, const Result& r, Format format) {
 
 int runLg(Session& s, const std::vector<std::string>& args, Format format, int parallel) {
     std::vector<Serial> serials;
-    if (!collectSerials(s, args, serials)) return int(Status::Usage);
+    Status readStatus = Status::Found;
+    if (!collectSerials(s, args, serials, readStatus)) return int(readStatus);
 
     // Delimited lines go out as each look-up ends, so that a long batch shows its rows as
     // they come and an interrupted one keeps whole rows; a table and JSON need them all.
@@ -180,7 +200,15 @@ int runLg(Session& s, const std::vector<std::string>& args, Format format, int p
     };
     progress(0);
     runInOrder(
-        serials.size(), parallel, [&](std::size_t i) { return lgLookup(serials[i].text); },
+        serials.size(), parallel,
+        [&](std::size_t i) {
+            if (serials[i].problem.empty()) return lgLookup(serials[i].text);
+            Result r;  // reported when it was read
+            r.status = Status::Usage;
+            r.table = {lgColumns(),
+                       {lgErrorRow(serials[i].text, serials[i].where + serials[i].problem)}};
+            return r;
+        },
         [&](std::size_t i, Result& r) {
             if (all.columns.empty()) all.columns = r.table.columns;
             status = i == 0 ? r.status : worse(status, r.status);
@@ -258,15 +286,16 @@ std::string oneLine(std::string text) {
 
 }  // namespace
 
-int runLookupTool(int argc, char** argv) {
-    installInterruptHandler();
-    Session s;
+namespace {
 
+int runCommand(Session& s, int argc, char** argv) {
     CLI::App app{
         "romhaul-lookup —— 在命令行查询华为、中兴、酷派、LG 和 iPhone 固件\n"
         "Firmware look-ups of Huawei, ZTE, Coolpad, LG and the iPhone catalogue",
         kName};
     app.set_help_flag("-h,--help", "显示帮助 / show this help");
+    app.set_version_flag("--version", std::string(kName) + " " + ROMHAUL_VERSION,
+                         "显示版本 / show the version");
     app.get_formatter()->column_width(28);
     app.footer(kFooter);
     app.require_subcommand(1);
@@ -385,6 +414,9 @@ int runLookupTool(int argc, char** argv) {
     } catch (const CLI::CallForAllHelp&) {
         s.out(s.locale.outUtf8(app.help("", CLI::AppFormatMode::All)));
         return 0;
+    } catch (const CLI::CallForVersion& e) {
+        s.out(std::string(e.what()) + "\n");
+        return 0;
     } catch (const CLI::ParseError& e) {
         // CLI11 would only say that a command is missing.
         const std::vector<std::string> left = app.remaining();
@@ -453,6 +485,15 @@ int runLookupTool(int argc, char** argv) {
         return finish(s, iphoneLookup(iq), format);
     }
     return int(Status::Usage);
+}
+
+}  // namespace
+
+int runLookupTool(int argc, char** argv) {
+    installInterruptHandler();
+    Session s;
+    const int status = runCommand(s, argc, argv);
+    return s.outputFailed ? int(Status::Output) : status;
 }
 
 }  // namespace lookup

@@ -29,15 +29,25 @@ Result failed(std::string message, Table table) {
     return r;
 }
 
-Result failed(VendorService service, Table table) {
-    return failed(serviceFailedMessage() + serviceHost(service), std::move(table));
+Result failed(VendorService service, const Failure& why, Table table) {
+    return failed(serviceFailedMessage() + serviceHost(service) + ": " + failureReason(why),
+                  std::move(table));
+}
+
+// The rows so far and how the look-up ended: found, nothing found, or failed; a list cut
+// short on purpose says that it may be incomplete.
+Result ended(VendorService service, const LookupStatus& status, Table table) {
+    if (status.end != LookupEnd::Complete) return failed(service, status.failure, std::move(table));
+    Result r = found(std::move(table));
+    if (status.incomplete) r.messages.push_back(incompleteMessage());
+    return r;
 }
 
 // The model list, or the failure that takes its place.
 bool readZteModelList(std::vector<ZteSeries>& series, Result& failure) {
     ZteModelList list = zteFetchModelList();
     if (list.end != LookupEnd::Complete) {
-        failure = failed(VendorService::Zte, {});
+        failure = failed(VendorService::Zte, list.failure, {});
         return false;
     }
     // Too few items is what the window reports as a failed load.
@@ -69,6 +79,35 @@ const std::string& serviceFailedMessage() {
     return text;
 }
 
+const std::string& incompleteMessage() {
+    static const std::string text = gbk("列表可能不完整 / the list may be incomplete");
+    return text;
+}
+
+const std::string& iphoneNoBaseMessage() {
+    static const std::string text =
+        gbk("未设置 iPhone 固件目录地址，请设置 ROMHAUL_IPHONE_BASE / no catalogue address: "
+            "set ROMHAUL_IPHONE_BASE");
+    return text;
+}
+
+std::string failureReason(const Failure& failure) {
+    switch (failure.kind) {
+        case FailureKind::Network:
+            return gbk("网络错误 / network error: ") + failure.detail;
+        case FailureKind::HttpStatus:
+            return gbk("服务返回 HTTP 状态 / the service answered with HTTP status ") +
+                   std::to_string(failure.httpStatus);
+        case FailureKind::TooLarge:
+            return gbk("回复过大 / the reply is too large");
+        case FailureKind::Unreadable:
+            return gbk("回复无法读取 / the reply cannot be read");
+        case FailureKind::None:
+            break;
+    }
+    return {};
+}
+
 Result huaweiLookup(std::string_view keyword, const Progress& progress) {
     Table table{{"name", "date", "size", "url"}, {}};
     LookupContext ctx;
@@ -87,12 +126,12 @@ Result huaweiLookup(std::string_view keyword, const Progress& progress) {
                 table.rows.push_back({std::move(f.name), std::move(f.date), std::move(f.size),
                                       std::move(f.address)});
         });
-    if (search.end != LookupEnd::Complete) return failed(VendorService::Huawei, std::move(table));
-    Result r = found(std::move(table));
+    Result r = ended(VendorService::Huawei, search, std::move(table));
     if (search.rule == HuaweiStopRule::PageCap)
-        r.messages.push_back(gbk("已到 ") + std::to_string(kHuaweiMaxPages) +
-                             gbk(" 页上限，后面的页未查询 / stopped at the limit of ") +
-                             std::to_string(kHuaweiMaxPages) + " pages");
+        r.messages.insert(r.messages.begin(),
+                          gbk("已到 ") + std::to_string(kHuaweiMaxPages) +
+                              gbk(" 页上限，后面的页未查询 / stopped at the limit of ") +
+                              std::to_string(kHuaweiMaxPages) + " pages");
     return r;
 }
 
@@ -167,8 +206,7 @@ Result zteFilesLookup(std::string_view model) {
     for (std::vector<std::string>& row : files.rows)
         table.rows.push_back({std::move(row[0]), std::move(row[1]), std::move(row[2]),
                               std::move(row[4]), std::move(row[3])});
-    r = files.end == LookupEnd::Complete ? found(std::move(table))
-                                         : failed(VendorService::Zte, std::move(table));
+    r = ended(VendorService::Zte, files, std::move(table));
     r.messages.insert(r.messages.begin(), notes.begin(), notes.end());
     return r;
 }
@@ -177,8 +215,7 @@ Result coolpadTypesLookup(std::string_view keyword) {
     Table table{{"type"}, {}};
     CoolpadSearch search = coolpadSearchTypes(keyword);
     for (std::string& type : search.types) table.rows.push_back({std::move(type)});
-    if (search.end != LookupEnd::Complete) return failed(VendorService::Coolpad, std::move(table));
-    return found(std::move(table));
+    return ended(VendorService::Coolpad, search, std::move(table));
 }
 
 Result coolpadFilesLookup(std::string_view productType) {
@@ -187,42 +224,60 @@ Result coolpadFilesLookup(std::string_view productType) {
     for (CoolpadFileRow& f : downloads.files)
         table.rows.push_back({std::move(f.description), std::move(f.date), std::move(f.size),
                               std::move(f.kind), std::move(f.address)});
-    if (downloads.end != LookupEnd::Complete)
-        return failed(VendorService::Coolpad, std::move(table));
-    return found(std::move(table));
+    return ended(VendorService::Coolpad, downloads, std::move(table));
+}
+
+const std::vector<std::string>& lgColumns() {
+    static const std::vector<std::string> columns = {"serial",    "model",      "esn",    "msn",
+                                                     "prod_type", "sw_version", "sw_url", "error"};
+    return columns;
+}
+
+std::vector<std::string> lgErrorRow(std::string_view serial, std::string error) {
+    std::vector<std::string> row(lgColumns().size());
+    row.front() = serial;
+    row.back() = std::move(error);
+    return row;
 }
 
 Result lgLookup(std::string_view serial) {
-    Table table{{"serial", "model", "esn", "msn", "prod_type", "sw_version", "sw_url"}, {}};
+    Table table{lgColumns(), {}};
     const LgLookup lookup = lgLookUpSerial(serial);
-    if (lookup.end != LookupEnd::Complete) return failed(VendorService::Lg, std::move(table));
     Result r;
-    r.table = std::move(table);
-    switch (lookup.reply.outcome) {
-        case LgOutcome::NoReply:
-            r.messages.push_back(lgNoReplyMessage());
-            return r;
-        case LgOutcome::Failed:
-            r.messages.push_back(lgFailedMessage());
-            return r;
-        case LgOutcome::Found:
-            break;
+    if (lookup.end != LookupEnd::Complete) {
+        r = failed(VendorService::Lg, lookup.failure, std::move(table));
+    } else {
+        r.table = std::move(table);
+        switch (lookup.reply.outcome) {
+            case LgOutcome::NoReply:
+                r.messages.push_back(lgNoReplyMessage());
+                break;
+            case LgOutcome::Failed:
+                r.messages.push_back(lgFailedMessage());
+                break;
+            case LgOutcome::Found: {
+                std::vector<std::string> row{std::string(serial)};
+                row.insert(row.end(), lookup.reply.fields.begin(), lookup.reply.fields.end());
+                row.emplace_back();
+                r.table.rows.push_back(std::move(row));
+                r.status = Status::Found;
+                return r;
+            }
+        }
     }
-    std::vector<std::string> row{std::string(serial)};
-    row.insert(row.end(), lookup.reply.fields.begin(), lookup.reply.fields.end());
-    r.table.rows.push_back(std::move(row));
-    r.status = Status::Found;
+    // A batch's output says what is missing, not only its standard error.
+    r.table.rows.push_back(lgErrorRow(serial, r.messages.front()));
     return r;
 }
 
 Result iphoneLookup(const IphoneQuery& q) {
+    if (!iphoneBaseConfigured()) return failed(iphoneNoBaseMessage(), {});
     Table table{{"version", "product", "note", "url"}, {}};
     IphoneFirmware firmware = iphoneFetchFirmware(q.model, q.type, q.version, q.allVersions);
     for (IphoneRow& row : firmware.rows)
         table.rows.push_back(
             {std::move(row[0]), std::move(row[1]), std::move(row[2]), std::move(row[3])});
-    if (firmware.end != LookupEnd::Complete) return failed(VendorService::Iphone, std::move(table));
-    return found(std::move(table));
+    return ended(VendorService::Iphone, firmware, std::move(table));
 }
 
 }  // namespace lookup

@@ -14,7 +14,8 @@
 namespace lookup {
 
 // Also the process's exit status; a batch ends with the worst of its look-ups.
-enum class Status { Found = 0, Nothing = 1, Usage = 2, Failure = 3 };
+// Output: the rows or messages could not be written, or standard input could not be read.
+enum class Status { Found = 0, Nothing = 1, Usage = 2, Failure = 3, Output = 4 };
 Status worse(Status a, Status b);
 
 struct Result {
@@ -29,8 +30,15 @@ using Progress = std::function<void(const std::string& text)>;
 // What the look-ups tell the user (program texts).
 const std::string& noResultMessage();    // 抱歉，未找到合适结果。
 const std::string& emptyModelMessage();  // 您要搜索的手机型号呢？
-// Followed by the service's host: no connection, a time-out, a cut-off reply.
+// Followed by the service's host and failureReason: no connection, a time-out, an error
+// status, a reply refused for its size or not readable.
 const std::string& serviceFailedMessage();
+// A list that stopped short on purpose (the page cap).
+const std::string& incompleteMessage();
+// The iPhone catalogue has no address until ROMHAUL_IPHONE_BASE gives one.
+const std::string& iphoneNoBaseMessage();
+// Why a look-up failed, in this tool's words: the one table of them.
+std::string failureReason(const Failure& failure);
 
 // Each takes its argument as the user gave it (after the usage checks) and never fails
 // with an exception.
@@ -51,8 +59,13 @@ ZteChoice zteChooseModel(const std::vector<ZteSeries>& series, std::string_view 
 
 Result coolpadTypesLookup(std::string_view keyword);
 Result coolpadFilesLookup(std::string_view productType);
-// One serial number; the row starts with the serial.
+// One serial number; the row starts with the serial and ends with the error column, empty
+// when the handset was found. Without a handset the row holds the serial and the error.
 Result lgLookup(std::string_view serial);
+// The columns of the LG look-up's rows.
+const std::vector<std::string>& lgColumns();
+// The row that stands for a serial without a handset: `serial`, empty fields, `error`.
+std::vector<std::string> lgErrorRow(std::string_view serial, std::string error);
 
 struct IphoneQuery {
     std::string model = "all", type = "all", version = "all";

@@ -73,6 +73,7 @@ std::string failedWith(std::string why) {
     latestError = std::move(why);
     return {};
 }
+thread_local bool latestTooLarge = false;
 
 // Closes what is open, innermost first.
 struct Handles {
@@ -102,6 +103,7 @@ std::string fetchUrl(std::string_view url, std::optional<int> method,
     const std::string target(asText(url));
     latestFailed = true;  // until the body is in
     latestError = "the request could not be made";
+    latestTooLarge = false;
 
     int m = method.value_or(0);
     if (m < 0 || m > 2) m = 0;
@@ -170,6 +172,7 @@ std::string fetchUrl(std::string_view url, std::optional<int> method,
         win::DWORD read = 0;
         if (!api::InternetReadFile(h.request, reply.data() + size, kReadSize, &read)) {
             latestError = wininet::lastFailure();
+            latestTooLarge = wininet::lastFailureTooLarge();
             reply.clear();
             reply.shrink_to_fit();
             break;
@@ -202,6 +205,10 @@ bool lastFetchFailed() {
 
 std::string lastFetchError() {
     return latestError;
+}
+
+bool lastFetchTooLarge() {
+    return latestTooLarge;
 }
 
 FetchAbortScope::FetchAbortScope(const std::atomic<bool>* stop) : previous_(wininet::abortFlag()) {

@@ -37,6 +37,8 @@ bool lastFetchFailed();
 // empty when the latest fetchUrl on the calling thread did not fail. Meant for showing
 // beside the program's own failure message.
 std::string lastFetchError();
+// Whether it failed because the reply outgrew the request layer's cap.
+bool lastFetchTooLarge();
 
 // While it lives, fetchUrl on the calling thread gives up as soon as *stop is true, from
 // whatever thread it is raised: a request in flight is dropped within about 100 ms and

@@ -1,5 +1,6 @@
 #include "net/url_cookies.h"
 
+#include <algorithm>
 #include <climits>
 #include <unordered_set>
 
@@ -18,7 +19,152 @@ std::size_t hostStart(std::string_view lowered) {
     return 1;
 }
 
+// The five components of an address (RFC 3986 appendix B), each with whether it is there:
+// an empty query "?" is not the same as none.
+struct Components {
+    std::string_view scheme, authority, path, query, fragment;
+    bool hasScheme = false, hasAuthority = false, hasQuery = false, hasFragment = false;
+};
+
+bool isAlpha(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+Components splitComponents(std::string_view s) {
+    Components c;
+    const std::size_t colon = s.find_first_of(":/?#");
+    if (colon != std::string_view::npos && colon > 0 && s[colon] == ':' && isAlpha(s[0])) {
+        bool schemeChars = true;
+        for (char ch : s.substr(1, colon - 1))
+            schemeChars &=
+                isAlpha(ch) || (ch >= '0' && ch <= '9') || ch == '+' || ch == '-' || ch == '.';
+        if (schemeChars) {
+            c.hasScheme = true;
+            c.scheme = s.substr(0, colon);
+            s.remove_prefix(colon + 1);
+        }
+    }
+    if (s.substr(0, 2) == "//") {
+        s.remove_prefix(2);
+        const std::size_t end = std::min(s.find_first_of("/?#"), s.size());
+        c.hasAuthority = true;
+        c.authority = s.substr(0, end);
+        s.remove_prefix(end);
+    }
+    if (const std::size_t hash = s.find('#'); hash != std::string_view::npos) {
+        c.hasFragment = true;
+        c.fragment = s.substr(hash + 1);
+        s = s.substr(0, hash);
+    }
+    if (const std::size_t question = s.find('?'); question != std::string_view::npos) {
+        c.hasQuery = true;
+        c.query = s.substr(question + 1);
+        s = s.substr(0, question);
+    }
+    c.path = s;
+    return c;
+}
+
+// RFC 3986 5.2.4, over the whole path at once; linear in its length.
+std::string removeDotSegments(std::string_view in) {
+    std::string out;
+    out.reserve(in.size());
+    const auto dropLastSegment = [&out] {
+        const std::size_t slash = out.rfind('/');
+        out.resize(slash == std::string::npos ? 0 : slash);
+    };
+    while (!in.empty()) {
+        if (in.substr(0, 3) == "../") {
+            in.remove_prefix(3);
+        } else if (in.substr(0, 2) == "./") {
+            in.remove_prefix(2);
+        } else if (in.substr(0, 3) == "/./") {
+            in.remove_prefix(2);
+        } else if (in == "/.") {
+            in = "/";
+        } else if (in.substr(0, 4) == "/../") {
+            in.remove_prefix(3);
+            dropLastSegment();
+        } else if (in == "/..") {
+            in = "/";
+            dropLastSegment();
+        } else if (in == "." || in == "..") {
+            in = {};
+        } else {
+            const std::size_t next = std::min(in.find('/', 1), in.size());
+            out.append(in.substr(0, next));
+            in.remove_prefix(next);
+        }
+    }
+    return out;
+}
+
 }  // namespace
+
+std::string resolveReference(std::string_view base, std::string_view reference) {
+    const Components b = splitComponents(base);
+    const Components r = splitComponents(reference);
+    Components t;
+    std::string path;
+    if (r.hasScheme) {
+        t = r;
+        path = removeDotSegments(r.path);
+    } else {
+        t.hasScheme = b.hasScheme;
+        t.scheme = b.scheme;
+        if (r.hasAuthority) {
+            t.hasAuthority = true;
+            t.authority = r.authority;
+            path = removeDotSegments(r.path);
+            t.hasQuery = r.hasQuery;
+            t.query = r.query;
+        } else {
+            t.hasAuthority = b.hasAuthority;
+            t.authority = b.authority;
+            if (r.path.empty()) {
+                path = std::string(b.path);
+                t.hasQuery = r.hasQuery || b.hasQuery;
+                t.query = r.hasQuery ? r.query : b.query;
+            } else {
+                if (r.path.front() == '/') {
+                    path = removeDotSegments(r.path);
+                } else if (b.hasAuthority && b.path.empty()) {  // RFC 3986 5.2.3, merge
+                    path = removeDotSegments("/" + std::string(r.path));
+                } else {
+                    const std::size_t slash = b.path.rfind('/');
+                    const std::string_view dir = slash == std::string_view::npos
+                                                     ? std::string_view()
+                                                     : b.path.substr(0, slash + 1);
+                    path = removeDotSegments(std::string(dir) + std::string(r.path));
+                }
+                t.hasQuery = r.hasQuery;
+                t.query = r.query;
+            }
+        }
+        t.hasFragment = r.hasFragment;
+        t.fragment = r.fragment;
+    }
+    std::string out;  // RFC 3986 5.3
+    out.reserve(base.size() + reference.size());
+    if (t.hasScheme) {
+        out.append(t.scheme);
+        out += ':';
+    }
+    if (t.hasAuthority) {
+        out += "//";
+        out.append(t.authority);
+    }
+    out += path;
+    if (t.hasQuery) {
+        out += '?';
+        out.append(t.query);
+    }
+    if (t.hasFragment) {
+        out += '#';
+        out.append(t.fragment);
+    }
+    return out;
+}
 
 std::string urlHost(std::string_view url, bool keepPort) {
     std::string a = toLowerAscii(url);

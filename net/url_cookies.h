@@ -15,6 +15,13 @@ int urlPort(std::string_view url);
 // there is none.
 std::string urlPath(std::string_view url);
 
+// The address that `reference`, as it stands in the page at `base`, points to: RFC 3986
+// reference resolution (section 5.2, strict: a reference with a scheme is taken as
+// absolute, its dot segments removed). "/a.zip" on the page "http://h/x/y.html" is
+// "http://h/a.zip", "b.zip" is "http://h/x/b.zip", "?p=2" is "http://h/x/y.html?p=2". The
+// base's fragment is dropped; nothing is escaped or unescaped, bytes stay as they are.
+std::string resolveReference(std::string_view base, std::string_view reference);
+
 // The reply's cookies first, in reply order, then the old ones it did not name; a cookie
 // whose new value is "deleted" goes. Both variables lose their spaces; returns the new jar,
 // also stored in cookieJar.

@@ -129,6 +129,7 @@ RequestRecord recorded;
 std::string trustedCaFile;
 ProxyConfig proxyConfig;
 thread_local std::string threadLastFailure;
+thread_local bool threadTooLarge = false;
 
 enum class Kind { session, connection, request };
 
@@ -179,7 +180,7 @@ struct Request : Handle {
         pending.clear();
         pendingOffset = 0;
         rawHeaders.clear();
-        headersEnded = bodyStarted = connected = paused = false;
+        headersEnded = bodyStarted = connected = paused = tooLarge = false;
         received = headerBytes = 0;
         lastDown = lastUp = -1;
     }
@@ -207,6 +208,7 @@ struct Request : Handle {
     bool headersEnded = false, bodyStarted = false, done = false, failed = false;
     bool connected = false, paused = false;
     bool idempotent = false, retried = false, plainViaProxy = false;
+    bool tooLarge = false;  // failed on the reply cap (or the header block's)
     std::uint64_t received = 0, headerBytes = 0;
     std::uint64_t delivered = 0;  // body bytes handed to the reader
     curl_off_t lastDown = -1, lastUp = -1;
@@ -360,7 +362,7 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
     r->headerBytes += n;
     if (r->headerBytes > kMaxHeaderBytes) {
         r->failure = "reply header block larger than 1 MiB";
-        r->failed = true;
+        r->failed = r->tooLarge = true;
         return 0;
     }
     if (startsNoCase(line, "HTTP/")) {
@@ -391,7 +393,7 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     r->received += n;
     if (r->received > r->limits.maxReplyBytes) {
         r->failure = "reply larger than " + std::to_string(r->limits.maxReplyBytes) + " bytes";
-        r->failed = true;
+        r->failed = r->tooLarge = true;
         return 0;  // aborts the transfer
     }
     r->pending.append(data, n);
@@ -605,6 +607,10 @@ std::string lastFailure() {
     return threadLastFailure;
 }
 
+bool lastFailureTooLarge() {
+    return threadTooLarge;
+}
+
 ProxyConfig preconfiguredProxy() {
     std::lock_guard lock(stateMutex);
     return proxyConfig;
@@ -719,6 +725,7 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
     if (!acceptableHost(c.host)) {
         r->fail("no usable host name");
         threadLastFailure = r->failure;
+        threadTooLarge = r->tooLarge;
         return FALSE;
     }
     INTERNET_PORT port = c.port ? c.port : INTERNET_PORT(secure ? 443 : 80);
@@ -733,6 +740,7 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
     if (!r->easy || !r->multi) {
         r->fail("out of memory");
         threadLastFailure = r->failure;
+        threadTooLarge = r->tooLarge;
         return FALSE;
     }
     CURL* e = r->easy;
@@ -829,6 +837,7 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
     while (!r->done && !r->paused) pump(*r);
     if (!r->failed) return TRUE;
     threadLastFailure = r->failure;
+    threadTooLarge = r->tooLarge;
     return FALSE;
 }
 
@@ -855,6 +864,7 @@ BOOL InternetReadFile(HINTERNET request, LPVOID buffer, DWORD bytesToRead, DWORD
     }
     if (r->failed) {
         threadLastFailure = r->failure;
+        threadTooLarge = r->tooLarge;
         return FALSE;
     }
     *bytesRead = copied;

@@ -155,6 +155,10 @@ void clearCookies();
 // a request line stay as they are (so "%41" and "?a=1&b=2" are unchanged), every other byte
 // is percent-encoded, the "#fragment" is dropped, and a missing leading "/" is added.
 std::string requestTarget(std::string_view object);
+// Whether the calling thread's latest failure (lastFailure) was the reply cap (or the
+// header block's).
+bool lastFailureTooLarge();
+
 // Appends `byte` as "%XX", upper-case hex, as requestTarget writes it.
 void appendPercentEncoded(std::string& out, unsigned char byte);
 

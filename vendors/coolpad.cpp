@@ -3,6 +3,7 @@
 #include <unordered_set>
 
 #include "base/text_util.h"
+#include "net/entities.h"
 #include "text/regex_object.h"
 #include "vendors/service_hosts.h"
 
@@ -41,10 +42,21 @@ const std::string& coolpadDownloadPattern() {
 std::vector<std::string> coolpadProductTypes(std::string_view replyText) {
     std::vector<std::string> types;
     std::unordered_set<std::string> listed;
-    if (replyText.size() > serviceReplyCap(VendorService::Coolpad)) return types;
     RegexObject re;
-    for (std::size_t s = 0; s < replyText.size(); s += kCoolpadChunkBytes) {
-        re.create(coolpadSearchPattern(), replyText.substr(s, kCoolpadChunkBytes));
+    for (std::size_t s = 0; s < replyText.size();) {
+        std::string_view chunk = replyText.substr(s, kCoolpadChunkBytes);
+        std::size_t next = s + chunk.size();
+        if (next < replyText.size()) {
+            const std::size_t lineEnd = chunk.rfind('\n');
+            if (lineEnd != std::string_view::npos) {
+                chunk = chunk.substr(0, lineEnd + 1);
+                next = s + chunk.size();
+            } else {
+                next -= kCoolpadChunkOverlap;
+            }
+        }
+        s = next;
+        re.create(coolpadSearchPattern(), chunk);
         const int count = re.matchCount();
         for (int i = 1; i <= count; ++i) {
             std::string type = re.subMatchText(i, 1);
@@ -58,14 +70,13 @@ std::vector<std::string> coolpadProductTypes(std::string_view replyText) {
 
 std::vector<CoolpadFileRow> coolpadFileRows(std::string_view pageText) {
     std::vector<CoolpadFileRow> rows;
-    if (pageText.size() > serviceReplyCap(VendorService::Coolpad)) return rows;
     RegexObject re;
     re.create(coolpadDownloadPattern(), pageText);
     const int count = re.matchCount();
     rows.reserve(std::size_t(count));
     for (int i = 1; i <= count; ++i) {
-        rows.push_back({re.subMatchText(i, 1), re.subMatchText(i, 2), re.subMatchText(i, 3),
-                        re.subMatchText(i, 4), re.subMatchText(i, 5)});
+        const auto cell = [&](int group) { return net::decodeEntities(re.subMatchText(i, group)); };
+        rows.push_back({cell(1), cell(2), cell(3), cell(4), cell(5)});
     }
     return rows;
 }
@@ -73,14 +84,16 @@ std::vector<CoolpadFileRow> coolpadFileRows(std::string_view pageText) {
 CoolpadSearch coolpadSearchTypes(std::string_view keyword, const LookupContext& ctx) {
     CoolpadSearch search;
     search.types = coolpadProductTypes(
-        fetchText(ctx, {coolpadSearchAddress(), 1, coolpadSearchBody(keyword)}, search.end));
+        fetchText(ctx, VendorService::Coolpad,
+                  {coolpadSearchAddress(), 1, coolpadSearchBody(keyword)}, search));
     return search;
 }
 
 CoolpadDownloads coolpadFetchDownloads(std::string_view productType, const LookupContext& ctx) {
     CoolpadDownloads downloads;
-    downloads.files =
-        coolpadFileRows(fetchText(ctx, {coolpadDownloadAddress(productType)}, downloads.end));
+    const std::string address = coolpadDownloadAddress(productType);
+    downloads.files = coolpadFileRows(fetchText(ctx, VendorService::Coolpad, {address}, downloads));
+    for (CoolpadFileRow& row : downloads.files) row.address = downloadAddress(address, row.address);
     return downloads;
 }
 

@@ -11,9 +11,14 @@
 #include "vendors/lookup.h"
 
 // The search reply is matched piece by piece so that the engine never holds more than
-// this many bytes of subject at once. Pieces are cut at fixed byte offsets, so a result
-// that straddles a cut is not found, and a cut may fall inside a two-byte character.
+// this many bytes of subject at once. A result never spans a line ("." takes no line
+// feed), so a piece ends after the last line feed it holds and the next one starts right
+// there: no result is cut, and no cut falls inside a two-byte character. A line longer
+// than a piece is cut where the piece ends, and the next piece starts kCoolpadChunkOverlap
+// bytes before that, so that a result up to that long across the cut is still found
+// whole (and, found twice, listed once).
 inline constexpr std::size_t kCoolpadChunkBytes = 500'000;
+inline constexpr std::size_t kCoolpadChunkOverlap = 64 * 1024;
 
 std::string coolpadSearchAddress();
 // The form body as posted: the keyword exactly as typed, neither trimmed nor encoded.
@@ -28,7 +33,7 @@ const std::string& coolpadDownloadPattern();
 std::vector<std::string> coolpadProductTypes(std::string_view replyText);
 
 // One file of a download page: 描述, 更新日期, 文件大小, 文件种类 and the download address,
-// as they stand in the page.
+// as they stand in the page with their character references decoded.
 struct CoolpadFileRow {
     std::string description;
     std::string date;
@@ -41,18 +46,17 @@ struct CoolpadFileRow {
 // The files of a download page (text), in page order.
 std::vector<CoolpadFileRow> coolpadFileRows(std::string_view pageText);
 
-struct CoolpadSearch {
+struct CoolpadSearch : LookupStatus {
     std::vector<std::string> types;  // as coolpadProductTypes gives them
-    LookupEnd end = LookupEnd::Complete;
 };
 // Posts `keyword` (as typed) to the search page and lists the product types of the reply.
 CoolpadSearch coolpadSearchTypes(std::string_view keyword, const LookupContext& ctx = {});
 
-struct CoolpadDownloads {
+struct CoolpadDownloads : LookupStatus {
     std::vector<CoolpadFileRow> files;  // in page order
-    LookupEnd end = LookupEnd::Complete;
 };
-// Fetches the download page of `productType` (the name as listed) and reads its files.
+// Fetches the download page of `productType` (the name as listed) and reads its files, each
+// address made absolute against the page's (downloadAddress).
 // Nothing is cached: every call asks again.
 CoolpadDownloads coolpadFetchDownloads(std::string_view productType, const LookupContext& ctx = {});
 

@@ -1,6 +1,7 @@
 #include "vendors/huawei.h"
 
 #include "base/text_util.h"
+#include "net/entities.h"
 #include "net/fetch_url.h"
 #include "text/regex_object.h"
 #include "text/script_time.h"
@@ -22,7 +23,6 @@ std::string huaweiPageAddress(int page, std::string_view keyword) {
 
 std::vector<HuaweiFile> huaweiFiles(RegexObject& regex, std::string_view replyText) {
     std::vector<HuaweiFile> files;
-    if (replyText.size() > serviceReplyCap(VendorService::Huawei)) return files;
     if (!regex.create(kHuaweiFilePattern, replyText)) return files;
     const int count = regex.matchCount();
     files.reserve(std::size_t(count > 0 ? count : 0));
@@ -30,10 +30,10 @@ std::vector<HuaweiFile> huaweiFiles(RegexObject& regex, std::string_view replyTe
         // Groups in subject order: the regex object finds byte offsets by walking on from
         // the last one it found, and a step back walks from the start of the reply again.
         HuaweiFile f;
-        f.name = regex.subMatchText(i, 1);
+        f.name = net::decodeEntities(regex.subMatchText(i, 1));
         f.size = regex.subMatchText(i, 2);
         f.date = releaseDateText(regex.subMatchText(i, 3));
-        f.address = regex.subMatchText(i, 4);
+        f.address = net::decodeEntities(regex.subMatchText(i, 4));
         files.push_back(std::move(f));
     }
     return files;
@@ -52,15 +52,17 @@ HuaweiSearch huaweiSearchFiles(std::string_view keyword, const LookupContext& ct
     for (int page = 1;; ++page) {
         if (page > kHuaweiMaxPages) {
             search.rule = HuaweiStopRule::PageCap;
+            search.incomplete = true;
             break;
         }
         if (ctx.stopped()) {
             search.end = LookupEnd::Stopped;
             break;
         }
-        FetchReply reply = fetchFor(ctx, {huaweiPageAddress(page, keyword)});
+        const std::string address = huaweiPageAddress(page, keyword);
+        FetchReply reply = fetchFor(ctx, VendorService::Huawei, {address});
         search.pages = page;
-        search.end = endAfter(ctx, reply);
+        endAfter(ctx, reply, search);
         if (search.end != LookupEnd::Complete) break;
         if (page > 1 && reply.body == previousReply) {
             search.rule = HuaweiStopRule::SameReply;
@@ -71,6 +73,7 @@ HuaweiSearch huaweiSearchFiles(std::string_view keyword, const LookupContext& ct
             search.rule = HuaweiStopRule::NoMatch;
             break;
         }
+        for (HuaweiFile& f : files) f.address = downloadAddress(address, f.address);
         search.fileCount += int(files.size());
         if (onPage) {
             onPage(std::move(files));

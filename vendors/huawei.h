@@ -15,7 +15,9 @@ class RegexObject;
 
 // One file of the list, as it goes into the list's columns 0 to 3.
 struct HuaweiFile {
-    std::string name;     // as the service writes it: JSON escapes are left as they are
+    // As the service writes them, HTML character references decoded ("&amp;" is "&"); JSON
+    // escapes are left as they are.
+    std::string name;
     std::string date;     // the local release date, YYYY-MM-DD
     std::string size;     // as the service writes it ("803.49MB")
     std::string address;  // the download address, for the hidden column
@@ -46,14 +48,14 @@ enum class HuaweiStopRule {
     PageCap,    // page kHuaweiMaxPages had files; no further page was asked for
 };
 
-struct HuaweiSearch {
+struct HuaweiSearch : LookupStatus {
     // Every file found, in reply order, page after page; empty when onPage took them.
     std::vector<HuaweiFile> files;
     int fileCount = 0;  // files found, whether kept here or handed to onPage
     int pages = 0;      // requests sent
-    // Failed: the request of page `pages` failed; Stopped: the caller stopped the search.
-    // Either way the files of the pages before stay found.
-    LookupEnd end = LookupEnd::Complete;
+    // end Failed: the request of page `pages` failed; Stopped: the caller stopped the
+    // search. Either way the files of the pages before stay found. `incomplete` after the
+    // page cap.
     HuaweiStopRule rule = HuaweiStopRule::NoMatch;  // for a Complete search
 };
 
@@ -61,7 +63,8 @@ struct HuaweiSearch {
 // page by page. Runs on the searching thread.
 using HuaweiPageFiles = std::function<void(std::vector<HuaweiFile>&& files)>;
 
-// Fetches page 1, 2, 3 ... for `keyword` (as typed) until a page yields no file (an empty
+// Fetches page 1, 2, 3 ... for `keyword` (as typed), each file's address made absolute
+// against its page's address (downloadAddress), until a page yields no file (an empty
 // list, an error page, a failed request), a stop, or page kHuaweiMaxPages. A service that
 // ignores the page number answers every page alike, which would never end; so a reply that
 // is byte for byte the reply of the page before also ends the search, and its files are not

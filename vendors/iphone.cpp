@@ -88,7 +88,6 @@ bool isArray(const DataDocument& view) {
 
 std::vector<std::string> iphoneReadList(std::string_view replyText) {
     std::vector<std::string> items;
-    if (replyText.size() > serviceReplyCap(VendorService::Iphone)) return items;
     std::string json(replyText);
     DataDocument root = parse(json);
     const int n = isArray(root) ? root.count() : 0;
@@ -99,7 +98,6 @@ std::vector<std::string> iphoneReadList(std::string_view replyText) {
 
 std::vector<IphoneRow> iphoneReadFirmware(std::string_view replyText) {
     std::vector<IphoneRow> rows;
-    if (replyText.size() > serviceReplyCap(VendorService::Iphone)) return rows;
     std::string json(replyText);
     DataDocument root = parse(json);
     std::vector<std::string> names;
@@ -123,32 +121,54 @@ std::vector<IphoneRow> iphoneReadFirmware(std::string_view replyText) {
 
 namespace {
 
-// One GET of the catalogue as text; a failure marks the look-up failed and reads as the
-// empty reply.
-std::string catalogueText(const LookupContext& ctx, std::string address, LookupEnd& end) {
-    LookupEnd got;
-    std::string text = fetchText(ctx, {std::move(address)}, got);
-    if (got != LookupEnd::Complete && end != LookupEnd::Stopped) end = got;
+// One GET of the catalogue as text, which must open with `opening` ('[' for a list, '{'
+// for the firmware list). A failure marks the look-up failed, unless an earlier request
+// failed or it was stopped, and reads as the empty reply.
+std::string catalogueText(const LookupContext& ctx, std::string address, char opening,
+                          LookupStatus& status) {
+    LookupStatus got;
+    std::string text = fetchText(ctx, VendorService::Iphone, {std::move(address)}, got);
+    if (got.end == LookupEnd::Complete) {
+        const std::size_t first = text.find_first_not_of(" \t\r\n");
+        if (first == std::string::npos || text[first] != opening) {
+            text.clear();
+            got.fail(FailureKind::Unreadable);
+        }
+    }
+    if (got.end == LookupEnd::Stopped) {
+        status.end = LookupEnd::Stopped;
+    } else if (got.end == LookupEnd::Failed && status.end == LookupEnd::Complete) {
+        status.end = LookupEnd::Failed;
+        status.failure = got.failure;
+    }
     return text;
+}
+
+// The rows of a firmware list reply, their addresses made absolute against its address.
+std::vector<IphoneRow> firmwareRows(const LookupContext& ctx, const std::string& address,
+                                    LookupStatus& status) {
+    std::vector<IphoneRow> rows = iphoneReadFirmware(catalogueText(ctx, address, '{', status));
+    for (IphoneRow& row : rows) row[3] = downloadAddress(address, row[3]);
+    return rows;
 }
 
 }  // namespace
 
 IphoneCatalogue iphoneFetchCatalogue(const LookupContext& ctx) {
     IphoneCatalogue c;
-    c.models = iphoneReadList(catalogueText(ctx, iphoneModelListAddress(), c.end));
+    c.models = iphoneReadList(catalogueText(ctx, iphoneModelListAddress(), '[', c));
     if (c.end == LookupEnd::Stopped) return c;
-    c.versions = iphoneReadList(catalogueText(ctx, iphoneVersionListAddress(), c.end));
+    c.versions = iphoneReadList(catalogueText(ctx, iphoneVersionListAddress(), '[', c));
     if (c.end == LookupEnd::Stopped) return c;
-    c.rows = iphoneReadFirmware(
-        catalogueText(ctx, iphoneFirmwareAddress("all", "all", "all", false), c.end));
+    c.rows = firmwareRows(ctx, iphoneFirmwareAddress("all", "all", "all", false), c);
     return c;
 }
 
 IphoneList iphoneFetchTypes(std::string_view chosenModel, const LookupContext& ctx) {
     IphoneList list;
     if (chosenModel == iphoneAllModels()) return list;
-    list.entries = iphoneReadList(catalogueText(ctx, iphoneTypeListAddress(chosenModel), list.end));
+    list.entries =
+        iphoneReadList(catalogueText(ctx, iphoneTypeListAddress(chosenModel), '[', list));
     return list;
 }
 
@@ -156,7 +176,7 @@ IphoneFirmware iphoneFetchFirmware(std::string_view model, std::string_view type
                                    std::string_view version, bool allVersions,
                                    const LookupContext& ctx) {
     IphoneFirmware firmware;
-    firmware.rows = iphoneReadFirmware(
-        catalogueText(ctx, iphoneFirmwareAddress(model, type, version, allVersions), firmware.end));
+    firmware.rows =
+        firmwareRows(ctx, iphoneFirmwareAddress(model, type, version, allVersions), firmware);
     return firmware;
 }

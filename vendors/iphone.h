@@ -40,32 +40,31 @@ using IphoneRow = std::array<std::string, 4>;
 std::vector<IphoneRow> iphoneReadFirmware(std::string_view replyText);
 
 // ---------------------------------------------------------------- look-ups
-// The service reports nothing to the user: a failed request reads as an empty reply (a box
-// with only its first entry, an empty list), and the look-up goes on with its next request.
-// `end` is Failed when any request failed.
+// The look-ups' firmware rows carry absolute addresses (downloadAddress against the
+// firmware list's address). A failed request reads as an empty reply (a box with only its
+// first entry, an empty list), and the look-up goes on with its next request. `end` is
+// Failed when any request failed, `failure` then says why the first one did; a reply that
+// is not the JSON array (a list) or object (the firmware list) asked for is Unreadable.
 
-struct IphoneCatalogue {
+struct IphoneCatalogue : LookupStatus {
     std::vector<std::string> models;    // the model box's entries after its first
     std::vector<std::string> versions;  // the version box's entries after its first
     std::vector<IphoneRow> rows;        // every package that can still be flashed
-    LookupEnd end = LookupEnd::Complete;
 };
 // The page's first load: the model list, the version list, then the firmware list for
 // model, type and version "all" without the versions that can no longer be flashed, in
 // that order (three GETs).
 IphoneCatalogue iphoneFetchCatalogue(const LookupContext& ctx = {});
 
-struct IphoneList {
+struct IphoneList : LookupStatus {
     std::vector<std::string> entries;
-    LookupEnd end = LookupEnd::Complete;
 };
 // The type box's entries for the model box's chosen text: the type list of that model
 // (one GET), or nothing, without a request, for the first entry "--全部机型--".
 IphoneList iphoneFetchTypes(std::string_view chosenModel, const LookupContext& ctx = {});
 
-struct IphoneFirmware {
+struct IphoneFirmware : LookupStatus {
     std::vector<IphoneRow> rows;
-    LookupEnd end = LookupEnd::Complete;
 };
 // The firmware list for the boxes' contributions (see iphoneChoice) and the check box
 // (one GET).

@@ -1,6 +1,7 @@
 #include "vendors/lg.h"
 
 #include "base/text_util.h"
+#include "net/entities.h"
 #include "net/fetch_url.h"
 #include "vendors/service_hosts.h"
 
@@ -13,8 +14,7 @@ std::string lgLookupAddress(std::string_view serial) {
 
 LgReply readLgReply(std::string_view replyText) {
     LgReply reply;
-    // An outsized reply counts as no reply.
-    if (replyText.empty() || replyText.size() > serviceReplyCap(VendorService::Lg)) return reply;
+    if (replyText.empty()) return reply;
     if (findText(replyText, "status='FAIL'")) {
         reply.outcome = LgOutcome::Failed;
         return reply;
@@ -23,14 +23,28 @@ LgReply readLgReply(std::string_view replyText) {
     for (int i = 0; i < kLgFieldCount; ++i) {
         const std::string tag = kLgTags[std::size_t(i)];
         reply.fields[std::size_t(i)] =
-            net::textBetween(replyText, "<" + tag + ">", "</" + tag + ">");
+            net::decodeEntities(net::textBetween(replyText, "<" + tag + ">", "</" + tag + ">"));
     }
     return reply;
 }
 
 LgLookup lgLookUpSerial(std::string_view serial, const LookupContext& ctx) {
     LgLookup lookup;
-    lookup.reply = readLgReply(fetchText(ctx, {lgLookupAddress(serial)}, lookup.end));
+    const std::string address = lgLookupAddress(serial);
+    const std::string text = fetchText(ctx, VendorService::Lg, {address}, lookup);
+    lookup.reply = readLgReply(text);
+    if (lookup.reply.outcome == LgOutcome::Found) {
+        bool anyElement = false;
+        for (const char* tag : kLgTags)
+            anyElement |= findText(text, "<" + std::string(tag) + ">") != 0;
+        if (!anyElement) {
+            lookup.reply = {};
+            lookup.fail(FailureKind::Unreadable);
+            return lookup;
+        }
+    }
+    std::string& url = lookup.reply.fields[kLgFieldCount - 1];
+    url = downloadAddress(address, url);
     return lookup;
 }
 

@@ -24,19 +24,21 @@ enum class LgOutcome {
 
 struct LgReply {
     LgOutcome outcome = LgOutcome::NoReply;
-    // Only for Found: each element's value as sent (no entity decoding, no trimming), ""
-    // where the element or its end tag is missing.
+    // Only for Found: each element's value with its character references decoded (no
+    // trimming), "" where the element or its end tag is missing.
     std::array<std::string, kLgFieldCount> fields;
 };
 
 LgReply readLgReply(std::string_view replyText);
 
-struct LgLookup {
+struct LgLookup : LookupStatus {
     // NoReply also for a failed request: `end` tells a failure from an empty answer.
     LgReply reply;
-    LookupEnd end = LookupEnd::Complete;
 };
-// Asks the model-check service about `serial` (as typed, one GET) and reads the reply.
+// Asks the model-check service about `serial` (as typed, one GET) and reads the reply; the
+// sw_url made absolute against the request's address (downloadAddress). A reply that is
+// neither the failure marker nor holds any of the six elements is Unreadable: it is no
+// answer about the handset.
 LgLookup lgLookUpSerial(std::string_view serial, const LookupContext& ctx = {});
 
 // What the page tells the user.

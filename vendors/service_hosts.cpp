@@ -136,6 +136,10 @@ std::string iphoneBaseAddress() {
 
 }  // namespace
 
+bool iphoneBaseConfigured() {
+    return !usableBase(overrideOf(VendorService::Iphone)).empty();
+}
+
 const char* serviceHostVariable(VendorService service) {
     return entryOf(service).variable;
 }
@@ -164,19 +168,4 @@ std::string serviceHost(VendorService service) {
 std::string serviceBase(VendorService service) {
     if (service == VendorService::Iphone) return iphoneBaseAddress();
     return "http://" + serviceHost(service);
-}
-
-std::size_t serviceReplyCap(VendorService service) {
-    switch (service) {
-        case VendorService::Zte:
-        case VendorService::Iphone:
-            return std::size_t(4) << 20;
-        case VendorService::Coolpad:
-            // Three of the search reader's 500,000-byte pieces, each matched on its own.
-            return 1'500'000;
-        case VendorService::Huawei:
-        case VendorService::Lg:
-            break;
-    }
-    return std::size_t(2) << 20;
 }

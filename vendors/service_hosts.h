@@ -8,22 +8,9 @@
 //   ROMHAUL_IPHONE_BASE                                          base address
 //
 // The environment is read on every call, so a test may change it between look-ups.
-#include <cstddef>
 #include <string>
 
 enum class VendorService { Huawei, Zte, Coolpad, Lg, Iphone };
-
-// The most reply text that a service's readers take. Every service answers with a few
-// kilobytes (the Coolpad search page, the longest, about a megabyte); a reply past its
-// service's cap comes from a broken or hostile server and is refused whole, as a failed
-// request, because reading it would cost time and memory out of all proportion:
-//  - the JSON services (ZTE model list, iPhone catalogue): the document reader holds about
-//    120 bytes per byte read, so 4 MiB stays under half a gigabyte;
-//  - the pages cut up with patterns (Huawei, ZTE file pages, Coolpad, LG): the pattern
-//    engine's budget grows with the page, so 2 MiB keeps a page of bad records under a
-//    second (ZTE shares its cap with its model list; the Coolpad search, matched in
-//    pieces with a budget each, gets three pieces' worth).
-std::size_t serviceReplyCap(VendorService service);
 
 // The environment variable that overrides a service's host.
 const char* serviceHostVariable(VendorService service);
@@ -33,6 +20,10 @@ const char* serviceHostVariable(VendorService service);
 // carries its port: 9002 unless the override names another one. For the iPhone catalogue
 // this is the host part of its base address.
 std::string serviceHost(VendorService service);
+
+// Whether ROMHAUL_IPHONE_BASE names a usable catalogue: without it the catalogue's base is
+// a reserved name that answers nothing, and the front ends say which variable to set.
+bool iphoneBaseConfigured();
 
 // The address that a service's request paths are joined to:
 //  - Huawei, ZTE, Coolpad, LG: "http://" + serviceHost, no trailing "/", so that an

@@ -2,6 +2,7 @@
 
 #include "base/text_util.h"
 #include "document/data_document.h"
+#include "net/entities.h"
 #include "text/regex_object.h"
 #include "vendors/service_hosts.h"
 
@@ -13,6 +14,16 @@ namespace {
 
 constexpr std::size_t kScriptPrefix = 18;
 const std::string kCrLf = "\r\n";
+
+// One field of a file list line: decoded, and without the bytes that separate fields and
+// lines, which a reference such as "&#124;" or "&#10;" could otherwise bring in.
+std::string fileListField(std::string_view captured) {
+    std::string field = net::decodeEntities(captured);
+    for (char& c : field) {
+        if (c == '|' || c == '\r' || c == '\n') c = ' ';
+    }
+    return trimSpaces(field);
+}
 
 }  // namespace
 
@@ -39,7 +50,6 @@ std::string zteModelListJson(std::string_view scriptText) {
 
 std::vector<ZteSeries> zteReadModelList(std::string_view scriptText) {
     std::vector<ZteSeries> out;
-    if (scriptText.size() > serviceReplyCap(VendorService::Zte)) return out;
     std::string json = zteModelListJson(scriptText);
     DataDocument root = parse(json);
     std::vector<std::string> names;
@@ -67,16 +77,18 @@ int zteTreeItemCount(const std::vector<ZteSeries>& series) {
     return items;
 }
 
-std::string zteFileList(std::string_view pageText) {
-    if (pageText.size() > serviceReplyCap(VendorService::Zte)) return {};
+std::string zteFileList(std::string_view pageText, std::string_view pageAddress) {
     RegexObject regex;
     regex.create(zteFilePattern(), pageText);
     std::string list;
     const int found = regex.matchCount();
     for (int j = 1; j <= found; ++j) {
-        for (int k = 1; k <= 4; ++k) {
-            if (k > 1) list += '|';
-            list += trimSpaces(regex.subMatchText(j, k));
+        std::string address = fileListField(regex.subMatchText(j, 1));
+        if (!pageAddress.empty()) address = downloadAddress(pageAddress, address);
+        list += address;
+        for (int k = 2; k <= 4; ++k) {
+            list += '|';
+            list += fileListField(regex.subMatchText(j, k));
         }
         list += kCrLf;
     }
@@ -100,15 +112,21 @@ std::vector<std::vector<std::string>> zteFileRows(std::string_view fileList) {
 }
 
 std::string zteExtension(std::string_view address) {
-    const std::size_t dot = findLastText(address, ".");
-    return dot == 0 ? std::string(address) : std::string(address.substr(dot));
+    address = address.substr(0, address.find_first_of("?#"));
+    const std::size_t slash = address.rfind('/');
+    if (slash != std::string_view::npos) address.remove_prefix(slash + 1);
+    // Byte-wise: "." and "/" are never the trail byte of a GBK character.
+    const std::size_t dot = address.rfind('.');
+    return dot == std::string_view::npos ? std::string() : std::string(address.substr(dot + 1));
 }
 
 std::string zteDisplayName(std::string_view fileName, std::string_view address) {
     // Appended rather than `"." + text`: GCC 12 at -O3 reports a false -Wrestrict in that
     // operator+.
+    const std::string extension = zteExtension(address);
+    if (extension.empty()) return std::string(fileName);
     std::string suffix = ".";
-    suffix += zteExtension(address);
+    suffix += extension;
     if (findText(fileName, suffix) != 0) return std::string(fileName);
     return std::string(fileName) + suffix;
 }
@@ -135,7 +153,9 @@ int zteFindNext(const std::vector<std::string>& itemTexts, std::string_view type
 
 ZteModelList zteFetchModelList(const LookupContext& ctx) {
     ZteModelList list;
-    list.series = zteReadModelList(fetchText(ctx, {zteModelListAddress()}, list.end));
+    list.series =
+        zteReadModelList(fetchText(ctx, VendorService::Zte, {zteModelListAddress()}, list));
+    if (list.series.empty()) list.fail(FailureKind::Unreadable);
     return list;
 }
 
@@ -152,8 +172,8 @@ ZteFiles zteFetchFiles(const ZteModel& record, const LookupContext& ctx) {
     files.fileList = record.fileList;
     if (files.fileList.empty()) {
         files.fetched = true;
-        files.fileList = zteFileList(
-            fetchText(ctx, {zteFilePageAddress(record.categoryId, record.modelId)}, files.end));
+        const std::string address = zteFilePageAddress(record.categoryId, record.modelId);
+        files.fileList = zteFileList(fetchText(ctx, VendorService::Zte, {address}, files), address);
     }
     files.rows = zteFileRows(files.fileList);
     return files;

@@ -45,17 +45,21 @@ std::vector<ZteSeries> zteReadModelList(std::string_view scriptText);
 int zteTreeItemCount(const std::vector<ZteSeries>& series);
 
 // The file list of a file page text: one line per file ended by "\r\n", each line the
-// address, name, size and date, trimmed, joined by "|".
-std::string zteFileList(std::string_view pageText);
+// address, name, size and date, their character references decoded (a "|" or line break
+// that a reference spells becomes a space), trimmed, joined by "|". Given the page's own
+// address, a relative download address is made absolute against it (downloadAddress).
+std::string zteFileList(std::string_view pageText, std::string_view pageAddress = {});
 
 // The rows of a file list for the file list view: columns 0 name, 1 size, 2 date,
 // 3 address, 4 format; only lines of exactly four fields make a row.
 std::vector<std::vector<std::string>> zteFileRows(std::string_view fileList);
 
-// The text after the address's last "."; the whole address when it has none.
+// The file's extension: the text after the last "." of the address's last path segment
+// (query and fragment left out), "" when that segment has none. The service also links
+// files as "/support/fileDownload?fileId=88012", whose host and query are no format.
 std::string zteExtension(std::string_view address);
 // The file name as the details show it: with "." + extension appended unless the name
-// already holds it.
+// already holds it or there is no extension.
 std::string zteDisplayName(std::string_view fileName, std::string_view address);
 // The three pieces appended to the details box, in order.
 std::vector<std::string> zteFileInfoPieces(std::string_view fileName, std::string_view size,
@@ -69,23 +73,22 @@ int zteFindNext(const std::vector<std::string>& itemTexts, std::string_view type
 
 // ---------------------------------------------------------------- look-ups
 
-struct ZteModelList {
+struct ZteModelList : LookupStatus {
     std::vector<ZteSeries> series;  // what could be read, in document order
-    LookupEnd end = LookupEnd::Complete;
 };
-// Fetches the model-list script file (one GET) and reads it.
+// Fetches the model-list script file (one GET) and reads it. A reply without a single
+// series is Unreadable.
 ZteModelList zteFetchModelList(const LookupContext& ctx = {});
 // The model records of a model list, in tree order, each with an empty file list.
 std::vector<ZteModel> zteModelRecords(const std::vector<ZteSeries>& series);
 
-struct ZteFiles {
+struct ZteFiles : LookupStatus {
     // The model's file list (zteFileList's format): the record's own when it had one, else
     // the one read from its file page, empty when the page held no file or failed.
     std::string fileList;
     // The rows of that list for the file list view (zteFileRows).
     std::vector<std::vector<std::string>> rows;
     bool fetched = false;  // the file page was asked for: the record had no file list yet
-    LookupEnd end = LookupEnd::Complete;
 };
 // The files of one model: from its cached file list, or else from its file page (one GET).
 // An empty list is no cache: the next look-up asks again.

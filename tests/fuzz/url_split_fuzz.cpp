@@ -1,5 +1,8 @@
 // Address splitting on arbitrary bytes: the host, port and path routines and the request
-// target built from the path must stay in bounds and keep their shapes.
+// target built from the path must stay in bounds and keep their shapes; resolving the text
+// after the first line break against the line before it stays in bounds and never grows
+// past the two together (plus the "/", ":", "//", "?" and "#" it may put back).
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -23,5 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string target = wininet::requestTarget(path);
     for (unsigned char c : target)
         if (c <= 0x20 || c >= 0x7F || c == '#' || c == '"' || c == '<' || c == '>') std::abort();
+    const std::size_t cut = std::min(url.find('\n'), url.size());
+    const std::string base = url.substr(0, cut);
+    const std::string reference = url.substr(std::min(cut + 1, url.size()));
+    if (net::resolveReference(base, reference).size() > base.size() + reference.size() + 7)
+        std::abort();
     return 0;
 }

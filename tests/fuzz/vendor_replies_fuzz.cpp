@@ -1,6 +1,7 @@
 // The Coolpad and LG reply readers over arbitrary reply text (GBK bytes, as the program
 // holds a reply after conversion): every product type listed is non-empty and listed once,
-// every file row and LG value is text that stood in the reply.
+// every file row and LG value is text that stood in the reply (or, where the reply holds
+// character references, no longer than it).
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -13,6 +14,8 @@
 namespace {
 
 void mustStandIn(std::string_view reply, const std::string& piece) {
+    if (piece.size() > reply.size()) std::abort();
+    if (reply.find('&') != std::string_view::npos) return;
     if (!piece.empty() && reply.find(piece) == std::string_view::npos) std::abort();
 }
 
@@ -24,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::unordered_set<std::string> seen;
     for (const std::string& type : coolpadProductTypes(reply)) {
         if (type.empty() || !seen.insert(type).second) std::abort();
-        mustStandIn(reply, type);
+        if (reply.find(type) == std::string_view::npos) std::abort();
     }
 
     for (const CoolpadFileRow& row : coolpadFileRows(reply)) {

@@ -177,8 +177,8 @@ TEST_F(VendorPages, CoolpadChoosingATypeListsItsFilesAndFetchesEveryTime) {
     const std::vector<std::string> first = {"酷派大神F1 官方固件 4.4.041.P2.140911", "2014-09-11",
                                             "1.52GB", "固件",
                                             "http://dl.coolpad.com/dl/F1/4.4.041.P2.140911.zip"};
-    const std::vector<std::string> third = {"酷派大神F1 USB驱动 &amp; 刷机工具", "2014-01-20",
-                                            "36.8MB", "工具",
+    const std::vector<std::string> third = {"酷派大神F1 USB驱动 & 刷机工具", "2014-01-20", "36.8MB",
+                                            "工具",
                                             "http://dl.coolpad.com/dl/F1/USB_Driver_Tool.rar"};
     for (int c = 0; c < 5; ++c) {
         EXPECT_EQ(codepage::gbkToUtf8(files->itemText(0, c)), first[std::size_t(c)]) << c;

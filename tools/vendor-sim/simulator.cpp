@@ -407,6 +407,8 @@ Reply Simulator::State::answerHuawei(const Target& target) {
         std::lock_guard lock(knobMutex);
         ignoresCurPage = huaweiIgnoresCurPage;
     }
+    if (target.param("keywords") == kOversizeKeyword)
+        return {200, "application/javascript;charset=UTF-8", std::string(kOversizeReplyBytes, ' ')};
     const HuaweiProduct* product = findHuaweiProduct(fixtures, target.param("keywords"));
     static const std::vector<HuaweiFile> kNone;
     const int page = ignoresCurPage ? 1 : numberParam(target, "curPage", 1, 1, 1'000'000);

@@ -53,6 +53,11 @@ enum class ZteModelList {
     NotFound,  // status 404 with an error page
 };
 
+// The Huawei keyword that stands for a broken server: its page is kOversizeReplyBytes of
+// blanks, past every service's reply cap (and under the request layer's own).
+inline constexpr const char* kOversizeKeyword = "oversize";
+inline constexpr std::size_t kOversizeReplyBytes = std::size_t(5) << 20;
+
 struct Options {
     std::string fixtureDir;  // "" = the source tree's tests/fixtures/vendor-sim
     std::string address = "127.0.0.1";

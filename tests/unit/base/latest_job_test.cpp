@@ -116,22 +116,27 @@ TEST(LatestJob, OnlyTheNewestStartReachesTheOwnerAndTheOlderJobsAreStopped) {
     for (int n = 0; n < kStarts; ++n) {
         ASSERT_TRUE(lookUp.start(
             [&, n](const std::atomic<bool>* stop, const jobs::LatestJob::Post& post) {
-                post([&, n] { progress.push_back(n); });
-                while (!go && !stop->load()) std::this_thread::sleep_for(1ms);
+                // Progress all along, while newer starts come in.
+                do {
+                    post([&, n] { progress.push_back(n); });
+                    std::this_thread::sleep_for(1ms);
+                } while (!go && !stop->load());
                 if (stop->load()) ++stoppedSeen;
                 return [&, n] { ends.push_back(n); };
             },
             [&] { ++endedCalls; }));
         EXPECT_LE(jobs::threads(), jobs::kMaxThreads);
+        std::this_thread::sleep_for(1ms);
     }
     EXPECT_TRUE(lookUp.running());
     // The newest job waits until the older ones have seen their stop.
-    while (stoppedSeen < kStarts - 1) std::this_thread::sleep_for(1ms);
+    for (int i = 0; i < 5000 && stoppedSeen < kStarts - 1; ++i) std::this_thread::sleep_for(1ms);
     go = true;
     ASSERT_TRUE(owner.runUntil([&] { return !lookUp.running(); }));
     ASSERT_TRUE(jobs::waitAll(5s));
     owner.queue.runDue();
-    EXPECT_EQ(progress, std::vector<int>{kStarts - 1});
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress, std::vector<int>(progress.size(), kStarts - 1));
     EXPECT_EQ(ends, std::vector<int>{kStarts - 1});
     EXPECT_EQ(endedCalls, 1);
     EXPECT_EQ(stoppedSeen, kStarts - 1);

@@ -178,7 +178,7 @@ std::vector<Expected> expectations() {
          {"description", "date", "size", "kind", "url"}},
         {"lg",
          {"lg", "356789051234567", "357710050123458", "352000000000001"},
-         {"serial", "model", "esn", "msn", "prod_type", "sw_version", "sw_url"}},
+         {"serial", "model", "esn", "msn", "prod_type", "sw_version", "sw_url", "error"}},
         {"iphone",
          {"iphone", "--model", "iPhone 4S", "--all"},
          {"version", "product", "note", "url"}},
@@ -203,6 +203,7 @@ std::vector<Expected> expectations() {
         const LgReply r = lgLookUpSerial(serial).reply;
         std::vector<std::string> row{serial};
         row.insert(row.end(), r.fields.begin(), r.fields.end());
+        row.emplace_back();
         rows("lg").push_back(std::move(row));
     }
     for (const IphoneRow& r : iphoneFetchFirmware(gbk("iPhone 4S"), "all", "all", true).rows)
@@ -258,7 +259,13 @@ TEST_F(LookupTool, NothingFoundIsStatusOneWithTheProgramsMessage) {
         const Ended run = tool(args);
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_EQ(run.err, "romhaul-lookup: " + c.message + "\n");
-        EXPECT_EQ(run.out, "[]\n");
+        // An LG serial's record says what became of it.
+        EXPECT_EQ(run.out, c.args[0] == "lg"
+                               ? "[\n  {\"serial\": \"111111111111111\", \"model\": "
+                                 "\"\", \"esn\": \"\", \"msn\": \"\", \"prod_type\": "
+                                 "\"\", \"sw_version\": \"\", \"sw_url\": \"\", "
+                                 "\"error\": \"查询失败，请检查您的手机串号是否有误！\"}\n]\n"
+                               : "[]\n");
     }
     const Ended tsv = tool({"huawei", "NoSuchPhone"});
     EXPECT_EQ(tsv.out, "name\tdate\tsize\turl\n") << "the header alone";
@@ -276,11 +283,8 @@ TEST_F(LookupTool, UsageErrorsAreStatusTwoAndSendNothing) {
         {{"zte", "files", " "}, "", "您要搜索的手机型号呢？"},
         {{"coolpad", ""}, "", "您要搜索的关键字呢？"},
         {{"coolpad"}, "", "您要搜索的关键字呢？"},
-        {{"lg", ""}, "", "请输入串号，可在拨号界面按*#06#进行查询！"},
-        {{"lg", "35678905123456X"}, "", "35678905123456X"},
-        {{"lg", "356789051234567", "-"},
-         "356789051234567\nIMEI 357710050123458\n",
-         "standard input line 2"},
+        // Bad serials in a batch are reported and the batch goes on (its own test); a batch
+        // of none is a usage error.
         {{"lg", "-"}, "# nothing but a comment\n\n", "请输入串号"},
         {{"nokia", "3310"}, "", "nokia"},
         {{}, "", "A subcommand is required"},
@@ -371,13 +375,22 @@ TEST_F(LookupTool, ABatchOfAHundredSerialsFromStandardInput) {
     const Ended run = tool({"lg", "-"}, input);  // no format: a pipe gets TSV
     EXPECT_EQ(run.exitCode, 1) << "the worst of the batch: nothing found for three";
     const Rows rows = readTsv(run.out);
-    ASSERT_EQ(rows.size(), 98u);
-    for (std::size_t i = 0; i < known.size(); ++i) {
-        EXPECT_EQ(rows[i + 1][0], known[i]);
-        EXPECT_EQ(rows[i + 1][1], "LG-" + known[i].substr(10));
-        EXPECT_EQ(rows[i + 1][2], known[i]);
-        EXPECT_EQ(rows[i + 1][6], "http://x/" + known[i] + ".kdz");
+    ASSERT_EQ(rows.size(), 101u);
+    std::size_t k = 0;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        if (rows[i][0].rfind("35", 0) == 0) {  // the unknown ones say why they have no row
+            EXPECT_NE(rows[i][7].find("查询失败"), std::string::npos) << rows[i][7];
+            continue;
+        }
+        ASSERT_LT(k, known.size());
+        EXPECT_EQ(rows[i][0], known[k]);
+        EXPECT_EQ(rows[i][1], "LG-" + known[k].substr(10));
+        EXPECT_EQ(rows[i][2], known[k]);
+        EXPECT_EQ(rows[i][6], "http://x/" + known[k] + ".kdz");
+        EXPECT_EQ(rows[i][7], "");
+        ++k;
     }
+    EXPECT_EQ(k, known.size());
     const std::vector<std::string> errors = lines(run.err);
     ASSERT_EQ(errors.size(), 3u) << run.err;
     for (std::size_t i = 0; i < 3; ++i) {
@@ -433,6 +446,53 @@ TEST_F(LookupTool, AParallelBatchKeepsTheInputOrder) {
     }
 }
 
+// A batch with lines that are no serial number: each is reported, gets a record with its
+// error in every format, and the batch goes on; the batch's status is its worst part.
+TEST_F(LookupTool, ABatchWithBadLinesReportsThemAndGoesOn) {
+    const std::string input = "356789051234567\nabc\n357710050123458\n12 34\n";
+    for (const char* format : {"tsv", "csv", "json"}) {
+        SCOPED_TRACE(format);
+        const Ended run = tool({"--format", format, "lg", "-"}, input);
+        EXPECT_EQ(run.exitCode, 2);
+        const std::string f = format;
+        const std::vector<std::string> columns = {"serial",    "model",      "esn",    "msn",
+                                                  "prod_type", "sw_version", "sw_url", "error"};
+        const Rows rows = f == "tsv"   ? readTsv(run.out)
+                          : f == "csv" ? readCsv(run.out)
+                                       : readJson(run.out, columns);
+        ASSERT_EQ(rows.size(), 5u) << run.out;
+        EXPECT_EQ(rows[1][1], "LG-D858");
+        EXPECT_EQ(rows[2][0], "abc");
+        EXPECT_NE(rows[2][7].find("standard input line 2"), std::string::npos) << rows[2][7];
+        EXPECT_EQ(rows[3][1], "LG-E975");
+        EXPECT_EQ(rows[4][0], "12 34");
+        const std::vector<std::string> errors = lines(run.err);
+        ASSERT_EQ(errors.size(), 2u) << run.err;
+        EXPECT_NE(errors[0].find("line 2: 串号只能是数字"), std::string::npos) << errors[0];
+    }
+    EXPECT_EQ(sim->requestCount(VendorService::Lg), 6u);
+}
+
+// Output that cannot be written, and input that cannot be read, are status 4 with one line.
+TEST_F(LookupTool, AFailedWriteOrReadIsStatusFour) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"huawei", "P6"}, {"lg", "356789051234567"}, {"--help"}}) {
+        SCOPED_TRACE(shown(args));
+        std::vector<std::string> command = {"/bin/sh", "-c", "exec \"$0\" \"$@\" > /dev/full",
+                                            kTool};
+        command.insert(command.end(), args.begin(), args.end());
+        const Ended run = testsupport::run({command, {}, {}});
+        EXPECT_EQ(run.exitCode, 4);
+        EXPECT_EQ(run.err,
+                  "romhaul-lookup: 输出写入失败 / cannot write the output: "
+                  "No space left on device\n");
+    }
+    const Ended dir = testsupport::run({{"/bin/sh", "-c", "exec \"$0\" lg - < /", kTool}, {}, {}});
+    EXPECT_EQ(dir.exitCode, 4);
+    EXPECT_NE(dir.err.find("cannot read standard input"), std::string::npos) << dir.err;
+    EXPECT_EQ(tool({"--version"}).out, std::string("romhaul-lookup ") + ROMHAUL_VERSION + "\n");
+}
+
 std::string knownSerials(int count) {
     std::string input;
     const char* serials[] = {"356789051234567", "357710050123458", "352000000000001"};
@@ -456,7 +516,7 @@ TEST_F(LookupTool, InterruptEndsAtOnceWithWholeLinesOnly) {
         EXPECT_EQ(run.out.back(), '\n');
         const Rows rows = readTsv(run.out);
         EXPECT_LT(rows.size(), 41u);
-        for (const auto& row : rows) EXPECT_EQ(row.size(), 7u);
+        for (const auto& row : rows) EXPECT_EQ(row.size(), 8u);
     }
     {
         SCOPED_TRACE("while a request is held");
@@ -576,22 +636,39 @@ TEST_F(LookupTool, ADeadServiceIsStatusThreeNotNothingFound) {
         SCOPED_TRACE(shown(c.args));
         const Ended run = tool(c.args, {}, {{c.variable, c.value}});
         EXPECT_EQ(run.exitCode, 3);
-        EXPECT_EQ(run.out, c.args[0] == "lg"
-                               ? "serial\tmodel\tesn\tmsn\tprod_type\tsw_version\tsw_url\n"
-                               : "");
+        if (c.args[0] == "lg") {  // each serial's record says what became of it
+            const Rows rows = readTsv(run.out);
+            ASSERT_EQ(rows.size(), 3u) << run.out;
+            EXPECT_EQ(rows[0].back(), "error");
+            EXPECT_NE(rows[2][7].find("network error"), std::string::npos) << rows[2][7];
+        } else {
+            EXPECT_EQ(run.out, "");
+        }
         const std::vector<std::string> errors = lines(run.err);
         EXPECT_EQ(errors.size(), c.args[0] == "lg" ? 2u : 1u) << run.err;
-        for (const std::string& e : errors)
-            EXPECT_NE(e.find("request to the service failed: " + dead), std::string::npos) << e;
+        for (const std::string& e : errors) {
+            EXPECT_NE(e.find("request to the service failed: " + dead + ": "), std::string::npos)
+                << e;
+            EXPECT_NE(e.find("network error: Failed to connect"), std::string::npos) << e;
+        }
     }
 
-    // A model list that reads as too few items is what the window calls a failed load.
-    for (auto mode : {vendorsim::ZteModelList::FewItems, vendorsim::ZteModelList::NotFound}) {
-        sim->setZteModelList(mode);
-        const Ended run = tool({"zte", "files", "MF667"});
-        EXPECT_EQ(run.exitCode, 3);
-        EXPECT_EQ(run.err, "romhaul-lookup: 读取机型列表出错，请尝试刷新列表！\n");
-    }
+    // A model list that reads as too few items is what the window calls a failed load; one
+    // that is not there is a failure with its status.
+    sim->setZteModelList(vendorsim::ZteModelList::FewItems);
+    Ended run = tool({"zte", "files", "MF667"});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.err, "romhaul-lookup: 读取机型列表出错，请尝试刷新列表！\n");
+    sim->setZteModelList(vendorsim::ZteModelList::NotFound);
+    run = tool({"zte", "files", "MF667"});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_NE(run.err.find("the service answered with HTTP status 404"), std::string::npos)
+        << run.err;
+
+    // Without a catalogue address the iPhone look-up names the variable to set.
+    run = tool({"iphone"}, {}, {{"ROMHAUL_IPHONE_BASE", ""}});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_NE(run.err.find("set ROMHAUL_IPHONE_BASE"), std::string::npos) << run.err;
 
     // One failed look-up in a batch is the batch's status, whatever the others found.
     sim->setDelayHook([](const vendorsim::RecordedRequest& r) {
@@ -600,7 +677,7 @@ TEST_F(LookupTool, ADeadServiceIsStatusThreeNotNothingFound) {
     const Ended mixed =
         tool({"--timeout", "0.5", "lg", "356789051234567", "357710050123458", "111111111111111"});
     EXPECT_EQ(mixed.exitCode, 3);
-    EXPECT_EQ(readTsv(mixed.out).size(), 2u) << "the first serial's row";
+    EXPECT_EQ(readTsv(mixed.out).size(), 4u) << "the first serial's row, two error records";
     EXPECT_EQ(lines(mixed.err).size(), 2u) << mixed.err;
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/text_util.h"
+#include "net/entities.h"
 #include "net/fetch_url.h"
 
 namespace {
@@ -70,3 +71,30 @@ TEST(HeaderValue, AfterTheFirstColonTrimmed) {
 }
 
 }  // namespace
+
+TEST(DecodeEntities, References) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"a.kdz?ver=2&amp;src=b2c", "a.kdz?ver=2&src=b2c"},
+        {gbk("USB驱动 &amp; 刷机工具"), gbk("USB驱动 & 刷机工具")},
+        {"&lt;&gt;&quot;&apos;", "<>\"'"},
+        {"&#38;&#x26;&#X26;&#0038;", "&&&&"},
+        {"a&nbsp;b&emsp;c", "a b c"},
+        {"&amp;lt;", "&lt;"},  // one pass
+        {"&#x4E2D;&#25991;", gbk("中文")},
+        {"&middot;&times;&mdash;", gbk("·×—")},
+        {"&#x1F600;&#x0E01;&copy;", "???"},  // no GBK form
+        // Not references: left as they stand.
+        {"&amp &AMP; &unknown; &; &#; &#x; &#xG; &#12a;",
+         "&amp &AMP; &unknown; &; &#; &#x; &#xG; &#12a;"},
+        {"&#0; &#xD800; &#x110000; &#4294967334; &#000000038;",
+         "&#0; &#xD800; &#x110000; &#4294967334; &#000000038;"},
+        {"tail &", "tail &"},
+        {"tail &#x26", "tail &#x26"},
+        {"&nbsp", "&nbsp"},
+        // A lead byte at the very end, and a two-byte character right before "&".
+        {"\xB2&amp;\x81", "\xB2&amp;\x81"},
+        {"\xB2\xE2&amp;", "\xB2\xE2&"},
+        {"", ""},
+    };
+    for (const auto& [escaped, plain] : cases) EXPECT_EQ(decodeEntities(escaped), plain) << escaped;
+}

@@ -140,3 +140,70 @@ TEST(CookieJar, FullWidthSpaceIsRemovedOnlyOnCharacterBoundaries) {
 }
 
 }  // namespace
+
+TEST(ResolveReference, Rfc3986ExamplesAndVendorAddresses) {
+    const char* const base = "http://a/b/c/d;p?q";
+    const std::pair<const char*, const char*> rfc[] = {
+        // RFC 3986 5.4.1, normal examples
+        {"g:h", "g:h"},
+        {"g", "http://a/b/c/g"},
+        {"./g", "http://a/b/c/g"},
+        {"g/", "http://a/b/c/g/"},
+        {"/g", "http://a/g"},
+        {"//g", "http://g"},
+        {"?y", "http://a/b/c/d;p?y"},
+        {"g?y", "http://a/b/c/g?y"},
+        {"#s", "http://a/b/c/d;p?q#s"},
+        {"g#s", "http://a/b/c/g#s"},
+        {"g?y#s", "http://a/b/c/g?y#s"},
+        {";x", "http://a/b/c/;x"},
+        {"g;x", "http://a/b/c/g;x"},
+        {"g;x?y#s", "http://a/b/c/g;x?y#s"},
+        {"", "http://a/b/c/d;p?q"},
+        {".", "http://a/b/c/"},
+        {"./", "http://a/b/c/"},
+        {"..", "http://a/b/"},
+        {"../", "http://a/b/"},
+        {"../g", "http://a/b/g"},
+        {"../..", "http://a/"},
+        {"../../", "http://a/"},
+        {"../../g", "http://a/g"},
+        // 5.4.2, abnormal examples (strict parser)
+        {"../../../g", "http://a/g"},
+        {"../../../../g", "http://a/g"},
+        {"/./g", "http://a/g"},
+        {"/../g", "http://a/g"},
+        {"g.", "http://a/b/c/g."},
+        {".g", "http://a/b/c/.g"},
+        {"g..", "http://a/b/c/g.."},
+        {"..g", "http://a/b/c/..g"},
+        {"./../g", "http://a/b/g"},
+        {"./g/.", "http://a/b/c/g/"},
+        {"g/./h", "http://a/b/c/g/h"},
+        {"g/../h", "http://a/b/c/h"},
+        {"g;x=1/./y", "http://a/b/c/g;x=1/y"},
+        {"g;x=1/../y", "http://a/b/c/y"},
+        {"g?y/./x", "http://a/b/c/g?y/./x"},
+        {"g?y/../x", "http://a/b/c/g?y/../x"},
+        {"g#s/./x", "http://a/b/c/g#s/./x"},
+        {"g#s/../x", "http://a/b/c/g#s/../x"},
+        {"http:g", "http:g"},
+    };
+    for (auto [reference, want] : rfc)
+        EXPECT_EQ(resolveReference(base, reference), want) << reference;
+
+    // The pages the addresses come from: a fragment on the page, a host without a path, a
+    // query of its own, bytes that are no ASCII, and JSON's escaped slashes left alone.
+    const std::tuple<const char*, const char*, const char*> pages[] = {
+        {"http://support.zte.com.cn/support/1002/ab.html", "/support/fileDownload?fileId=88012",
+         "http://support.zte.com.cn/support/fileDownload?fileId=88012"},
+        {"http://h:81/p/downloadInfo.html?t=F1#downListUL", "../dl/a b.zip",
+         "http://h:81/dl/a b.zip"},
+        {"http://h", "a.kdz", "http://h/a.kdz"},
+        {"http://h/x/", "\xB2\xE2/a.zip", "http://h/x/\xB2\xE2/a.zip"},
+        {"http://h/x", "HTTP:\\/\\/dl.h\\/a.zip", "HTTP:\\/\\/dl.h\\/a.zip"},
+        {"http://h/x", "ftp://f/pub/../a.zip", "ftp://f/a.zip"},
+    };
+    for (auto [page, reference, want] : pages)
+        EXPECT_EQ(resolveReference(page, reference), want) << page << " " << reference;
+}

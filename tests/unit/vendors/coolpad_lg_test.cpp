@@ -58,9 +58,12 @@ TEST(CoolpadCore, ListsDownloadTypesOnceInReplyOrder) {
     EXPECT_TRUE(coolpadProductTypes(gbk("<li class=\"none\">抱歉</li>")).empty());
 }
 
-// 1,200,000 bytes: a result in each chunk, one across the second cut, the first cut
-// inside a two-byte character, and the first chunk's type again in the third.
-TEST(CoolpadCore, MatchesLongRepliesInFixedChunks) {
+// 1,200,000 bytes, as the search sends them: a result in each 500,000 bytes, one across
+// byte 1,000,000, a two-byte character across byte 500,000, and the first type again near
+// the end. Then one line of 1,200,000 bytes with results across both 500,000-byte marks.
+TEST(CoolpadCore, FindsResultsAcrossChunkBoundaries) {
+    const ScopedEnv host("ROMHAUL_COOLPAD_HOST", "127.0.0.1:4100");
+    ScriptedFetch fetch;
     std::string reply = gbk("<html>\r\n") + resultLine("A1");
     padTo(reply, kCoolpadChunkBytes - 16);
     reply += gbk("<p class=\"tip\">");
@@ -76,11 +79,24 @@ TEST(CoolpadCore, MatchesLongRepliesInFixedChunks) {
     padTo(reply, 1'200'000);
     ASSERT_EQ(reply.size(), 1'200'000u);
 
-    const std::vector<std::string> want = {"A1", "B2", "D4"};
-    EXPECT_EQ(coolpadProductTypes(reply), want);
-    // The line cut by the second chunk boundary is itself a well-formed result.
-    EXPECT_EQ(coolpadProductTypes(reply.substr(2 * kCoolpadChunkBytes - cut, straddle.size())),
-              std::vector<std::string>{"C3"});
+    fetch.answer(coolpadSearchAddress(), codepage::gbkToUtf8(reply));
+    CoolpadSearch s = coolpadSearchTypes("x", fetch.context());
+    EXPECT_EQ(s.types, (std::vector<std::string>{"A1", "B2", "C3", "D4"}));
+    EXPECT_EQ(s.end, LookupEnd::Complete);
+
+    const auto record = [](const std::string& type) {
+        const std::string r = resultLine(type);
+        return r.substr(0, r.size() - 2);  // no line end anywhere
+    };
+    std::string line = record("E5");
+    line.resize(kCoolpadChunkBytes - 20, ' ');
+    line += record("F6");
+    line.resize(2 * kCoolpadChunkBytes - 20, ' ');
+    line += record("G7");
+    line.resize(1'200'000, ' ');
+    fetch.answer(coolpadSearchAddress(), codepage::gbkToUtf8(line));
+    s = coolpadSearchTypes("x", fetch.context());
+    EXPECT_EQ(s.types, (std::vector<std::string>{"E5", "F6", "G7"}));
 }
 
 TEST(CoolpadCore, SearchPostsTheKeywordAndTellsAFailureFromNothingFound) {
@@ -122,7 +138,7 @@ TEST(CoolpadCore, ReadsFiveCellsPerFileInPageOrder) {
                              fileRow(" 说明书 ", "2014-01-02", "2.1M", "文档", "ftp://h/a b.pdf") +
                              gbk("</table>");
     const std::vector<CoolpadFileRow> want = {
-        {gbk("大神F1 官方固件 &amp; 驱动"), "2014-05-06", "812.3M", gbk("固件"),
+        {gbk("大神F1 官方固件 & 驱动"), "2014-05-06", "812.3M", gbk("固件"),
          "http://dl.coolpad.com/f1.zip"},
         {gbk(" 说明书 "), "2014-01-02", "2.1M", gbk("文档"), "ftp://h/a b.pdf"},
     };
@@ -176,8 +192,8 @@ TEST(LgCore, ReadsTheOutcomeAndTheSixFields) {
          "<prod_type>GSM</prod_type><sw_version>D85810c</sw_version>"
          "<sw_url>http://h/a.kdz?v=2&amp;s=b</sw_url></PRODUCT>",
          LgOutcome::Found,
-         {"LG-D858", "3567", "407K", "GSM", "D85810c", "http://h/a.kdz?v=2&amp;s=b"}},
-        // The marker is looked for with letter case; values are taken as they stand.
+         {"LG-D858", "3567", "407K", "GSM", "D85810c", "http://h/a.kdz?v=2&s=b"}},
+        // The marker is looked for with letter case; values are not trimmed.
         {"status='Fail'<model> a </model>", LgOutcome::Found, {" a ", "", "", "", "", ""}},
         // A start tag without its end tag, and an end tag before its start tag.
         {"<model>LG-E612\r\n<esn>35</esn></msn><msn>9",
@@ -193,7 +209,7 @@ TEST(LgCore, ReadsTheOutcomeAndTheSixFields) {
     }
 }
 
-TEST(LgCore, LookUpGivesTheOutcomeAndTellsAFailedRequestFromAnEmptyReply) {
+TEST(LgCore, LookUpGivesTheOutcomeAndTellsAFailureFromNothingFound) {
     const ScopedEnv host("ROMHAUL_LG_HOST", "127.0.0.1");
     const std::string address = lgLookupAddress("3567 ");
     ScriptedFetch fetch;
@@ -201,16 +217,23 @@ TEST(LgCore, LookUpGivesTheOutcomeAndTellsAFailedRequestFromAnEmptyReply) {
         const char* what;
         std::optional<std::string> reply;  // none: the request fails
         LgOutcome outcome;
-        LookupEnd end;
+        FailureKind failure;  // None: the look-up is Complete
         std::string model;
+        std::string url = "";
     };
     const Case cases[] = {
-        {"found", "<model>LG-D858</model><esn>3567</esn>", LgOutcome::Found, LookupEnd::Complete,
-         "LG-D858"},
-        {"marker", "<r status='FAIL'><model>X</model></r>", LgOutcome::Failed, LookupEnd::Complete,
+        {"found, its address made absolute",
+         "<model>LG-D858</model><esn>3567</esn><sw_url>/swdata/D85810c_00.kdz?a=1&amp;b=2</sw_url>",
+         LgOutcome::Found, FailureKind::None, "LG-D858",
+         "http://127.0.0.1:9002/swdata/D85810c_00.kdz?a=1&b=2"},
+        {"marker", "<r status='FAIL'><model>X</model></r>", LgOutcome::Failed, FailureKind::None,
          ""},
-        {"empty body", "", LgOutcome::NoReply, LookupEnd::Complete, ""},
-        {"failed request", std::nullopt, LgOutcome::NoReply, LookupEnd::Failed, ""},
+        {"empty body", "", LgOutcome::NoReply, FailureKind::None, ""},
+        {"failed request", std::nullopt, LgOutcome::NoReply, FailureKind::Network, ""},
+        {"unreadable", "<html><h1>502 Bad Gateway</h1></html>", LgOutcome::NoReply,
+         FailureKind::Unreadable, ""},
+        {"over the cap", std::string(serviceReplyCap(VendorService::Lg) + 1, '<'),
+         LgOutcome::NoReply, FailureKind::TooLarge, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -218,8 +241,10 @@ TEST(LgCore, LookUpGivesTheOutcomeAndTellsAFailedRequestFromAnEmptyReply) {
         const LgLookup l = lgLookUpSerial("3567 ", fetch.context());
         EXPECT_EQ(fetch.requests.back(), (FetchRequest{address, 0, ""}));
         EXPECT_EQ(l.reply.outcome, c.outcome);
-        EXPECT_EQ(l.end, c.end);
+        EXPECT_EQ(l.end, c.failure == FailureKind::None ? LookupEnd::Complete : LookupEnd::Failed);
+        EXPECT_EQ(l.failure.kind, c.failure);
         EXPECT_EQ(l.reply.fields[0], c.model);
+        EXPECT_EQ(l.reply.fields[5], c.url);
     }
 }
 

@@ -194,7 +194,10 @@ TEST_F(HostilePages, HuaweiPageOfBadLinesEndsWithTheRecordsBeforeThem) {
     // Past the service's cap the page is refused whole: no files, the search's failure.
     serve(VendorService::Huawei,
           hostile::huaweiRecord(1) + "\n" + bad + bad + hostile::huaweiRecord(2));
-    EXPECT_TRUE(huaweiFiles(fetchText(huaweiPageAddress(1, "P6"))).empty());
+    const HuaweiSearch search = huaweiSearchFiles("P6");
+    EXPECT_TRUE(search.files.empty());
+    EXPECT_EQ(search.end, LookupEnd::Failed);
+    EXPECT_EQ(search.failure.kind, FailureKind::TooLarge);
 }
 
 TEST_F(HostilePages, ZteEntriesAroundABadEntryStillComeOut) {
@@ -210,9 +213,11 @@ TEST_F(HostilePages, ZteEntriesAroundABadEntryStillComeOut) {
     EXPECT_EQ(rows[1][1], "12MB");
     EXPECT_EQ(rows[1][2], "2014-01-03");
     EXPECT_EQ(rows[1][4], "zip");
-    // Ten times the bad line is past the cap: refused, an empty list as for a missing page.
+    // Ten times the bad line is past the cap: refused, a failure with an empty list.
     serve(VendorService::Zte, hostile::zteEntry(1) + hostile::zteBadEntry(4'800'000));
-    EXPECT_EQ(zteFileList(fetchText(zteFilePageAddress("1002", std::string(36, 'a')))), "");
+    const ZteFiles files = zteFetchFiles({"1002", std::string(36, 'a'), "m", ""});
+    EXPECT_EQ(files.fileList, "");
+    EXPECT_EQ(files.failure.kind, FailureKind::TooLarge);
 }
 
 TEST(HostileText, LongFileListsAndAddressesReadInOnePass) {
@@ -223,7 +228,7 @@ TEST(HostileText, LongFileListsAndAddressesReadInOnePass) {
     EXPECT_EQ(rows.back()[4], "zip");
     const std::string dots(1 << 20, '.');
     EXPECT_EQ(zteExtension(dots), "");
-    EXPECT_EQ(zteDisplayName("a", dots), "a.");
+    EXPECT_EQ(zteDisplayName("a", dots), "a");
     EXPECT_EQ(zteExtension("x" + dots + "apk"), "apk");
 }
 
@@ -242,20 +247,26 @@ TEST_F(HostilePages, CoolpadRowsAndTypesAroundBadOnesStillComeOut) {
     search.resize(kCoolpadChunkBytes, ' ');
     search += hostile::coolpadResult("8720L") + hostile::coolpadBadSearch(300'000);
     EXPECT_EQ(coolpadProductTypes(search), std::vector<std::string>{"8720L"});
-    EXPECT_TRUE(coolpadProductTypes(search + std::string(1'000'000, ' ')).empty())
-        << "past the cap the search finds nothing";
+    serve(VendorService::Coolpad, search + std::string(1'000'000, ' '));
+    const CoolpadSearch past = coolpadSearchTypes("8720");
+    EXPECT_TRUE(past.types.empty()) << "past the cap the search reads nothing";
+    EXPECT_EQ(past.failure.kind, FailureKind::TooLarge);
 }
 
-TEST(HostileText, LgReplyOfEndlessOpeningsAndOutsizedReplies) {
-    const TimeBudget budget(milliseconds(40));
-    std::string reply;
-    for (int i = 0; i < 100'000; ++i) reply += "<model><esn>";
-    const LgReply read = readLgReply(reply + "<sw_url>u</sw_url>");
-    EXPECT_EQ(read.outcome, LgOutcome::Found);
-    EXPECT_EQ(read.fields[0], "");
-    EXPECT_EQ(read.fields[5], "u");
-    EXPECT_EQ(readLgReply(std::string(serviceReplyCap(VendorService::Lg) + 1, ' ')).outcome,
-              LgOutcome::NoReply);
+TEST_F(HostilePages, LgReplyOfEndlessOpeningsAndOutsizedReplies) {
+    {
+        const TimeBudget budget(milliseconds(40));
+        std::string reply;
+        for (int i = 0; i < 100'000; ++i) reply += "<model><esn>";
+        const LgReply read = readLgReply(reply + "<sw_url>u</sw_url>");
+        EXPECT_EQ(read.outcome, LgOutcome::Found);
+        EXPECT_EQ(read.fields[0], "");
+        EXPECT_EQ(read.fields[5], "u");
+    }
+    serve(VendorService::Lg, std::string(serviceReplyCap(VendorService::Lg) + 1, ' '));
+    const LgLookup outsized = lgLookUpSerial("1");
+    EXPECT_EQ(outsized.reply.outcome, LgOutcome::NoReply);
+    EXPECT_EQ(outsized.failure.kind, FailureKind::TooLarge);
 }
 
 // Starts the peak resident memory over; false where the kernel does not let the process.
@@ -278,10 +289,20 @@ TEST(HostileJson, ListsOfEmptyElementsStayWithinTheMemoryBound) {
     const TimeBudget budget(milliseconds(4000));
     // Past the cap: refused before any reading, whatever the reader would hold.
     const std::size_t cap = serviceReplyCap(VendorService::Iphone);
-    EXPECT_TRUE(iphoneReadList(hostile::jsonCommas(8 << 20)).empty());
-    EXPECT_TRUE(iphoneReadFirmware("{\"a\":" + hostile::jsonCommas(cap) + "]}").empty());
-    EXPECT_TRUE(
-        zteReadModelList(std::string(18, ' ') + "{\"s\":" + hostile::jsonCommas(cap)).empty());
+    LookupContext ctx;
+    ctx.fetch = [&](const FetchRequest& r) {
+        return FetchReply{r.address.find("getDown") != std::string::npos
+                              ? "{\"a\":" + hostile::jsonCommas(cap) + "]}"
+                              : hostile::jsonCommas(8 << 20)};
+    };
+    const IphoneFirmware firmware = iphoneFetchFirmware("all", "all", "all", false, ctx);
+    EXPECT_TRUE(firmware.rows.empty());
+    EXPECT_EQ(firmware.failure.kind, FailureKind::TooLarge);
+    EXPECT_EQ(iphoneFetchTypes("x", ctx).failure.kind, FailureKind::TooLarge);
+    ctx.fetch = [&](const FetchRequest&) {
+        return FetchReply{std::string(18, ' ') + "{\"s\":" + hostile::jsonCommas(cap)};
+    };
+    EXPECT_EQ(zteFetchModelList(ctx).failure.kind, FailureKind::TooLarge);
     if (kSanitized) GTEST_SKIP() << "the bound is for a plain build";
     if (!resetPeak()) GTEST_SKIP() << "peak memory cannot be reset here";
     // Just under the cap: read, and the peak stays under 1 GiB.

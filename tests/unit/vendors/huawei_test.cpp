@@ -209,6 +209,7 @@ TEST_F(HuaweiPaging, StopsAfterTwoHundredPagesKeepingTheirRows) {
     EXPECT_TRUE(s.files.empty());  // handed over page by page, not kept twice
     EXPECT_EQ(s.end, LookupEnd::Complete);
     EXPECT_EQ(s.rule, HuaweiStopRule::PageCap);
+    EXPECT_TRUE(s.incomplete);
 }
 
 TEST_F(HuaweiPaging, AStopEndsTheSearchBetweenPagesOrDuringOne) {

@@ -93,7 +93,8 @@ TEST_F(IphoneLookUps, CatalogueAsksForModelsVersionsThenEverything) {
     EXPECT_EQ(fetch.addresses(), (std::vector<std::string>{kModels, kVersions, kEverything}));
     EXPECT_EQ(c.models, (std::vector<std::string>{"iPhone 4", gbk("iPhone 4 电信版")}));
     EXPECT_EQ(c.versions, std::vector<std::string>{"7.1.2"});
-    EXPECT_EQ(c.rows, (std::vector<IphoneRow>{{"7.1.2", "A", gbk("原厂固件"), "u"}}));
+    EXPECT_EQ(c.rows, (std::vector<IphoneRow>{
+                          {"7.1.2", "A", gbk("原厂固件"), "http://127.0.0.1:4100/fw/down/u"}}));
     EXPECT_EQ(c.end, LookupEnd::Complete);
 
     // A failed request reads as an empty reply and the load goes on.

@@ -14,6 +14,7 @@
 #include "tests/support/scoped_env.h"
 #include "tools/vendor-sim/simulator.h"
 #include "vendors/coolpad.h"
+#include "vendors/huawei.h"
 #include "vendors/lg.h"
 
 namespace {
@@ -23,9 +24,11 @@ using testsupport::RawHttpServer;
 using testsupport::RawReply;
 using testsupport::RawRequest;
 
-TEST(RealFetch, TellsAFailedRequestFromAnEmptyAnswer) {
+TEST(RealFetch, TellsAFailedRequestFromAnEmptyAnswerAndSaysWhy) {
     RawHttpServer server([](const RawRequest& r) {
         if (r.target() == "/empty") return testsupport::okReply("");
+        if (r.target() == "/gone") return testsupport::rawReply("404 Not Found", "", "<html>");
+        if (r.target() == "/big") return testsupport::okReply(std::string(4096, 'x'));
         if (r.target() == "/cut")  // announces more than it sends, then closes
             return testsupport::rawReply("200 OK", "Content-Length: 100\r\n", "short");
         return testsupport::okReply("body");
@@ -36,9 +39,28 @@ TEST(RealFetch, TellsAFailedRequestFromAnEmptyAnswer) {
     const FetchReply cut = fetchOverNet({server.base() + "/cut"});
     EXPECT_TRUE(cut.failed);
     EXPECT_EQ(cut.body, "");
-    const FetchReply nobody =
-        fetchOverNet({"http://127.0.0.1:" + std::to_string(testsupport::unusedPort()) + "/"});
+    EXPECT_EQ(cut.failure.kind, FailureKind::Network);
+    EXPECT_FALSE(cut.failure.detail.empty());
+    const std::string port = std::to_string(testsupport::unusedPort());
+    const FetchReply nobody = fetchOverNet({"http://127.0.0.1:" + port + "/"});
     EXPECT_TRUE(nobody.failed);
+    EXPECT_EQ(nobody.failure.kind, FailureKind::Network);
+    EXPECT_NE(nobody.failure.detail.find("port " + port), std::string::npos)
+        << "libcurl's own words: " << nobody.failure.detail;
+    const FetchReply gone = fetchOverNet({server.base() + "/gone"});
+    EXPECT_TRUE(gone.failed);
+    EXPECT_EQ(gone.body, "");
+    EXPECT_EQ(gone.failure, (Failure{FailureKind::HttpStatus, 404}));
+    // Past the request layer's own cap, as past a service's cap at the seam.
+    const wininet::Limits saved = wininet::limits();
+    wininet::Limits small = saved;
+    small.maxReplyBytes = 1000;
+    wininet::setLimits(small);
+    const FetchReply big = fetchOverNet({server.base() + "/big"});
+    wininet::setLimits(saved);
+    EXPECT_TRUE(big.failed);
+    EXPECT_EQ(big.failure.kind, FailureKind::TooLarge);
+    EXPECT_EQ(fetchOverNet({server.base() + "/big"}).failure.kind, FailureKind::None);
     const FetchReply posted = fetchOverNet({server.base() + "/p", 1, "a=1&b= 2"});
     EXPECT_FALSE(posted.failed);
     EXPECT_EQ(posted.body, "body");
@@ -95,7 +117,8 @@ TEST(RealFetch, EachLookUpHasItsOwnStop) {
             LookupContext ctx;
             ctx.stop = &stops[i];
             const bool slow = i % 2 == 0;
-            ends[i] = endAfter(ctx, fetchFor(ctx, {server.base() + (slow ? "/slow" : "/fast")}));
+            ends[i] = endAfter(ctx, fetchFor(ctx, VendorService::Huawei,
+                                             {server.base() + (slow ? "/slow" : "/fast")}));
         });
     }
     std::this_thread::sleep_for(200ms);
@@ -105,18 +128,22 @@ TEST(RealFetch, EachLookUpHasItsOwnStop) {
         EXPECT_EQ(ends[i], i % 2 == 0 ? LookupEnd::Stopped : LookupEnd::Complete) << i;
 }
 
-// The simulator's 1.2 MB search page, read over the wire: the result that straddles the
-// second chunk boundary is not found, the first cut falls inside a two-byte character, and
-// the type found again in the third chunk is listed once. (The chunk offsets themselves
-// are checked on a crafted reply in coolpad_lg_test.)
-TEST(OverTheWire, CoolpadSearchMatchesALongReplyInThreeChunks) {
+// The simulator's 1.2 MB search page, read over the wire: the result that straddles byte
+// 1,000,000 is found, and the type found again near the end is listed once. (The chunk
+// cuts themselves are checked on crafted replies in coolpad_lg_test.)
+TEST(OverTheWire, CoolpadSearchFindsEveryResultOfALongReply) {
     vendorsim::Simulator sim;
     ASSERT_TRUE(sim.start()) << sim.error();
     sim.exportEnvironment();
     const CoolpadSearch s = coolpadSearchTypes("8297");
     EXPECT_EQ(s.end, LookupEnd::Complete);
-    EXPECT_EQ(s.types, (std::vector<std::string>{"8297", "8297W", "8297-T01"}));
+    EXPECT_EQ(s.types, (std::vector<std::string>{"8297", "8297W", "8297D", "8297-T01"}));
     EXPECT_EQ(sim.requestCount(VendorService::Coolpad), 1u);
+
+    // A reply past the service's cap is a failure that says so, not "nothing found".
+    const HuaweiSearch oversize = huaweiSearchFiles(vendorsim::kOversizeKeyword);
+    EXPECT_EQ(oversize.end, LookupEnd::Failed);
+    EXPECT_EQ(oversize.failure.kind, FailureKind::TooLarge);
 }
 
 }  // namespace

@@ -88,7 +88,7 @@ TEST(ZteFiles, RowsComeFromLinesOfExactlyFourFields) {
         "five|f|i|e|lds\r\n"
         "http://h/v1.2/c.tar.gz|C|3MB|\r\n";
     EXPECT_EQ(zteFileRows(list), (Rows{{"A", "1MB", "2013-01-01", "http://h/a.zip", "zip"},
-                                       {"B", "2MB", "2013-01-02", "noextension", "noextension"},
+                                       {"B", "2MB", "2013-01-02", "noextension", ""},
                                        {"C", "3MB", "", "http://h/v1.2/c.tar.gz", "gz"}}));
     EXPECT_TRUE(zteFileRows("").empty());
 }
@@ -104,7 +104,9 @@ TEST(ZteFiles, DisplayNameGetsTheExtensionOnlyWhenItLacksIt) {
         {"a", "http://h/a.zip", "a.zip"},
         {"a.ZIP", "http://h/a.zip", "a.ZIP.zip"},  // the name test counts letter case
         {"a.zip (2)", "http://h/a.zip", "a.zip (2)"},
-        {"b", "noextension", "b.noextension"},
+        {"b", "noextension", "b"},
+        {"b", "http://h.cn/support/fileDownload?fileId=88012", "b"},
+        {"b", "http://h/dl.v2/b.apk?v=1.2#x.y", "b.apk"},
         {"", "http://h/c.exe", ".exe"},
     };
     for (const Case& c : cases) EXPECT_EQ(zteDisplayName(c.name, c.address), c.shown) << c.name;
@@ -199,6 +201,17 @@ TEST_F(ZteLookUps, FilesComeFromTheCacheOrFromTheModelsPage) {
     EXPECT_EQ(files.end, LookupEnd::Failed);
     EXPECT_TRUE(files.rows.empty());
     EXPECT_EQ(fetch.requests.size(), 3u);
+
+    // A relative address comes out absolute, and the format and details go by it; the
+    // name's references are decoded, a "|" that one spells cannot split the line.
+    fetch.answer(pageAddress,
+                 "<li>\r\n" +
+                     heading("/support/fileDownload?fileId=88012", "用户手册 &amp; 说明&#124;v2") +
+                     "\r\n<pre>文件大小：1.2MB　更新日期：2013-05-18</pre>\r\n</li>");
+    files = zteFetchFiles(record, fetch.context());
+    const std::string absolute = "http://127.0.0.1:8002/support/fileDownload?fileId=88012";
+    EXPECT_EQ(files.rows, (Rows{{gbk("用户手册 & 说明 v2"), "1.2MB", "2013-05-18", absolute, ""}}));
+    EXPECT_EQ(zteDisplayName(files.rows[0][0], files.rows[0][3]), gbk("用户手册 & 说明 v2"));
 }
 
 }  // namespace

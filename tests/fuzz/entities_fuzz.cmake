@@ -1,0 +1,1 @@
+romhaul_fuzz_target(entities DEPS romhaul_net)
