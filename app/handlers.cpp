@@ -5,6 +5,7 @@
 
 #include "app/open_address.h"
 #include "app/pages/coolpad_page.h"
+#include "app/pages/downloads_page.h"
 #include "app/pages/huawei_page.h"
 #include "app/pages/iphone_page.h"
 #include "app/pages/lg_page.h"
@@ -20,9 +21,15 @@
 namespace {
 
 // A result list's double-click opens the address in the hidden column of its current
-// row; with no current row that is the empty text, which openAddress drops.
+// row; with no current row that is the empty text, which openAddress drops. With Shift
+// held the file is downloaded here instead.
 void openRowAddress(const ReportView* list) {
-    openAddress(list->itemText(list->currentRow(), list->addressColumn()));
+    const int row = list->currentRow();
+    const std::string address = list->itemText(row, list->addressColumn());
+    if (row >= 0 && (list->doubleClickModifiers() & Qt::ShiftModifier))
+        return startDownload(
+            address, list->itemText(row, list->reportModel()->column(report_column::kSize)));
+    openAddress(address);
 }
 
 // A page's data is loaded the first time it is shown, and again while it has none.
@@ -89,10 +96,30 @@ void bindHandlers(MainWindow& w) {
 
     // LG page.
     QObject::connect(w.按钮4, &QPushButton::clicked, &w, [] { lgLookup(); });
-    QObject::connect(w.编辑框9, &QLineEdit::textChanged, &w,
-                     [&w](const QString& text) { w.按钮5->setEnabled(!isBlank(fromQt(text))); });
+    QObject::connect(w.编辑框9, &QLineEdit::textChanged, &w, [&w](const QString& text) {
+        w.按钮5->setEnabled(!isBlank(fromQt(text)));
+        w.lgDownloadButton->setEnabled(!isBlank(fromQt(text)));
+    });
     QObject::connect(w.按钮5, &QPushButton::clicked, &w,
                      [&w] { openAddress(fromQt(w.编辑框9->text())); });
+    QObject::connect(w.lgDownloadButton, &QPushButton::clicked, &w,
+                     [&w] { startDownload(fromQt(w.编辑框9->text())); });
+
+    // Downloads page.
+    attachDownloads(w);
+    DownloadsView* downloads = w.downloadsView;
+    QObject::connect(downloads->pauseButton, &QPushButton::clicked, &w,
+                     [] { pauseSelectedDownloads(); });
+    QObject::connect(downloads->resumeButton, &QPushButton::clicked, &w,
+                     [] { resumeSelectedDownloads(); });
+    QObject::connect(downloads->cancelButton, &QPushButton::clicked, &w,
+                     [] { cancelSelectedDownloads(); });
+    QObject::connect(downloads->removeButton, &QPushButton::clicked, &w,
+                     [] { removeSelectedDownloads(); });
+    QObject::connect(downloads->folderButton, &QPushButton::clicked, &w,
+                     [] { openSelectedDownloadFolder(); });
+    QObject::connect(downloads->copyHashButton, &QPushButton::clicked, &w,
+                     [] { copySelectedDownloadHash(); });
 
     // Copy, export and link checks on the result lists and the LG address box.
     bindResultTools(w);

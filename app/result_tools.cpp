@@ -15,6 +15,7 @@
 
 #include "app/link_check.h"
 #include "app/open_address.h"
+#include "app/pages/downloads_page.h"
 #include "app/window/file_chooser.h"
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
@@ -121,6 +122,17 @@ void openRowAddress(ReportView* list) {
     openAddress(list->itemText(row, list->addressColumn()));
 }
 
+// Every selected row's file, with the size the list shows for it (the engine checks the
+// file against it).
+void downloadRows(ReportView* list) {
+    const std::vector<int> rows = list->selectedRows();
+    if (rows.empty())
+        return say(list->itemCount() == 0 ? "列表是空的，没有可下载的文件。" : "请先选中一行。");
+    const int size = list->reportModel()->column(report_column::kSize);
+    for (int row : rows)
+        startDownload(list->itemText(row, list->addressColumn()), list->itemText(row, size));
+}
+
 void bindList(MainWindow& w, ReportView* list) {
     const QString caption = w.选择夹1->tabText(w.选择夹1->indexOf(list->parentWidget()));
     const auto separate = [list] {
@@ -139,6 +151,7 @@ void bindList(MainWindow& w, ReportView* list) {
                      [checks] { checks->stop(); });
     addCommand(list, "checkLink", "检查链接", [list, checks] { checkRowLink(list, *checks); });
     addCommand(list, "openAddress", "打开下载地址", [list] { openRowAddress(list); });
+    addCommand(list, "download", "下载", [list] { downloadRows(list); });
 }
 
 // The LG page's address box keeps its own menu (select, copy) and gains the two commands

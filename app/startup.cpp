@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDirIterator>
 #include <QIcon>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,14 @@ namespace {
 
 // How long the exit waits for stopped jobs: well within the second a close may take.
 constexpr int kExitWaitMs = 600;
+
+// Download jobs (named "download ADDRESS") wait for their engine to stop.
+constexpr int kDownloadExitWaitMs = 15000;
+
+bool onlyDownloads(const std::vector<std::string>& busy) {
+    return std::all_of(busy.begin(), busy.end(),
+                       [](const std::string& name) { return name.rfind("download ", 0) == 0; });
+}
 
 // The way out when a job outlived the exit wait: say which (a hung job is a fault worth
 // reporting) and end without running anything the job may still be using.
@@ -95,6 +104,11 @@ int startProgram() {
     window.reset();
     jobs::stopAll();
     if (!jobs::waitAll(std::chrono::milliseconds(kExitWaitMs))) {
+        // A download stops by syncing what it wrote and saving its state, which after a
+        // fast transfer takes a few seconds: worth waiting for (the window has gone), or
+        // the next run fetches again what the last saved state did not vouch for.
+        if (onlyDownloads(jobs::runningNames()))
+            jobs::waitAll(std::chrono::milliseconds(kDownloadExitWaitMs));
         const std::vector<std::string> busy = jobs::runningNames();
         if (!busy.empty()) exitWithBusyJobs(busy);
     }

@@ -9,6 +9,7 @@
 #include <QStyleOptionTabWidgetFrame>
 #include <QTabBar>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <type_traits>
 
@@ -119,9 +120,9 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     setFixedSize(kClientSize);
 
     选择夹1 = setUp(new TabControl(this), "选择夹1", QRect(5, 8, 560, 392), 0, false);
-    const char* captions[] = {"华为 Huawei", "中兴 ZTE",    "酷派 Coolpad",
-                              "LG KDZ",      "苹果 iPhone", "关于软件"};
-    for (int i = 0; i < 6; ++i) {
+    const char* captions[] = {"华为 Huawei", "中兴 ZTE", "酷派 Coolpad", "LG KDZ",
+                              "苹果 iPhone", "下载",     "关于软件"};
+    for (int i = 0; i < 7; ++i) {
         auto* p = new QWidget;
         p->setObjectName(QStringLiteral("page%1").arg(i));
         选择夹1->addTab(p, QString::fromUtf8(captions[i]));
@@ -212,6 +213,9 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     编辑框9 = edit(分组框3, "编辑框9", {133, 237, 192, 28}, 15, true);
     按钮5 = button(分组框3, "按钮5", {333, 236, 88, 28}, "点击下载");
     按钮5->setEnabled(false);
+    // Downloads the address here instead of handing it to the browser.
+    lgDownloadButton = button(分组框3, "lgDownloadButton", {333, 195, 88, 28}, "下载");
+    lgDownloadButton->setEnabled(false);
 
     // Page 4, iPhone.
     组合框1 = pageControl<QComboBox>(Page::Iphone, "组合框1", {11, 28, 100, 20});
@@ -227,7 +231,13 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
                         "超级列表框5", {}, 0, true);
     anchored_.push_back({超级列表框5, {8, 56, 544, 327}});
 
-    // Page 5, About. The author, notice and contact lines are written at creation.
+    // Page 5, downloads: the list fills the page.
+    downloadsView = new DownloadsView(page(Page::Downloads));
+    auto* downloadsLayout = new QVBoxLayout(page(Page::Downloads));
+    downloadsLayout->setContentsMargins(0, 0, 0, 0);
+    downloadsLayout->addWidget(downloadsView);
+
+    // Page 6, About. The author, notice and contact lines are written at creation.
     分组框5 = pageControl<QGroupBox>(Page::About, "分组框5", {81, 83, 400, 240}, 16);
     标签11 = label(分组框5, "标签11", {2, 16, 396, 24}, 16, "Romhaul", centre);
     setTextColour(标签11, kGreen);

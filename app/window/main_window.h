@@ -1,6 +1,6 @@
 #pragma once
-// The main window: a tab control of six pages, one per firmware source and an About
-// page. Every control is a public member named as the program addresses it, with the
+// The main window: a tab control of seven pages, one per firmware source, the downloads
+// and an About page. Every control is a public member named as the program addresses it, with the
 // same Qt objectName. Page routines read and write the controls directly; handlers are
 // connected from outside (bindHandlers in app/handlers.cpp), never here, so that no event
 // is bound before its handler exists.
@@ -22,6 +22,7 @@
 #include <QWidget>
 #include <vector>
 
+#include "app/window/downloads_view.h"
 #include "app/window/hyperlink.h"
 #include "app/window/report_view.h"
 
@@ -44,7 +45,7 @@ class TabControl : public QTabWidget {
 };
 
 // The pages of the tab control, in tab order.
-enum class Page { Huawei, Zte, Coolpad, Lg, Iphone, About };
+enum class Page { Huawei, Zte, Coolpad, Lg, Iphone, Downloads, About };
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -112,6 +113,7 @@ class MainWindow : public QWidget {
     QLabel* 标签8;
     QLineEdit* 编辑框9;
     QPushButton* 按钮5;
+    QPushButton* lgDownloadButton;
 
     // Page 4, iPhone.
     QComboBox* 组合框1;
@@ -120,7 +122,10 @@ class MainWindow : public QWidget {
     QCheckBox* 选择框1;
     ReportView* 超级列表框5;
 
-    // Page 5, About.
+    // Page 5, downloads.
+    DownloadsView* downloadsView;
+
+    // Page 6, About.
     QGroupBox* 分组框5;
     QLabel* 标签11;
     QLabel* 标签17;

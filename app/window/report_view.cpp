@@ -211,6 +211,11 @@ void ReportView::mouseReleaseEvent(QMouseEvent* event) {
     noteChoice();
 }
 
+void ReportView::mouseDoubleClickEvent(QMouseEvent* event) {
+    doubleClickModifiers_ = event->modifiers();
+    QTreeView::mouseDoubleClickEvent(event);
+}
+
 void ReportView::contextMenuEvent(QContextMenuEvent* event) {
     if (actions().isEmpty()) {
         QTreeView::contextMenuEvent(event);

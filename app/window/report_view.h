@@ -49,6 +49,9 @@ class ReportView : public QTreeView {
 
     void setRowNote(int row, const QString& note) { model_->setRowNote(row, note); }
 
+    // The keys held at the last double-click (Shift chooses download over the browser).
+    Qt::KeyboardModifiers doubleClickModifiers() const { return doubleClickModifiers_; }
+
   signals:
     // A new current row, from a click, the keyboard or setCurrentRow (clearing the list
     // drops the current row without this signal).
@@ -64,6 +67,7 @@ class ReportView : public QTreeView {
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
@@ -77,4 +81,5 @@ class ReportView : public QTreeView {
     // A press on a selected row moves the current row at once but leaves the selection to
     // the release (Ctrl takes the row out then): the choice waits for the release.
     bool choiceOnRelease_ = false;
+    Qt::KeyboardModifiers doubleClickModifiers_;
 };

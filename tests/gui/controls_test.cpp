@@ -226,7 +226,7 @@ TEST_F(ControlsTest, ReportViewTakesThousandsOfRows) {
 }
 
 TEST_F(ControlsTest, HyperlinksOpenTheirAddressThroughTheShell) {
-    showPage(5);
+    showPage(6);
     OpenRecorder opened;
     for (Hyperlink* link : {window->超级链接框2, window->超级链接框1}) {
         SCOPED_TRACE(link->objectName().toStdString());

@@ -18,7 +18,7 @@ constexpr Qt::Alignment kAny{}, kLeft = Qt::AlignLeft, kCentre = Qt::AlignHCente
 struct ControlRow {
     const char* name;
     const char* kind;    // the Qt class that implements it
-    const char* parent;  // "page0".."page5" or a group box
+    const char* parent;  // "page0".."page6" or a group box
     QRect geometry;      // page controls: in the tab control, strip included
     const char* text;
     int fontPixels;
@@ -74,7 +74,7 @@ const ControlRow kControls[] = {
     {"选择框1", "QCheckBox", "page4", {339, 28, 192, 20}, "显示全部版本(包括不可刷版本)", 12},
     {"超级列表框5", "ReportView", "page4", {8, 56, 544, 327}, "", 12},
     // Page 5, About: the author, contact and notice lines come from the constants.
-    {"分组框5", "QGroupBox", "page5", {81, 83, 400, 240}, "", 16},
+    {"分组框5", "QGroupBox", "page6", {81, 83, 400, 240}, "", 16},
     {"标签11", "QLabel", "分组框5", {2, 16, 396, 24}, "Romhaul", 16, kGreen, kCentre},
     {"标签17", "QLabel", "分组框5", {259, 42, 88, 16}, "Ver:1.5", 13, kGreen, kRight},
     {"标签14", "QLabel", "分组框5", {56, 61, 160, 24}, "作者：Romhaul 小组", 16, kBlue},
@@ -235,16 +235,16 @@ TEST_F(MainWindowTest, WindowAndTabControl) {
     EXPECT_EQ(tab->geometry(), QRect(5, 8, 560, 392));
     EXPECT_FALSE(tab->focusPolicy() & Qt::TabFocus);
     EXPECT_FALSE(tab->tabBar()->focusPolicy() & Qt::TabFocus);
-    const char* captions[] = {"华为 Huawei", "中兴 ZTE",    "酷派 Coolpad",
-                              "LG KDZ",      "苹果 iPhone", "关于软件"};
-    ASSERT_EQ(tab->count(), 6);
-    for (int i = 0; i < 6; ++i) {
+    const char* captions[] = {"华为 Huawei", "中兴 ZTE", "酷派 Coolpad", "LG KDZ",
+                              "苹果 iPhone", "下载",     "关于软件"};
+    ASSERT_EQ(tab->count(), 7);
+    for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(tab->tabText(i), QString::fromUtf8(captions[i]));
         EXPECT_EQ(tab->widget(i), window->page(Page(i)));
     }
     EXPECT_EQ(tab->currentIndex(), 0);
     // Page controls stay where they belong on every page, and after a relayout.
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 7; ++i) {
         tab->setCurrentIndex(i);
         QApplication::processEvents();
     }

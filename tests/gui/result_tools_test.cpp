@@ -242,7 +242,7 @@ TEST_F(ResultTools, MenusOfferTheCommandsAndActOnTheRowClicked) {
     const QStringList texts = contextMenu(list->viewport(), rowCenter(list, 0),
                                           [](QMenu* menu) { choose(menu, "checkLink"); });
     EXPECT_EQ(texts, (QStringList{"复制", "复制下载地址", "", "导出列表…", "", "检查链接",
-                                  "打开下载地址"}));
+                                  "打开下载地址", "下载"}));
     // Row 0 was right-clicked, row 1 is current: the check took row 0.
     EXPECT_EQ(tooltip(list, 0), "ftp://h/a.zip\n" + kCannotCheck);
     EXPECT_EQ(tooltip(list, 1), "b");

@@ -21,8 +21,8 @@ int main(int argc, char** argv) {
     if (!window) return 1;
     window->show();
     QApplication::processEvents();
-    const char* names[] = {"huawei", "zte", "coolpad", "lg", "iphone", "about"};
-    for (int page = 0; page < 6; ++page) {
+    const char* names[] = {"huawei", "zte", "coolpad", "lg", "iphone", "downloads", "about"};
+    for (int page = 0; page < 7; ++page) {
         window->选择夹1->setCurrentIndex(page);
         QApplication::processEvents();
         const QString file =
