@@ -5,7 +5,7 @@
 //
 //   download_bench [--size MiB] [--throttled-size MiB] [--rate MB/s] [--runs N]
 //                  [--kill-rate MB/s] [--kill-runs N] [--dir FOLDER] [--only-unlimited 1]
-//                  [--skip-unlimited 1] [--before EXE]
+//                  [--skip-unlimited 1] [--skip-throttled 1] [--before EXE]
 // --before adds another build of romhaul-lookup (an earlier commit, say), measured in the
 // same runs. Unlimited runs go round the clients in turn and report each one's median, so
 // that load from elsewhere on the machine falls on all of them alike.
@@ -233,7 +233,7 @@ int main(int argc, char** argv) {
         fs::remove_all(dir);
         return 0;
     }
-    {
+    if (arg(argc, argv, "--skip-throttled", 0) == 0) {
         RangeServer server(throttledSize, testsupport::patternFile(2));
         RangeFaults limit;
         limit.bytesPerSecond = std::uint64_t(rate);
@@ -265,7 +265,10 @@ int main(int argc, char** argv) {
             const auto start = Clock::now();
             const pid_t pid = spawn(client.args(server.url(), dir));
             const double expected = double(size) / (4 * killRate);
-            std::this_thread::sleep_for(std::chrono::duration<double>(expected / 2));
+            // Half way, moved by a quarter second each run so that the kills fall at
+            // different points between two saved states.
+            std::this_thread::sleep_for(
+                std::chrono::duration<double>(expected / 2 + 0.25 * (run % 4)));
             ::kill(pid, SIGKILL);
             finish(pid, start);
             const double firstSeconds = std::chrono::duration<double>(Clock::now() - start).count();
