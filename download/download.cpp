@@ -179,8 +179,8 @@ class Hasher {
         stop();
         EVP_DigestInit_ex(sha_, EVP_sha256(), nullptr);
         fd_ = fd;
-        hashed_ = limit_ = claimed_ = queued_ = 0;
-        for (Block& b : queue_) recycle(std::move(b));
+        hashed_ = limit_ = readTo_ = queueEnd_ = queued_ = 0;
+        for (auto& [at, b] : queue_) recycle(std::move(b));
         queue_.clear();
         error_ = 0;
         quit_ = false;
@@ -203,17 +203,20 @@ class Hasher {
         }
         wake_.notify_all();
     }
-    // `block` has just been written at `at`. Taken (and `block` left empty) when it is the
-    // next to hash; otherwise it stays with the caller and is read back later.
+    // `block` has just been written at `at`, and every byte before it is on disk (advance()
+    // said so). Taken (and `block` swapped for a spare one) when the hash reaches it with
+    // no other block between; otherwise it stays with the caller and is read back later.
     bool offer(std::uint64_t at, Block& block) {
         {
             std::lock_guard lock(mutex_);
-            if (thread_.get_id() == std::thread::id() || quit_ || error_ != 0 || at != claimed_ ||
+            if (thread_.get_id() == std::thread::id() || quit_ || error_ != 0 ||
                 queued_ + block.size() > kMostQueued)
                 return false;
-            claimed_ += block.size();
+            if (queue_.empty() ? at < std::max(hashed_, readTo_) || at > limit_ : at != queueEnd_)
+                return false;
+            queueEnd_ = at + block.size();
             queued_ += block.size();
-            queue_.push_back(std::move(block));
+            queue_.push_back({at, std::move(block)});
             block = Block();
             if (!spare_.empty()) {
                 block = std::move(spare_.back());
@@ -241,7 +244,7 @@ class Hasher {
   private:
     static constexpr std::size_t kReadBack = 1 << 20;
     // Blocks waiting for the hash: beyond this, the writer's blocks are read back later.
-    static constexpr std::size_t kMostQueued = 16 << 20;
+    static constexpr std::size_t kMostQueued = 32 << 20;
 
     void recycle(Block&& b) {
         if (spare_.size() < 8 && b.capacity() > 0) {
@@ -254,11 +257,14 @@ class Hasher {
         std::unique_lock lock(mutex_);
         for (;;) {
             wake_.wait(lock, [&] {
-                return quit_ || (error_ == 0 && (!queue_.empty() || limit_ > claimed_));
+                return quit_ || (error_ == 0 && (!queue_.empty() || limit_ > hashed_));
             });
             if (quit_) return;
-            if (!queue_.empty()) {
-                Block b = std::move(queue_.front());
+            // Bytes before the first block handed over (or, with none, before the limit)
+            // are read back from the file; the blocks themselves are hashed from memory.
+            const std::uint64_t to = queue_.empty() ? limit_ : queue_.front().first;
+            if (hashed_ >= to) {
+                auto [at, b] = std::move(queue_.front());
                 queue_.pop_front();
                 lock.unlock();
                 EVP_DigestUpdate(sha_, b.data(), b.size());
@@ -269,11 +275,9 @@ class Hasher {
                 wake_.notify_all();
                 continue;
             }
-            // Nothing handed over: read back what lies on disk, a slice at a time, so that
-            // the writer's blocks are taken again as soon as the prefix reaches its range.
-            const std::uint64_t at = claimed_;
-            const std::size_t want = std::size_t(std::min<std::uint64_t>(limit_ - at, kReadBack));
-            claimed_ = at + want;
+            const std::uint64_t at = hashed_;
+            const std::size_t want = std::size_t(std::min<std::uint64_t>(to - at, kReadBack));
+            readTo_ = at + want;
             lock.unlock();
             std::size_t got = 0;
             int error = 0;
@@ -288,11 +292,10 @@ class Hasher {
             }
             if (error == 0) EVP_DigestUpdate(sha_, buffer_.data(), want);
             lock.lock();
-            if (error != 0) {
+            if (error != 0)
                 error_ = error;
-            } else {
+            else
                 hashed_ += want;
-            }
             wake_.notify_all();
         }
     }
@@ -303,10 +306,10 @@ class Hasher {
     std::condition_variable wake_;
     std::thread thread_;
     int fd_ = -1;
-    // hashed_ <= claimed_: claimed_ is where the next block handed over or read back
-    // begins; the queue holds [hashed_, claimed_) when it is not empty.
-    std::uint64_t hashed_ = 0, limit_ = 0, claimed_ = 0, queued_ = 0;
-    std::deque<Block> queue_;
+    // readTo_: the end of the slice being read back (at most hashed_ when none is). The
+    // queue's blocks follow one another, from its front's offset up to queueEnd_.
+    std::uint64_t hashed_ = 0, limit_ = 0, readTo_ = 0, queueEnd_ = 0, queued_ = 0;
+    std::deque<std::pair<std::uint64_t, Block>> queue_;
     std::vector<Block> spare_;
     int error_ = 0;
     bool quit_ = false;
@@ -1083,6 +1086,7 @@ bool Run::flush(Transfer& t) {
     // Writeback starts now rather than at the next saved state, whose fdatasync then has
     // little left to wait for: the state follows the data closely even on a slow disk.
     ::sync_file_range(fd, off_t(at), off_t(n), SYNC_FILE_RANGE_WRITE);
+    advanceHash();
     g->pos += n;
     done += n;
     t.written += n;
