@@ -244,7 +244,7 @@ class Hasher {
   private:
     static constexpr std::size_t kReadBack = 1 << 20;
     // Blocks waiting for the hash: beyond this, the writer's blocks are read back later.
-    static constexpr std::size_t kMostQueued = 32 << 20;
+    static constexpr std::size_t kMostQueued = 16 << 20;
 
     void recycle(Block&& b) {
         if (spare_.size() < 8 && b.capacity() > 0) {
