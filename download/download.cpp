@@ -245,9 +245,12 @@ class Hasher {
     static constexpr std::size_t kReadBack = 1 << 20;
     // Blocks waiting for the hash: beyond this, the writer's blocks are read back later.
     static constexpr std::size_t kMostQueued = 16 << 20;
+    static constexpr std::size_t kMostSpare = 40;
 
+    // Blocks go back to the writer rather than to the allocator: fresh memory costs a page
+    // fault per page, as much as the copy into it.
     void recycle(Block&& b) {
-        if (spare_.size() < 8 && b.capacity() > 0) {
+        if (spare_.size() < kMostSpare && b.capacity() > 0) {
             b.clear();
             spare_.push_back(std::move(b));
         }
