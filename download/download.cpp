@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <list>
 #include <mutex>
 #include <thread>
@@ -30,9 +31,9 @@ using std::chrono::milliseconds;
 constexpr std::uint64_t kUnknown = UINT64_MAX;
 // A restart from scratch (the file changed on the server) happens this often at most.
 constexpr int kMostRestarts = 3;
-constexpr long kReceiveBuffer = 256 << 10;
-// libcurl hands over 16 KiB at a time; the file gets them in blocks this large.
-constexpr std::size_t kWriteBlock = 256 << 10;
+constexpr long kReceiveBuffer = 512 << 10;
+// The file gets what libcurl hands over in blocks this large.
+constexpr std::size_t kWriteBlock = 512 << 10;
 
 enum Command { kRun = 0, kPause = 1, kCancel = 2 };
 
@@ -159,13 +160,16 @@ class Saver {
     std::string path_;
 };
 
-// SHA-256 of the file's contiguous prefix, on a thread of its own: it follows the first
-// byte still missing, reading back what the transfers have just written (from the page
-// cache), so the hash runs beside the transfers instead of in their way, and the finished
-// file is never read again.
+// SHA-256 of the file's contiguous prefix, on a thread of its own so that it runs beside
+// the transfers instead of in their way. The range at the hashed prefix hands over its
+// blocks as it writes them, and they are hashed from memory; whatever was written out of
+// order (the other ranges, an earlier run's bytes) is read back once the prefix reaches
+// it, from the page cache. The finished file is never read again.
 class Hasher {
   public:
-    Hasher() : sha_(EVP_MD_CTX_new()), buffer_(1 << 20) {}
+    using Block = std::vector<char>;
+
+    Hasher() : sha_(EVP_MD_CTX_new()), buffer_(kReadBack) {}
     ~Hasher() {
         stop();
         EVP_MD_CTX_free(sha_);
@@ -175,7 +179,9 @@ class Hasher {
         stop();
         EVP_DigestInit_ex(sha_, EVP_sha256(), nullptr);
         fd_ = fd;
-        hashed_ = limit_ = 0;
+        hashed_ = limit_ = readTo_ = queueEnd_ = queued_ = 0;
+        for (auto& [at, b] : queue_) recycle(std::move(b));
+        queue_.clear();
         error_ = 0;
         quit_ = false;
         thread_ = std::thread([this] { loop(); });
@@ -197,6 +203,29 @@ class Hasher {
         }
         wake_.notify_all();
     }
+    // `block` has just been written at `at`, and every byte before it is on disk (advance()
+    // said so). Taken (and `block` swapped for a spare one) when the hash reaches it with
+    // no other block between; otherwise it stays with the caller and is read back later.
+    bool offer(std::uint64_t at, Block& block) {
+        {
+            std::lock_guard lock(mutex_);
+            if (thread_.get_id() == std::thread::id() || quit_ || error_ != 0 ||
+                queued_ + block.size() > kMostQueued)
+                return false;
+            if (queue_.empty() ? at < std::max(hashed_, readTo_) || at > limit_ : at != queueEnd_)
+                return false;
+            queueEnd_ = at + block.size();
+            queued_ += block.size();
+            queue_.push_back({at, std::move(block)});
+            block = Block();
+            if (!spare_.empty()) {
+                block = std::move(spare_.back());
+                spare_.pop_back();
+            }
+        }
+        wake_.notify_all();
+        return true;
+    }
     // Waits (a turn at most) until all of `length` is hashed; the hex digest then, "" while
     // it is not yet. errno-like error in *error when reading back failed.
     std::string digest(std::uint64_t length, int* error) {
@@ -213,30 +242,63 @@ class Hasher {
     }
 
   private:
+    static constexpr std::size_t kReadBack = 1 << 20;
+    // Blocks waiting for the hash: beyond this, the writer's blocks are read back later.
+    static constexpr std::size_t kMostQueued = 16 << 20;
+    static constexpr std::size_t kMostSpare = 40;
+
+    // Blocks go back to the writer rather than to the allocator: fresh memory costs a page
+    // fault per page, as much as the copy into it.
+    void recycle(Block&& b) {
+        if (spare_.size() < kMostSpare && b.capacity() > 0) {
+            b.clear();
+            spare_.push_back(std::move(b));
+        }
+    }
+
     void loop() {
         std::unique_lock lock(mutex_);
         for (;;) {
-            wake_.wait(lock, [&] { return quit_ || (limit_ > hashed_ && error_ == 0); });
+            wake_.wait(lock, [&] {
+                return quit_ || (error_ == 0 && (!queue_.empty() || limit_ > hashed_));
+            });
             if (quit_) return;
-            const std::uint64_t to = limit_;
-            std::uint64_t at = hashed_;
+            // Bytes before the first block handed over (or, with none, before the limit)
+            // are read back from the file; the blocks themselves are hashed from memory.
+            const std::uint64_t to = queue_.empty() ? limit_ : queue_.front().first;
+            if (hashed_ >= to) {
+                auto [at, b] = std::move(queue_.front());
+                queue_.pop_front();
+                lock.unlock();
+                EVP_DigestUpdate(sha_, b.data(), b.size());
+                lock.lock();
+                hashed_ += b.size();
+                queued_ -= b.size();
+                recycle(std::move(b));
+                wake_.notify_all();
+                continue;
+            }
+            const std::uint64_t at = hashed_;
+            const std::size_t want = std::size_t(std::min<std::uint64_t>(to - at, kReadBack));
+            readTo_ = at + want;
             lock.unlock();
+            std::size_t got = 0;
             int error = 0;
-            while (at < to) {
-                const std::size_t want =
-                    std::size_t(std::min<std::uint64_t>(to - at, buffer_.size()));
-                const ssize_t r = ::pread(fd_, buffer_.data(), want, off_t(at));
+            while (got < want) {
+                const ssize_t r = ::pread(fd_, buffer_.data() + got, want - got, off_t(at + got));
                 if (r < 0 && errno == EINTR) continue;
                 if (r <= 0) {
                     error = r < 0 ? errno : EIO;
                     break;
                 }
-                EVP_DigestUpdate(sha_, buffer_.data(), std::size_t(r));
-                at += std::uint64_t(r);
+                got += std::size_t(r);
             }
+            if (error == 0) EVP_DigestUpdate(sha_, buffer_.data(), want);
             lock.lock();
-            hashed_ = at;
-            error_ = error;
+            if (error != 0)
+                error_ = error;
+            else
+                hashed_ += want;
             wake_.notify_all();
         }
     }
@@ -247,7 +309,11 @@ class Hasher {
     std::condition_variable wake_;
     std::thread thread_;
     int fd_ = -1;
-    std::uint64_t hashed_ = 0, limit_ = 0;
+    // readTo_: the end of the slice being read back (at most hashed_ when none is). The
+    // queue's blocks follow one another, from its front's offset up to queueEnd_.
+    std::uint64_t hashed_ = 0, limit_ = 0, readTo_ = 0, queueEnd_ = 0, queued_ = 0;
+    std::deque<std::pair<std::uint64_t, Block>> queue_;
+    std::vector<Block> spare_;
     int error_ = 0;
     bool quit_ = false;
 };
@@ -264,7 +330,7 @@ struct Transfer {
     bool doneEarly = false;   // its range is complete (or was cut short by a take-over)
     bool quietAbort = false;  // not wanted any more; its end is no failure
     std::uint64_t written = 0;
-    std::string pending;  // received at gap->pos, not yet written
+    std::vector<char> pending;  // received at gap->pos, not yet written
     Clock::time_point lastByte;
     // The reply's status and the headers that matter (reset at each status line, so a
     // redirect's headers never leak into the final reply's).
@@ -1002,8 +1068,8 @@ std::size_t Run::onData(Transfer& t, const char* p, std::size_t n) {
     }
     const std::size_t take =
         g->end == kUnknown ? n : std::size_t(std::min<std::uint64_t>(n, g->end - pos));
-    if (t.pending.capacity() < kWriteBlock) t.pending.reserve(kWriteBlock + CURL_MAX_WRITE_SIZE);
-    t.pending.append(p, take);
+    if (t.pending.capacity() < kWriteBlock) t.pending.reserve(kWriteBlock + kReceiveBuffer);
+    t.pending.insert(t.pending.end(), p, p + take);
     g->ahead = t.pending.size();
     t.lastByte = Clock::now();
     if (t.pending.size() >= kWriteBlock && !flush(t)) return 0;
@@ -1019,11 +1085,16 @@ bool Run::flush(Transfer& t) {
     Gap* g = t.gap;
     if (!g || t.pending.empty()) return !failed;
     if (!writeAt(t.pending.data(), t.pending.size(), g->pos)) return false;
-    g->pos += t.pending.size();
-    done += t.pending.size();
-    t.written += t.pending.size();
-    t.pending.clear();
+    const std::uint64_t at = g->pos, n = t.pending.size();
+    // Writeback starts now rather than at the next saved state, whose fdatasync then has
+    // little left to wait for: the state follows the data closely even on a slow disk.
+    ::sync_file_range(fd, off_t(at), off_t(n), SYNC_FILE_RANGE_WRITE);
+    advanceHash();
+    g->pos += n;
+    done += n;
+    t.written += n;
     g->ahead = 0;
+    if (!hasher.offer(at, t.pending)) t.pending.clear();
     return true;
 }
 

@@ -2,15 +2,16 @@
 // One address into one file, resumable and verified. The engine runs on a thread of its
 // own (libcurl's multi interface: up to N ranges at once into a preallocated NAME.part),
 // hashes the file as its contiguous prefix grows, saves what is left to fetch beside the
-// .part every couple of seconds, and renames NAME.part to NAME only once the length, the
+// .part every second, and renames NAME.part to NAME only once the length, the
 // status and the content type have been checked and NAME.sha256 is written.
 //
-// Hashing while writing: a second thread hashes the file's contiguous prefix as it grows,
-// reading back the bytes the transfers have just written (they are still in the page
-// cache, so this is a memory copy, not a disk read). Ranges are handed out in file order,
-// so the prefix follows close behind them, and the hash runs beside the transfers rather
-// than in their way. The finished file is never read again; a resumed download reads back
-// once what the earlier run had, since a SHA-256 state is not kept on disk.
+// Hashing while writing: a second thread hashes the file's contiguous prefix as it grows.
+// The range at the prefix hands it each block it writes, hashed from memory; bytes written
+// out of order are read back (from the page cache) once the prefix reaches them. Ranges
+// are handed out in file order, so the prefix follows close behind them, and the hash runs
+// beside the transfers rather than in their way. The finished file is never read again; a
+// resumed download reads back once what the earlier run had, since a SHA-256 state is not
+// kept on disk.
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -33,7 +34,7 @@ struct Options {
         std::chrono::seconds(1), std::chrono::seconds(2), std::chrono::seconds(4),
         std::chrono::seconds(8), std::chrono::seconds(16)};
     std::chrono::milliseconds longestRetryAfter{std::chrono::minutes(5)};
-    std::chrono::milliseconds saveInterval{2000};
+    std::chrono::milliseconds saveInterval{1000};
     std::uint64_t smallestSplit = 1 << 20;  // a range taken over is never smaller
     // Ranges are handed out in file order, at most this long, so that the hashed prefix
     // follows close behind the transfers; the last ones are split by take-overs.

@@ -4,7 +4,11 @@
 // again. Prints speed, CPU time per GiB and peak memory of each client.
 //
 //   download_bench [--size MiB] [--throttled-size MiB] [--rate MB/s] [--runs N]
-//                  [--kill-rate MB/s] [--dir FOLDER] [--only-unlimited 1]
+//                  [--kill-rate MB/s] [--kill-runs N] [--dir FOLDER] [--only-unlimited 1]
+//                  [--skip-unlimited 1] [--skip-throttled 1] [--before EXE]
+// --before adds another build of romhaul-lookup (an earlier commit, say), measured in the
+// same runs. Unlimited runs go round the clients in turn and report each one's median, so
+// that load from elsewhere on the machine falls on all of them alike.
 //   download_bench --serve MiB [--serve-rate MB/s]   (the server alone)
 // The engine syncs the file to disk before it renames it (and the data before each saved
 // state); curl and aria2c leave it in the page cache. Where the disk is slower than
@@ -15,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -101,11 +106,18 @@ std::vector<std::string> aria2Args(const std::string& url, const std::string& di
             "firmware.zip",
             url};
 }
+std::string gBefore;  // --before
 std::vector<std::string> romhaul4(const std::string& url, const std::string& dir) {
     return {ROMHAUL_LOOKUP_EXE, "download", "-o", dir, "-n", "4", url};
 }
 std::vector<std::string> romhaul1(const std::string& url, const std::string& dir) {
     return {ROMHAUL_LOOKUP_EXE, "download", "-o", dir, "-n", "1", url};
+}
+std::vector<std::string> before4(const std::string& url, const std::string& dir) {
+    return {gBefore, "download", "-o", dir, "-n", "4", url};
+}
+std::vector<std::string> before1(const std::string& url, const std::string& dir) {
+    return {gBefore, "download", "-o", dir, "-n", "1", url};
 }
 
 // The best of `runs` (fastest), the output removed after each.
@@ -119,6 +131,29 @@ Measure best(const Client& c, const std::string& url, const std::string& dir, in
         if (!b.ok || m.seconds < b.seconds) b = m;
     }
     return b;
+}
+
+// Each client once per round, `runs` rounds; each one's median run (by time).
+std::vector<Measure> medians(const std::vector<Client>& clients, const std::string& url,
+                             const std::string& dir, int runs) {
+    std::vector<std::vector<Measure>> all(clients.size());
+    for (int i = 0; i < runs; ++i)
+        for (std::size_t c = 0; c < clients.size(); ++c) {
+            all[c].push_back(runOnce(clients[c].args(url, dir)));
+            fs::remove_all(dir);
+            fs::create_directories(dir);
+        }
+    std::vector<Measure> out;
+    for (auto& ms : all) {
+        bool ok = true;
+        for (const Measure& m : ms) ok = ok && m.ok;
+        std::sort(ms.begin(), ms.end(),
+                  [](const Measure& a, const Measure& b) { return a.seconds < b.seconds; });
+        Measure m = ms[ms.size() / 2];
+        m.ok = ok;
+        out.push_back(m);
+    }
+    return out;
 }
 
 void print(const char* name, const Measure& m, double bytes, const Measure* peer,
@@ -172,24 +207,33 @@ int main(int argc, char** argv) {
     const Client ours4{"romhaul download -n 4", romhaul4};
     const Client ours1{"romhaul download -n 1", romhaul1};
 
-    {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--before") == 0) gBefore = argv[i + 1];
+    const Client old4{"before: download -n 4", before4};
+    const Client old1{"before: download -n 1", before1};
+    if (arg(argc, argv, "--skip-unlimited", 0) == 0) {
         RangeServer server(size, testsupport::patternFile(1));
-        std::printf("== loopback, no limit, %.0f MiB into %s, best of %d\n", double(size) / kMiB,
-                    base.c_str(), runs);
-        Measure c;
-        if (curl) c = best(curlClient, server.url(), dir, runs);
-        print(curlClient.name, c, double(size), nullptr, "");
-        print(ours4.name, best(ours4, server.url(), dir, runs), double(size), &c, "curl");
-        print(ours1.name, best(ours1, server.url(), dir, runs), double(size), &c, "curl");
-        if (aria2)
-            print(aria2Client.name, best(aria2Client, server.url(), dir, runs), double(size), &c,
-                  "curl");
+        std::printf("== loopback, no limit, %.0f MiB into %s, median of %d, interleaved\n",
+                    double(size) / kMiB, base.c_str(), runs);
+        std::vector<Client> clients;
+        if (curl) clients.push_back(curlClient);
+        clients.push_back(ours4);
+        clients.push_back(ours1);
+        if (!gBefore.empty()) {
+            clients.push_back(old4);
+            clients.push_back(old1);
+        }
+        if (aria2) clients.push_back(aria2Client);
+        const std::vector<Measure> m = medians(clients, server.url(), dir, runs);
+        const Measure* c = curl ? &m[0] : nullptr;
+        for (std::size_t i = 0; i < clients.size(); ++i)
+            print(clients[i].name, m[i], double(size), i == 0 ? nullptr : c, "curl");
     }
     if (onlyUnlimited) {
         fs::remove_all(dir);
         return 0;
     }
-    {
+    if (arg(argc, argv, "--skip-throttled", 0) == 0) {
         RangeServer server(throttledSize, testsupport::patternFile(2));
         RangeFaults limit;
         limit.bytesPerSecond = std::uint64_t(rate);
@@ -205,33 +249,45 @@ int main(int argc, char** argv) {
         print(ours4.name, o, double(throttledSize), &c, "curl");
         if (a.ok && o.ok) std::printf("  %-26s %.2fx aria2c\n", "", a.seconds / o.seconds);
     }
-    {
-        // kill -9 half way, then the same command again: what crosses the wire twice.
-        const double killRate = arg(argc, argv, "--kill-rate", 32) * 1e6;
-        RangeServer server(size, testsupport::patternFile(3));
-        RangeFaults limit;
-        limit.bytesPerSecond = std::uint64_t(killRate);
-        server.setFaults(limit);
-        std::printf("== kill -9 and resume, %.0f MiB, %.0f MB/s per connection\n",
-                    double(size) / kMiB, killRate / 1e6);
-        const auto start = Clock::now();
-        const pid_t pid = spawn(romhaul4(server.url(), dir));
-        const double expected = double(size) / (4 * killRate);
-        std::this_thread::sleep_for(std::chrono::duration<double>(expected / 2));
-        ::kill(pid, SIGKILL);
-        finish(pid, start);
-        const double firstSeconds = std::chrono::duration<double>(Clock::now() - start).count();
-        const double firstBytes = double(server.raw().bytesSent());
-        // The resumed run under the same limit: what it fetches again is then what the
-        // saved state did not cover, not what unread socket buffers held.
-        const Measure resumed = runOnce(romhaul4(server.url(), dir));
-        const double again = double(server.raw().bytesSent()) - double(size);
-        const double perTwoSeconds = 2 * firstBytes / firstSeconds;
-        std::printf("  killed after %.1f s (%.0f MiB sent); resume %s\n", firstSeconds,
-                    firstBytes / kMiB, resumed.ok ? "complete" : "FAILED");
-        std::printf("  fetched again: %.1f MiB; 2 s of transfer carry %.1f MiB (%.2f of it)\n",
-                    again / kMiB, perTwoSeconds / kMiB, again / perTwoSeconds);
-    }
+    // kill -9 half way, then the same command again: what crosses the wire twice.
+    const double killRate = arg(argc, argv, "--kill-rate", 32) * 1e6;
+    const int killRuns = int(arg(argc, argv, "--kill-runs", 1));
+    std::vector<Client> killed{ours4};
+    if (!gBefore.empty()) killed.push_back(old4);
+    std::printf("== kill -9 and resume, %.0f MiB, %.0f MB/s per connection\n", double(size) / kMiB,
+                killRate / 1e6);
+    for (int run = 0; run < killRuns; ++run)
+        for (const Client& client : killed) {
+            RangeServer server(size, testsupport::patternFile(3));
+            RangeFaults limit;
+            limit.bytesPerSecond = std::uint64_t(killRate);
+            server.setFaults(limit);
+            const auto start = Clock::now();
+            const pid_t pid = spawn(client.args(server.url(), dir));
+            const double expected = double(size) / (4 * killRate);
+            // Half way, moved by a quarter second each run so that the kills fall at
+            // different points between two saved states.
+            std::this_thread::sleep_for(
+                std::chrono::duration<double>(expected / 2 + 0.25 * (run % 4)));
+            ::kill(pid, SIGKILL);
+            finish(pid, start);
+            const double firstSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+            const double firstBytes = double(server.raw().bytesSent());
+            // The resumed run under the same limit: what it fetches again is then what the
+            // saved state did not cover, not what unread socket buffers held.
+            const Measure resumed = runOnce(client.args(server.url(), dir));
+            const double again = double(server.raw().bytesSent()) - double(size);
+            const double perTwoSeconds = 2 * firstBytes / firstSeconds;
+            std::printf("  %-26s killed after %.1f s (%.0f MiB sent); resume %s\n", client.name,
+                        firstSeconds, firstBytes / kMiB, resumed.ok ? "complete" : "FAILED");
+            std::printf(
+                "  %-26s fetched again: %.1f MiB; 2 s of transfer carry %.1f MiB "
+                "(%.2f of it)\n",
+                "", again / kMiB, perTwoSeconds / kMiB, again / perTwoSeconds);
+            std::fflush(stdout);
+            fs::remove_all(dir);
+            fs::create_directories(dir);
+        }
     fs::remove_all(dir);
     return 0;
 }
