@@ -11,7 +11,9 @@
 #include "app/pages/page_lookup.h"
 #include "app/pages/zte_page.h"
 #include "app/result_tools.h"
+#include "app/settings_dialog.h"
 #include "app/startup.h"
+#include "app/window/input_history.h"
 #include "app/window/jobs.h"
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
@@ -39,6 +41,16 @@ void stopPageLookups(int page) {
         stopIphoneLookups();
     else
         PageLookup::stopPage(page);
+}
+
+// Each page's input box offers its recent inputs (in the demo also the simulator's known
+// ones) and notes an input as its search starts.
+void bindInputHistory(QLineEdit* box, QAbstractButton* search, const char* key,
+                      bool enterSearches = true) {
+    auto* history = new InputHistory(box, QString::fromLatin1(key), demoInputs(key));
+    if (enterSearches)
+        QObject::connect(box, &QLineEdit::returnPressed, history, &InputHistory::remember);
+    QObject::connect(search, &QAbstractButton::clicked, history, &InputHistory::remember);
 }
 
 }  // namespace
@@ -102,4 +114,12 @@ void bindHandlers(MainWindow& w) {
 
     // Copy, export and link checks on the result lists and the LG address box.
     bindResultTools(w);
+
+    bindInputHistory(w.编辑框1, w.按钮1, "huawei");
+    bindInputHistory(w.编辑框2, w.按钮2, "zte");
+    bindInputHistory(w.编辑框11, w.按钮6, "coolpad");
+    bindInputHistory(w.编辑框4, w.按钮4, "lg", false);
+    QObject::connect(w.settingsButton, &QToolButton::clicked, &w, [&w] { openSettingsDialog(&w); });
+    auto* settings = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma), &w);
+    QObject::connect(settings, &QShortcut::activated, &w, [&w] { openSettingsDialog(&w); });
 }

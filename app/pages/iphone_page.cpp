@@ -31,10 +31,15 @@ bool isLatest(std::uint64_t turn) {
 void fillBox(QComboBox* box, const std::string& firstEntry,
              const std::vector<std::string>& entries) {
     box->clear();
-    box->addItem(toQt(firstEntry));
+    box->addItem(uiText(firstEntry));
     for (const std::string& e : entries) box->addItem(toQt(e));
     // From code: the box's item-chosen handler does not run, so no list job starts.
     box->setCurrentIndex(0);
+}
+
+// A box's choice as the core knows it: its first entry shows translated.
+std::string chosenEntry(const QComboBox* box, const std::string& firstEntry) {
+    return box->currentIndex() == 0 ? firstEntry : fromQt(box->currentText());
 }
 
 using QtRows = std::vector<std::vector<QString>>;
@@ -43,7 +48,8 @@ using QtRows = std::vector<std::vector<QString>>;
 QtRows toQtRows(const std::vector<IphoneRow>& rows) {
     QtRows out;
     out.reserve(rows.size());
-    for (const IphoneRow& r : rows) out.push_back({toQt(r[0]), toQt(r[1]), toQt(r[2]), toQt(r[3])});
+    for (const IphoneRow& r : rows)
+        out.push_back({toQt(r[0]), toQt(r[1]), uiText(r[2]), toQt(r[3])});
     return out;
 }
 
@@ -118,8 +124,8 @@ void refreshIphoneTypes() {
     MainWindow* w = mainWindow();
     if (!w) return;
     // A newer model choice supersedes this one: only its types fill the box.
-    types().start([model = fromQt(w->组合框1->currentText())](const LookupContext& ctx,
-                                                              const PageLookup::Post&) {
+    types().start([model = chosenEntry(w->组合框1, iphoneAllModels())](const LookupContext& ctx,
+                                                                       const PageLookup::Post&) {
         auto found = std::make_shared<IphoneList>(iphoneFetchTypes(model, ctx));
         return [found] {
             MainWindow* w = mainWindow();
@@ -161,9 +167,9 @@ void fillIphoneList() {
         MainWindow* w = mainWindow();
         if (!w) return c;
         w->超级列表框5->clearItems();
-        c.model = iphoneChoice(fromQt(w->组合框1->currentText()), iphoneAllModels());
-        c.type = iphoneChoice(fromQt(w->组合框2->currentText()), iphoneAllTypes());
-        c.version = iphoneChoice(fromQt(w->组合框3->currentText()), iphoneAllVersions());
+        c.model = iphoneChoice(chosenEntry(w->组合框1, iphoneAllModels()), iphoneAllModels());
+        c.type = iphoneChoice(chosenEntry(w->组合框2, iphoneAllTypes()), iphoneAllTypes());
+        c.version = iphoneChoice(chosenEntry(w->组合框3, iphoneAllVersions()), iphoneAllVersions());
         c.allVersions = w->选择框1->isChecked();
         c.turn = takeTurn();
         return c;
