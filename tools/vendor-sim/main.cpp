@@ -2,11 +2,13 @@
 // environment that points Romhaul at it as shell lines (export NAME='value'), one per
 // service and one with the inputs its data knows (ROMHAUL_DEMO_INPUTS, which the window
 // offers in its input boxes), then "# ready".
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tools/vendor-sim/simulator.h"
 
@@ -39,9 +41,13 @@ std::string knownInputs(const vendorsim::Fixtures& f) {
     const auto join = [](const char* page, const std::vector<std::string>& inputs) {
         std::string out = page;
         out += '=';
-        for (std::size_t i = 0; i < inputs.size() && i < kPerPage; ++i) {
-            if (i) out += ',';
-            for (char c : inputs[i]) out += c == ',' || c == ';' || c == '\'' ? ' ' : c;
+        std::vector<std::string> seen;
+        for (const std::string& input : inputs) {
+            if (seen.size() == kPerPage) break;
+            if (std::find(seen.begin(), seen.end(), input) != seen.end()) continue;
+            if (!seen.empty()) out += ',';
+            seen.push_back(input);
+            for (char c : input) out += c == ',' || c == ';' || c == '\'' ? ' ' : c;
         }
         return out;
     };
