@@ -24,8 +24,8 @@ namespace {
 
 // A result list's double-click opens the address in the hidden column of its current
 // row; with no current row that is the empty text, which openAddress drops.
-void openRowAddress(const ReportView* list, int column) {
-    openAddress(list->itemText(list->currentRow(), column));
+void openRowAddress(const ReportView* list) {
+    openAddress(list->itemText(list->currentRow(), list->addressColumn()));
 }
 
 // A page's data is loaded the first time it is shown, and again while it has none.
@@ -74,7 +74,7 @@ void bindHandlers(MainWindow& w) {
     QObject::connect(w.超级列表框2, &ReportView::currentRowChanged, &w,
                      [](int) { zteShowFileInfo(); });
     QObject::connect(w.超级列表框2, &ReportView::rowDoubleClicked, &w,
-                     [list = w.超级列表框2](int) { openRowAddress(list, 3); });
+                     [list = w.超级列表框2](int) { openRowAddress(list); });
 
     // iPhone page: an entry chosen by the user (not one selected from code) starts a job.
     QObject::connect(w.组合框1, &QComboBox::activated, &w, [](int) { refreshIphoneTypes(); });
@@ -82,13 +82,13 @@ void bindHandlers(MainWindow& w) {
     QObject::connect(w.组合框3, &QComboBox::activated, &w, [](int) { startIphoneList(); });
     QObject::connect(w.选择框1, &QCheckBox::clicked, &w, [] { startIphoneList(); });
     QObject::connect(w.超级列表框5, &ReportView::rowDoubleClicked, &w,
-                     [list = w.超级列表框5](int) { openRowAddress(list, 3); });
+                     [list = w.超级列表框5](int) { openRowAddress(list); });
 
     // Huawei page.
     QObject::connect(w.按钮1, &QPushButton::clicked, &w, [] { huaweiSearch(); });
     QObject::connect(w.编辑框1, &QLineEdit::returnPressed, &w, [] { huaweiSearch(); });
     QObject::connect(w.超级列表框1, &ReportView::rowDoubleClicked, &w,
-                     [list = w.超级列表框1](int) { openRowAddress(list, 3); });
+                     [list = w.超级列表框1](int) { openRowAddress(list); });
 
     // Coolpad page.
     QObject::connect(w.按钮6, &QPushButton::clicked, &w, [] { coolpadSearch(); });
@@ -102,8 +102,9 @@ void bindHandlers(MainWindow& w) {
     // A file row is made current by selecting it. Tabbing into the list marks its first
     // row current without selecting it, and must not send that file to the browser; nor
     // may rows added to a selection that keeps its current row.
-    QObject::connect(w.超级列表框3, &ReportView::rowChosen, &w,
-                     [list = w.超级列表框3](int row) { openAddress(list->itemText(row, 4)); });
+    QObject::connect(w.超级列表框3, &ReportView::rowChosen, &w, [list = w.超级列表框3](int row) {
+        openAddress(list->itemText(row, list->addressColumn()));
+    });
 
     // LG page.
     QObject::connect(w.按钮4, &QPushButton::clicked, &w, [] { lgLookup(); });

@@ -17,6 +17,7 @@
 #include "app/window/file_chooser.h"
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
+#include "app/window/report_csv.h"
 #include "base/message_box.h"
 #include "base/text_util.h"
 
@@ -92,7 +93,7 @@ void exportList(ReportView* list, const QString& pageCaption) {
     if (path.isEmpty() || !alive) return;
     exportFolder() = QFileInfo(path).absolutePath();
     QString reason;
-    if (!list->writeCsv(path, &reason))
+    if (!writeCsv(*list->reportModel(), path, &reason))
         showMessageBox(fromQt(Romhaul::tr("列表没有导出，文件无法写入：") +
                               QDir::toNativeSeparators(path) + u'\n' + reason));
 }

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/handlers.h"
 #include "app/open_address.h"
@@ -26,6 +28,20 @@ namespace {
 
 // How long the exit waits for stopped jobs: well within the second a close may take.
 constexpr int kExitWaitMs = 600;
+
+// The way out when a job outlived the exit wait: say which (a hung job is a fault worth
+// reporting) and end without running anything the job may still be using.
+[[noreturn]] void exitWithBusyJobs(const std::vector<std::string>& busy) {
+    std::string line = "romhaul: ";
+    line += busy.front().empty() ? "a job" : "the job \"" + busy.front() + "\"";
+    if (busy.size() > 1) line += " (and " + std::to_string(busy.size() - 1) + " more)";
+    line += " did not end within " + std::to_string(kExitWaitMs) + " ms of the window closing";
+    line += "; exiting without clean-up\n";
+    std::fflush(nullptr);
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+    std::_Exit(kExitJobsBusy);
+}
 
 }  // namespace
 
@@ -110,8 +126,8 @@ int startProgram() {
     window.reset();
     jobs::stopAll();
     if (!jobs::waitAll(std::chrono::milliseconds(kExitWaitMs))) {
-        std::fflush(nullptr);
-        std::_Exit(0);
+        const std::vector<std::string> busy = jobs::runningNames();
+        if (!busy.empty()) exitWithBusyJobs(busy);
     }
     return 0;
 }

@@ -2,9 +2,17 @@
 // Start-up and exit of the program, and the main window's created-event handler.
 class MainWindow;
 
+// The exit status of a program whose jobs did not end in the exit wait (sysexits'
+// EX_SOFTWARE): it ended at once, without its exit routines.
+inline constexpr int kExitJobsBusy = 70;
+
 // Creates the program-wide objects, registers endProgram to run at exit, runs the module
 // initialisers, loads and shows the main window and runs the window loop until it closes.
-// A QApplication must exist. Returns 0.
+// A QApplication must exist. Returns 0 once every job has ended, for main() to return it
+// through the QApplication's destructor (which hands copied rows to a clipboard manager),
+// the static destructors and endProgram. A job still busy after the exit wait ends the
+// process at once instead: one line on standard error names it, and the status is
+// kExitJobsBusy.
 int startProgram();
 
 // Gives every window the program's icon and tells the window system which installed

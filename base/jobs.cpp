@@ -1,8 +1,10 @@
 #include "base/jobs.h"
 
+#include <algorithm>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
-#include <unordered_set>
+#include <unordered_map>
 #include <utility>
 
 #include "base/api.h"
@@ -14,9 +16,14 @@ namespace {
 // Made once and never destroyed: a job that outlives main() (one stuck in a reader past
 // the exit wait) still finds its registry when it ends.
 struct Registry {
+    struct Entry {
+        std::uint64_t started;  // the order of the starts
+        std::string name;
+    };
     std::mutex mutex;
     std::condition_variable ended;
-    std::unordered_set<std::atomic<bool>*> flags;  // of the jobs running now
+    std::unordered_map<std::atomic<bool>*, Entry> flags;  // of the jobs running now
+    std::uint64_t starts = 0;
     int count = 0;
 };
 
@@ -60,7 +67,7 @@ win::DWORD jobThread(win::LPVOID parameter) {
 
 }  // namespace
 
-StopFlag start(std::function<void()> work) {
+StopFlag start(std::function<void()> work, std::string name) {
     auto job = std::make_unique<Job>();
     job->work = std::move(work);
     job->stop = std::make_shared<std::atomic<bool>>(false);
@@ -68,7 +75,7 @@ StopFlag start(std::function<void()> work) {
     Registry& r = registry();
     {
         std::lock_guard lock(r.mutex);
-        r.flags.insert(flag.get());
+        r.flags.emplace(flag.get(), Registry::Entry{++r.starts, std::move(name)});
         ++r.count;
     }
     Job* handedOver = job.release();
@@ -94,10 +101,22 @@ int running() {
     return r.count;
 }
 
+std::vector<std::string> runningNames() {
+    std::vector<const Registry::Entry*> entries;
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    for (const auto& [flag, entry] : r.flags) entries.push_back(&entry);
+    std::sort(entries.begin(), entries.end(),
+              [](const auto* a, const auto* b) { return a->started < b->started; });
+    std::vector<std::string> names;
+    for (const Registry::Entry* e : entries) names.push_back(e->name);
+    return names;
+}
+
 void stopAll() {
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
-    for (std::atomic<bool>* flag : r.flags) flag->store(true, std::memory_order_release);
+    for (const auto& [flag, entry] : r.flags) flag->store(true, std::memory_order_release);
 }
 
 bool waitAll(std::chrono::milliseconds timeout) {

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace jobs {
 
@@ -16,8 +18,9 @@ using StopFlag = std::shared_ptr<std::atomic<bool>>;
 
 // Starts `work` on a new thread at once with a fresh stop flag, and gives that flag (null
 // when no thread could be started, in which case `work` does not run). The work finds the
-// flag through currentStop(); whoever holds the returned flag may raise it.
-StopFlag start(std::function<void()> work);
+// flag through currentStop(); whoever holds the returned flag may raise it. `name` says
+// what the job does, for the one who reads why the program could not end cleanly.
+StopFlag start(std::function<void()> work, std::string name = {});
 
 // The stop flag of the job running on the calling thread; null outside a job.
 const std::atomic<bool>* currentStop();
@@ -26,6 +29,8 @@ bool stopRequested();
 
 // Jobs that have started and not yet ended.
 int running();
+// Their names, the oldest job first ("" for a job started without one).
+std::vector<std::string> runningNames();
 
 // Raises the stop flag of every job running now.
 void stopAll();

@@ -1,7 +1,6 @@
 // The JSON reader: one pass over code page 936 text. Names, texts and tokens are decoded
 // into one text buffer that the nodes borrow from; each nesting level is one call of
 // Reader::level, and an error ends only the levels that are open around it.
-#include <emmintrin.h>
 #include <locale.h>
 #include <cerrno>
 #include <charconv>
@@ -16,6 +15,7 @@
 #include "base/error_log.h"
 #include "base/text_util.h"
 #include "document/data_document.h"
+#include "document/string_scan.h"
 
 namespace {
 
@@ -400,17 +400,11 @@ void* Reader::level(DocNode* owner, bool isArray) {
             // The body of a string: plain bytes and two-byte characters are copied as a run,
             // sixteen at a time while none of them is a quote, a backslash or a lead byte.
             // The buffer index never passes the text index, so the sixteen fit.
-            const __m128i quotes = _mm_set1_epi8(static_cast<char>(quote));
-            const __m128i backslashes = _mm_set1_epi8('\\');
             while (p < n) {
                 while (p + 16 <= n) {
-                    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + p));
-                    const unsigned special =
-                        unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, quotes),
-                                                                _mm_cmpeq_epi8(v, backslashes))) |
-                                 _mm_movemask_epi8(v));
+                    const unsigned special = document_scan::specialMask(t + p, quote);
                     if (special == 0) {
-                        _mm_storeu_si128(reinterpret_cast<__m128i*>(b + w), v);
+                        std::memcpy(b + w, t + p, 16);
                         p += 16;
                         w += 16;
                         continue;

@@ -495,6 +495,10 @@ MatchState& matchState() {
 
 }  // namespace
 
+void* detail::threadMatchContext() {
+    return matchState().context;
+}
+
 // ---------------------------------------------------------------------------------------
 // Matches
 
@@ -605,6 +609,11 @@ std::shared_ptr<const detail::Matches> RegExp::run(
     budget.recordLimit = matchLimit_ ? matchLimit_ : kRecordSteps;
     budget.runLimit = kRunRecords * budget.recordLimit + kRunStepsPerUnit * subject->size();
     pcre2_set_callout(state.context, countStep, &budget);
+    // The budget dies with this frame; the context outlives it, so it lets go on every way out.
+    struct CalloutReset {
+        pcre2_match_context* context;
+        ~CalloutReset() { pcre2_set_callout(context, nullptr, nullptr); }
+    } calloutReset{state.context};
     // The library's own counters stay as a backstop; the marks count finer and run out first.
     const std::uint32_t backstop =
         std::uint32_t(std::min<std::uint64_t>(budget.recordLimit * 4, UINT32_MAX));

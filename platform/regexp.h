@@ -127,4 +127,10 @@ class RegExp {
 // dialect's meaning; nullopt when the dialect rejects the pattern. Exposed for tests.
 std::optional<std::u16string> translatePattern(std::u16string_view pattern, bool multiline);
 
+namespace detail {
+// The calling thread's PCRE2 match context (a pcre2_match_context_16*), which every run
+// borrows. Exposed for tests: between runs it must refer to nothing of a finished run.
+void* threadMatchContext();
+}  // namespace detail
+
 }  // namespace regexp

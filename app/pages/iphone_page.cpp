@@ -144,10 +144,12 @@ void startIphoneList() {
     }
     // Pruned of the jobs that have ended, so the list stays as short as the jobs running.
     std::erase_if(j.flags, [](const auto& f) { return f.expired(); });
-    jobs::StopFlag flag = jobs::start([] {
-        jobRunner();
-        postToWindow(listJobEnded);
-    });
+    jobs::StopFlag flag = jobs::start(
+        [] {
+            jobRunner();
+            postToWindow(listJobEnded);
+        },
+        "iphone list");
     if (!flag) return;
     j.flags.push_back(flag);
     ++j.running;

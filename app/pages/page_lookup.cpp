@@ -1,6 +1,8 @@
 #include "app/pages/page_lookup.h"
 
 #include <QPointer>
+#include <iterator>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -30,6 +32,13 @@ struct BusySource {
 std::vector<BusySource>& busySources() {
     static auto* all = new std::vector<BusySource>;
     return *all;
+}
+
+// What a look-up job is called where the exit names one that did not end.
+std::string jobName(int page) {
+    static const char* const sources[] = {"huawei", "zte", "coolpad", "lg", "iphone"};
+    const bool known = page >= 0 && page < int(std::size(sources));
+    return std::string(known ? sources[page] : "page") + " look-up";
 }
 
 }  // namespace
@@ -72,17 +81,19 @@ bool PageLookup::start(Work work) {
             if (s->turn == turn) call();
         });
     };
-    s->stop = jobs::start([s, turn, work = std::move(work), post] {
-        LookupContext ctx;
-        ctx.stop = jobs::currentStop();
-        std::function<void()> ending = work(ctx, post);
-        postToWindow([s, turn, ending = std::move(ending)] {
-            if (s->turn != turn) return;
-            s->stop.reset();
-            showBusy(s->page);
-            if (ending) ending();
-        });
-    });
+    s->stop = jobs::start(
+        [s, turn, work = std::move(work), post] {
+            LookupContext ctx;
+            ctx.stop = jobs::currentStop();
+            std::function<void()> ending = work(ctx, post);
+            postToWindow([s, turn, ending = std::move(ending)] {
+                if (s->turn != turn) return;
+                s->stop.reset();
+                showBusy(s->page);
+                if (ending) ending();
+            });
+        },
+        jobName(s->page));
     showBusy(s->page);
     return s->stop != nullptr;
 }

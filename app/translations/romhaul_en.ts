@@ -493,5 +493,9 @@ Error: </translation>
         <source>新的语言在下次启动时生效。</source>
         <translation>The new language takes effect at the next start.</translation>
     </message>
+    <message>
+        <source>下载地址</source>
+        <translation>Download address</translation>
+    </message>
 </context>
 </TS>

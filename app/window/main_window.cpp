@@ -133,6 +133,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
         pages_.push_back(p);
     }
     const Qt::Alignment left = Qt::AlignLeft, centre = Qt::AlignHCenter, right = Qt::AlignRight;
+    using namespace report_column;
 
     // Page 0, Huawei.
     分组框1 = pageControl<QGroupBox>(0, "分组框1", {8, 24, 543, 85});
@@ -140,10 +141,10 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
                   Romhaul::tr("输入产品型号或关键词，获取软件下载"));
     编辑框1 = edit(分组框1, "编辑框1", {10, 45, 433, 28}, 15);
     按钮1 = button(分组框1, "按钮1", {451, 45, 80, 28}, Romhaul::tr("搜索"));
-    超级列表框1 = setUp(new ReportView({{spaces(24) + Romhaul::tr("固件名称"), 350, left},
-                                        {Romhaul::tr("发布日期"), 80, centre},
-                                        {Romhaul::tr("文件大小"), 80, centre},
-                                        {"", 0, left}},
+    超级列表框1 = setUp(new ReportView({{spaces(24) + Romhaul::tr("固件名称"), 350, left, kName},
+                                        {Romhaul::tr("发布日期"), 80, centre, kDate},
+                                        {Romhaul::tr("文件大小"), 80, centre, kSize},
+                                        {"", 0, left, kAddress}},
                                        page(0)),
                         "超级列表框1", {}, 0, true);
     anchored_.push_back({超级列表框1, {8, 118, 543, 264}});
@@ -156,11 +157,11 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     树型框1->setHeaderHidden(true);
     树型框1->setColumnCount(1);
     树型框1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    超级列表框2 = setUp(new ReportView({{spaces(14) + Romhaul::tr("文件名"), 220, left},
-                                        {Romhaul::tr("文件大小 "), 70, right},
-                                        {Romhaul::tr("更新日期"), 0, centre},
-                                        {"", 0, left},
-                                        {Romhaul::tr("格式"), 50, centre}},
+    超级列表框2 = setUp(new ReportView({{spaces(14) + Romhaul::tr("文件名"), 220, left, kName},
+                                        {Romhaul::tr("文件大小 "), 70, right, kSize},
+                                        {Romhaul::tr("更新日期"), 0, centre, kDate},
+                                        {"", 0, left, kAddress},
+                                        {Romhaul::tr("格式"), 50, centre, kFormat}},
                                        page(1)),
                         "超级列表框2", {}, 0, true);
     anchored_.push_back({超级列表框2, {178, 30, 369, 210}});
@@ -184,11 +185,11 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     编辑框11 = edit(分组框4, "编辑框11", {10, 45, 433, 28}, 15);
     按钮6 = button(分组框4, "按钮6", {451, 45, 80, 28}, Romhaul::tr("搜索"));
     列表框1 = pageControl<QListWidget>(2, "列表框1", {8, 118, 100, 264});
-    超级列表框3 = setUp(new ReportView({{spaces(13) + Romhaul::tr("描述"), 195, left},
-                                        {Romhaul::tr("更新日期"), 80, centre},
-                                        {Romhaul::tr("文件大小 "), 70, right},
-                                        {Romhaul::tr("文件种类"), 70, centre},
-                                        {"", 0, left}},
+    超级列表框3 = setUp(new ReportView({{spaces(13) + Romhaul::tr("描述"), 195, left, kName},
+                                        {Romhaul::tr("更新日期"), 80, centre, kDate},
+                                        {Romhaul::tr("文件大小 "), 70, right, kSize},
+                                        {Romhaul::tr("文件种类"), 70, centre, kType},
+                                        {"", 0, left, kAddress}},
                                        page(2)),
                         "超级列表框3", {}, 0, true);
     anchored_.push_back({超级列表框3, {111, 118, 440, 264}});
@@ -225,10 +226,10 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     组合框3 = pageControl<QComboBox>(4, "组合框3", {232, 28, 100, 20});
     选择框1 = pageControl<QCheckBox>(4, "选择框1", {339, 28, 192, 20});
     选择框1->setText(Romhaul::tr("显示全部版本(包括不可刷版本)"));
-    超级列表框5 = setUp(new ReportView({{Romhaul::tr("版本"), 40, left},
-                                        {spaces(15) + Romhaul::tr("固件名称"), 235, left},
-                                        {spaces(17) + Romhaul::tr("说明"), 240, left},
-                                        {"", 0, left}},
+    超级列表框5 = setUp(new ReportView({{Romhaul::tr("版本"), 40, left, kVersion},
+                                        {spaces(15) + Romhaul::tr("固件名称"), 235, left, kName},
+                                        {spaces(17) + Romhaul::tr("说明"), 240, left, kNotes},
+                                        {"", 0, left, kAddress}},
                                        page(4)),
                         "超级列表框5", {}, 0, true);
     anchored_.push_back({超级列表框5, {8, 56, 544, 327}});

@@ -7,11 +7,9 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPointer>
-#include <QSaveFile>
 #include <algorithm>
 
 #include "app/window/qt_text.h"
-#include "base/text_util.h"
 
 namespace {
 
@@ -23,16 +21,6 @@ QString flattened(QString cell) {
     return cell;
 }
 
-// Vendor texts are not ours: a cell such as "=HYPERLINK(...)" would run as a formula in
-// the spreadsheet that opens the file. A leading apostrophe keeps it text; numbers such
-// as "-1" stay as they are.
-QString inertCell(const QString& cell) {
-    if (cell.size() < 2 || !QStringView(u"=+-@").contains(cell.front())) return cell;
-    bool number = false;
-    cell.toDouble(&number);
-    return number ? cell : QStringLiteral("'") + cell;
-}
-
 std::vector<QString> qtCells(const std::vector<std::string>& cells) {
     std::vector<QString> row;
     row.reserve(cells.size());
@@ -40,103 +28,10 @@ std::vector<QString> qtCells(const std::vector<std::string>& cells) {
     return row;
 }
 
-void appendCsvLine(std::string& out, const std::vector<QString>& fields) {
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (i) out += ',';
-        out += csvField(fields[i].toStdString());
-    }
-    out += "\r\n";
-}
-
 }  // namespace
 
-ReportModel::ReportModel(std::vector<ReportColumn> columns, QObject* parent)
-    : QAbstractTableModel(parent), columns_(std::move(columns)) {}
-
-int ReportModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(rows_.size());
-}
-
-int ReportModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(columns_.size());
-}
-
-QVariant ReportModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= int(rows_.size())) return {};
-    if (role == Qt::ToolTipRole) {
-        const auto note = notes_.find(index.row());
-        if (note != notes_.end()) return note->second;
-    }
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-        const auto& row = rows_[std::size_t(index.row())];
-        return std::size_t(index.column()) < row.size() ? row[std::size_t(index.column())]
-                                                        : QString();
-    }
-    if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(columns_[std::size_t(index.column())].alignment |
-                                   Qt::AlignVCenter);
-    return {};
-}
-
-QVariant ReportModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= int(columns_.size())) return {};
-    if (role == Qt::DisplayRole) return columns_[std::size_t(section)].title;
-    if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(columns_[std::size_t(section)].alignment | Qt::AlignVCenter);
-    return {};
-}
-
-int ReportModel::addRow(std::vector<QString> cells) {
-    cells.resize(columns_.size());
-    const int row = int(rows_.size());
-    beginInsertRows({}, row, row);
-    rows_.push_back(std::move(cells));
-    endInsertRows();
-    return row;
-}
-
-void ReportModel::addRows(std::vector<std::vector<QString>> rows) {
-    if (rows.empty()) return;
-    const int first = int(rows_.size());
-    beginInsertRows({}, first, first + int(rows.size()) - 1);
-    for (auto& r : rows) {
-        r.resize(columns_.size());
-        rows_.push_back(std::move(r));
-    }
-    endInsertRows();
-}
-
-void ReportModel::setCell(int row, int column, const QString& text) {
-    if (row < 0 || row >= int(rows_.size()) || column < 0 || column >= int(columns_.size())) return;
-    rows_[std::size_t(row)][std::size_t(column)] = text;
-    const QModelIndex at = index(row, column);
-    emit dataChanged(at, at, {Qt::DisplayRole});
-}
-
-QString ReportModel::cell(int row, int column) const {
-    if (row < 0 || row >= int(rows_.size()) || column < 0 || column >= int(columns_.size()))
-        return {};
-    return rows_[std::size_t(row)][std::size_t(column)];
-}
-
-void ReportModel::clearRows() {
-    beginResetModel();
-    rows_.clear();
-    notes_.clear();
-    endResetModel();
-}
-
-void ReportModel::setRowNote(int row, const QString& note) {
-    if (row < 0 || row >= int(rows_.size())) return;
-    if (note.isEmpty())
-        notes_.erase(row);
-    else
-        notes_[row] = note;
-    emit dataChanged(index(row, 0), index(row, int(columns_.size()) - 1), {Qt::ToolTipRole});
-}
-
 ReportView::ReportView(std::vector<ReportColumn> columns, QWidget* parent)
-    : QTreeView(parent), model_(new ReportModel(std::move(columns), this)) {
+    : QTreeView(parent), model_(new ReportRows(std::move(columns), this)) {
     setModel(model_);
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -155,6 +50,11 @@ ReportView::ReportView(std::vector<ReportColumn> columns, QWidget* parent)
     h->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     for (int c = 0; c < int(model_->columns().size()); ++c)
         h->resizeSection(c, model_->columns()[std::size_t(c)].width);
+    // A click on a column title sorts the rows by it, a second click the other way; the
+    // list shows no order until the first click (rows come in the vendor's order).
+    h->setSectionsClickable(true);
+    h->setSortIndicatorShown(false);
+    connect(h, &QHeaderView::sectionClicked, this, [this](int column) { sortByTitle(column); });
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current, const QModelIndex&) {
                 emit currentRowChanged(current.isValid() ? current.row() : -1);
@@ -167,7 +67,36 @@ ReportView::ReportView(std::vector<ReportColumn> columns, QWidget* parent)
             [this] { noteChoice(); });
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { noteChoice(); });
-    connect(model_, &QAbstractItemModel::modelReset, this, [this] { chosenRow_ = -1; });
+    // Rows added after a sort come at the end: the list no longer shows that order.
+    connect(model_, &QAbstractItemModel::rowsInserted, this, [this] { forgetOrder(); });
+    // A cleared list is filled anew in the vendor's order: no order is shown.
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+        chosenRow_ = -1;
+        forgetOrder();
+    });
+    // Sorting moves the chosen row (always the current one) without choosing it again.
+    connect(model_, &QAbstractItemModel::layoutChanged, this, [this] {
+        if (chosenRow_ >= 0) chosenRow_ = currentRow();
+    });
+}
+
+void ReportView::forgetOrder() {
+    sortColumn_ = -1;
+    header()->setSortIndicatorShown(false);
+}
+
+void ReportView::sortByTitle(int column) {
+    if (column < 0 || column == model_->addressColumn()) return;
+    // The header flips its own indicator on a click once it shows one: the order is kept
+    // here, and the indicator made to say it.
+    sortOrder_ = column == sortColumn_ && sortOrder_ == Qt::AscendingOrder ? Qt::DescendingOrder
+                                                                           : Qt::AscendingOrder;
+    sortColumn_ = column;
+    QHeaderView* h = header();
+    h->setSortIndicator(column, sortOrder_);
+    h->setSortIndicatorShown(true);
+    model_->sort(column, sortOrder_);
+    if (currentIndex().isValid()) scrollTo(currentIndex());
 }
 
 void ReportView::noteChoice() {
@@ -222,14 +151,6 @@ void ReportView::setCurrentRow(int row) {
     setCurrentIndex(model_->index(row, 0));
 }
 
-int ReportView::addressColumn() const {
-    const auto& cols = columns();
-    for (std::size_t c = 0; c < cols.size(); ++c) {
-        if (cols[c].title.isEmpty()) return int(c);
-    }
-    return -1;
-}
-
 std::vector<int> ReportView::selectedRows() const {
     std::vector<int> rows;
     for (const QModelIndex& index : selectionModel()->selectedRows()) rows.push_back(index.row());
@@ -245,20 +166,18 @@ int ReportView::targetRow() const {
     return rows.empty() ? -1 : rows.front();
 }
 
-std::vector<int> ReportView::columnsAddressLast(bool shownOnly) const {
+std::vector<int> ReportView::copiedColumns() const {
     const int address = addressColumn();
     std::vector<int> order;
-    for (int c = 0; c < int(columns().size()); ++c) {
-        if (c == address) continue;
-        if (shownOnly && (header()->isSectionHidden(c) || header()->sectionSize(c) <= 0)) continue;
-        order.push_back(c);
+    for (int c : model_->columnsAddressLast()) {
+        if (c == address || (!header()->isSectionHidden(c) && header()->sectionSize(c) > 0))
+            order.push_back(c);
     }
-    if (address >= 0) order.push_back(address);
     return order;
 }
 
 QString ReportView::rowsText(const std::vector<int>& rows) const {
-    const std::vector<int> shown = columnsAddressLast(true);
+    const std::vector<int> shown = copiedColumns();
     QStringList lines;
     for (int row : rows) {
         QStringList cells;
@@ -286,41 +205,6 @@ bool ReportView::copySelectedAddresses() const {
     const std::vector<int> rows = selectedRows();
     if (rows.empty()) return false;
     QGuiApplication::clipboard()->setText(addressesText(rows));
-    return true;
-}
-
-QByteArray ReportView::csvText() const {
-    const int address = addressColumn();
-    const std::vector<int> order = columnsAddressLast(false);
-    std::vector<QString> fields;
-    for (int c : order) {
-        // Titles are padded with spaces to sit centred over their column; a file wants none.
-        fields.push_back(c == address ? QStringLiteral("下载地址")
-                                      : columns()[std::size_t(c)].title.trimmed());
-    }
-    // The byte order mark tells spreadsheet programs that the file is UTF-8.
-    std::string text = "\xEF\xBB\xBF";
-    appendCsvLine(text, fields);
-    for (int row = 0; row < itemCount(); ++row) {
-        fields.clear();
-        for (int c : order) fields.push_back(inertCell(model_->cell(row, c)));
-        appendCsvLine(text, fields);
-    }
-    return QByteArray::fromStdString(text);
-}
-
-bool ReportView::writeCsv(const QString& path, QString* reason) const {
-    QSaveFile file(path);
-    const QByteArray bytes = csvText();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
-        if (reason) *reason = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        if (reason) *reason = file.errorString();
-        return false;
-    }
     return true;
 }
 

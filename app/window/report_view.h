@@ -1,52 +1,20 @@
 #pragma once
-// A report-style list view: fixed columns with titles, widths and alignments, rows of
-// texts. Result lists reach thousands of rows, so rows live in a plain table model (no
-// item objects) and the view assumes uniform row heights.
-#include <QAbstractTableModel>
-#include <QByteArray>
+// A report-style list view: the rows (report_rows.h) under fixed columns with titles,
+// widths and alignments, and what a user does with them: clicks, selection, the clipboard
+// and the context menu. Result lists reach thousands of rows, so the view assumes uniform
+// row heights.
 #include <QTreeView>
-#include <map>
 #include <string>
 #include <vector>
 
-struct ReportColumn {
-    QString title;
-    int width;
-    Qt::Alignment alignment;
-};
-
-class ReportModel : public QAbstractTableModel {
-    Q_OBJECT
-  public:
-    explicit ReportModel(std::vector<ReportColumn> columns, QObject* parent = nullptr);
-
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-
-    const std::vector<ReportColumn>& columns() const { return columns_; }
-    int addRow(std::vector<QString> cells);
-    void addRows(std::vector<std::vector<QString>> rows);
-    void setCell(int row, int column, const QString& text);
-    QString cell(int row, int column) const;
-    void clearRows();
-    // A row's tooltip in place of its cell texts (what a link check found, say); an empty
-    // note gives the cells back. Notes go with the rows when the list is cleared.
-    void setRowNote(int row, const QString& note);
-
-  private:
-    std::vector<ReportColumn> columns_;
-    std::vector<std::vector<QString>> rows_;
-    std::map<int, QString> notes_;
-};
+#include "app/window/report_rows.h"
 
 class ReportView : public QTreeView {
     Q_OBJECT
   public:
     explicit ReportView(std::vector<ReportColumn> columns, QWidget* parent = nullptr);
 
-    ReportModel* reportModel() const { return model_; }
+    ReportRows* reportModel() const { return model_; }
     const std::vector<ReportColumn>& columns() const { return model_->columns(); }
 
     // Rows and columns are 0-based. Texts are code page 936; out-of-range cells read "".
@@ -61,8 +29,8 @@ class ReportView : public QTreeView {
     int currentRow() const;
     void setCurrentRow(int row);
 
-    // The untitled column that holds each row's download address, -1 when there is none.
-    int addressColumn() const;
+    // The column that holds each row's download address (hidden), -1 when there is none.
+    int addressColumn() const { return model_->addressColumn(); }
     // Selected rows in list order.
     std::vector<int> selectedRows() const;
     // The row a one-row command acts on: the row a context menu was opened on, else the
@@ -78,12 +46,6 @@ class ReportView : public QTreeView {
     // clipboard keeps what it had) when no row is selected.
     bool copySelectedRows() const;
     bool copySelectedAddresses() const;
-
-    // The whole list as a CSV file: UTF-8 with a byte order mark, a header line with the
-    // column titles and "下载地址", every row in list order, RFC 4180 quoting.
-    QByteArray csvText() const;
-    // Writes csvText to `path` whole or not at all; on failure `reason` says why.
-    bool writeCsv(const QString& path, QString* reason) const;
 
     void setRowNote(int row, const QString& note) { model_->setRowNote(row, note); }
 
@@ -104,16 +66,23 @@ class ReportView : public QTreeView {
     void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
-  private:
-    void noteChoice();
-    // The columns that a copy or an export writes, in that order: every column but the
-    // address (with `shownOnly`, only those with a visible width), then the address.
-    std::vector<int> columnsAddressLast(bool shownOnly) const;
+    // Sorts the rows by a column, as a click on its title does: ascending, and the other
+    // way when it is already the column sorted by.
+    void sortByTitle(int column);
 
-    ReportModel* model_;
+  private:
+    void forgetOrder();
+    void noteChoice();
+    // The columns that a copy writes, in that order: those shown, then the address.
+    std::vector<int> copiedColumns() const;
+
+    ReportRows* model_;
     int chosenRow_ = -1;
     int menuRow_ = -1;
     // A press on a selected row moves the current row at once but leaves the selection to
     // the release (Ctrl takes the row out then): the choice waits for the release.
     bool choiceOnRelease_ = false;
+    // The column the rows are sorted by (-1: the vendor's order) and which way.
+    int sortColumn_ = -1;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };

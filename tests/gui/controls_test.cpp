@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDate>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSignalSpy>
@@ -141,6 +142,71 @@ TEST_F(ControlsTest, ReportViewClicksReportTheRow) {
     list->setFocus();
     QTest::keyClick(list->viewport(), Qt::Key_Down);
     EXPECT_EQ(current.last().at(0).toInt(), 3);
+}
+
+// Rows sort in place by their cells' keys: a row number stays one row for the view, the
+// page routines and the commands, and its note, the selection and the current row go
+// with it.
+TEST_F(ControlsTest, ReportRowsSortByKeysAndRowsKeepTheirState) {
+    ReportView* list = window->超级列表框1;
+    ReportRows* rows = list->reportModel();
+    const int size = rows->column(report_column::kSize);
+    const int date = rows->column(report_column::kDate);
+    ASSERT_EQ(size, 2);
+    ASSERT_EQ(date, 1);
+    EXPECT_EQ(rows->column("no such column"), -1);
+    struct Row {
+        const char* name;
+        const char* size;
+        QVariant bytes;
+        QVariant day;
+    };
+    const Row table[] = {
+        {"b", "1.46 GB", qint64(1572864000), QDate(2015, 3, 3)},
+        {"a", "5.00 MB", qint64(5242880), QDate(2021, 1, 9)},
+        {"c", "", {}, {}},  // no size, no date: last either way
+        {"d", "900 KB", 921600.0, QDate(2015, 3, 3)},
+    };
+    for (const Row& r : table) {
+        const int at = list->addRow({r.name, "", r.size, std::string("http://h/") + r.name});
+        rows->setSortKey(at, size, r.bytes);
+        rows->setSortKey(at, date, r.day);
+    }
+    list->setRowNote(1, QStringLiteral("checked a"));
+    list->setCurrentRow(1);
+    const auto order = [list] {
+        std::string names;
+        for (int r = 0; r < list->itemCount(); ++r) names += list->itemText(r, 0);
+        return names;
+    };
+    const struct {
+        int column;
+        Qt::SortOrder order;
+        const char* names;
+    } sorts[] = {
+        {size, Qt::AscendingOrder, "dabc"},
+        {size, Qt::DescendingOrder, "badc"},
+        {date, Qt::AscendingOrder, "bdac"},  // equal days keep their order
+        {date, Qt::DescendingOrder, "abdc"},
+        {0, Qt::DescendingOrder, "dcba"},  // no keys: the texts
+        {list->addressColumn(), Qt::AscendingOrder, "abcd"},
+    };
+    QSignalSpy chosen(list, &ReportView::rowChosen);
+    for (const auto& s : sorts) {
+        SCOPED_TRACE(s.names);
+        rows->sort(s.column, s.order);
+        EXPECT_EQ(order(), s.names);
+        const int a = int(std::string(s.names).find('a'));
+        EXPECT_EQ(list->currentRow(), a);
+        EXPECT_EQ(list->selectedRows(), std::vector<int>{a});
+        EXPECT_EQ(rows->index(a, 0).data(Qt::ToolTipRole).toString(), "checked a");
+        EXPECT_EQ(list->itemText(a, list->addressColumn()), "http://h/a");
+    }
+    // A row taken into the selection chooses nothing, however far the chosen row moved.
+    list->selectionModel()->select(rows->index(2, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(list->selectedRows(), (std::vector<int>{0, 2}));
+    EXPECT_EQ(chosen.count(), 0);
 }
 
 TEST_F(ControlsTest, ReportViewTakesThousandsOfRows) {

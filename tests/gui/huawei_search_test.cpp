@@ -41,7 +41,7 @@ class Timeline : public QObject {
   public:
     Timeline(MainWindow& window, const Simulator& sim) : button_(window.按钮1), sim_(sim) {
         button_->installEventFilter(this);
-        const ReportModel* model = window.超级列表框1->reportModel();
+        const ReportRows* model = window.超级列表框1->reportModel();
         connect(model, &QAbstractItemModel::modelReset, this, [this] { note("cleared"); });
         // Rows come page by page, each page's while the next one may be on its way.
         connect(model, &QAbstractItemModel::rowsInserted, this,

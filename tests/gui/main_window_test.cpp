@@ -276,6 +276,7 @@ TEST_F(MainWindowTest, ListViewColumns) {
             EXPECT_EQ(cellAlign & Qt::AlignHorizontal_Mask, want.alignment);
         }
         const int address = row.addressColumn;
+        EXPECT_EQ(list->addressColumn(), address);
         EXPECT_EQ(model->headerData(address, Qt::Horizontal, Qt::DisplayRole).toString(), "");
         EXPECT_EQ(list->header()->sectionSize(address), 0);
         list->clearItems();

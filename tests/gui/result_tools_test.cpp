@@ -70,7 +70,9 @@ QString reachable(const char* size) {
 
 class ResultTools : public OpenWindowTest {
   protected:
-    ResultTools() : OpenWindowTest(15000) {}
+    // How long closing the window waits for the checks to end.
+    static constexpr int kJobsEndMs = 15000;
+    ResultTools() : OpenWindowTest(kJobsEndMs) {}
 
     void showPage(int page) {
         window->选择夹1->setCurrentIndex(page);
@@ -389,7 +391,8 @@ TEST_F(ResultTools, LinkCheckShowsStatusSizeAndDateOnTheRowAndInANote) {
 }
 
 TEST_F(ResultTools, WindowStaysFreeDuringACheckAndClosingItEndsTheCheckCleanly) {
-    sim->setReplyDelay(VendorService::Lg, std::chrono::milliseconds(1500));
+    // Held back past the fixture's wait: only a check that stops lets the job end in time.
+    sim->setReplyDelay(VendorService::Lg, std::chrono::milliseconds(kJobsEndMs + 5000));
     ReportView* list = window->超级列表框1;
     list->addRow({gbk("固件"), "", "", fileAddress("/files/1048576/a.zip")});
     list->setCurrentRow(0);
@@ -402,7 +405,7 @@ TEST_F(ResultTools, WindowStaysFreeDuringACheckAndClosingItEndsTheCheckCleanly) 
     EXPECT_EQ(window->编辑框1->text(), "C8813");
     EXPECT_GT(runningJobs(), 0);
     EXPECT_TRUE(note().isEmpty());
-    // The answer comes to no window; TearDown waits for the job to end.
+    // The answer comes to no window; TearDown sees the job end.
     window.reset();
 }
 

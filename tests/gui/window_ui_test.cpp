@@ -5,8 +5,10 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCompleter>
+#include <QDate>
 #include <QDir>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -26,6 +28,7 @@
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
 #include "app/window/settings.h"
+#include "app/window/sort_keys.h"
 #include "base/text_util.h"
 #include "tests/gui/gui_test_support.h"
 #include "vendors/iphone.h"
@@ -272,6 +275,74 @@ TEST(WindowSettings, HostsAndProxyReachTheLookUps) {
     applySettings(Settings{});
     EXPECT_EQ(serviceHost(VendorService::Coolpad), "www.coolpad.com");
     EXPECT_EQ(qgetenv("http_proxy"), proxyBefore);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ListSorting, SizesByBytesDatesByDayEmptyCellsLast) {
+    const struct {
+        const char* text;
+        QVariant size;
+        QVariant date;
+    } cases[] = {
+        {"803.49MB", qint64(842520330), {}},
+        {"1.46 GB", qint64(1567663063), {}},
+        {"512 kb", qint64(524288), {}},
+        {"12", qint64(12), {}},
+        {"2013-05-20", {}, QDate(2013, 5, 20)},
+        {"2014/4/4", {}, QDate(2014, 4, 4)},
+        {"2014年4月4日", {}, QDate(2014, 4, 4)},
+        {"2014-13-40", {}, {}},
+        {"", {}, {}},
+        {"about 3 MB", {}, {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(sizeSortKey(QString::fromUtf8(c.text)), c.size) << c.text;
+        EXPECT_EQ(dateSortKey(QString::fromUtf8(c.text)), c.date) << c.text;
+    }
+}
+
+TEST(ListSorting, AClickOnATitleSortsASecondReverses) {
+    using namespace report_column;
+    ReportView list({{"name", 100, Qt::AlignLeft, kName},
+                     {"date", 80, Qt::AlignLeft, kDate},
+                     {"size", 80, Qt::AlignLeft, kSize},
+                     {"", 0, Qt::AlignLeft, kAddress}});
+    list.resize(400, 200);
+    list.show();
+    list.addRows({{"b", "2014/4/4", "1.46 GB", "http://h/b"},
+                  {"a", "2013-05-20", "803.49MB", "http://h/a"},
+                  {"c", "", "", "http://h/c"},
+                  {"d", "2014-10-01", "95.2MB", "http://h/d"}});
+    list.setCurrentRow(1);  // "a"
+    const auto names = [&list] {
+        std::string out;
+        for (int row = 0; row < list.itemCount(); ++row) {
+            out += list.itemText(row, 0);
+            // Each row keeps its own address.
+            EXPECT_EQ(list.itemText(row, 3), "http://h/" + list.itemText(row, 0));
+        }
+        return out;
+    };
+    const auto click = [&list](int column) {
+        QHeaderView* h = list.header();
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                          QPoint(h->sectionViewportPosition(column) + 5, h->height() / 2));
+    };
+    click(2);
+    EXPECT_EQ(names(), "dabc");
+    click(2);
+    EXPECT_EQ(names(), "badc");
+    click(1);
+    EXPECT_EQ(names(), "abdc");
+    click(1);
+    EXPECT_EQ(names(), "dbac");
+    // The current row went with its row.
+    EXPECT_EQ(list.itemText(list.currentRow(), 0), "a");
+    click(3);  // the hidden address column is not a sort key
+    EXPECT_EQ(names(), "dbac");
 }
 
 }  // namespace

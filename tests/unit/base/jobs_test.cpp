@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -21,9 +22,12 @@ void untilStopped(std::atomic<int>& stoppedSeen) {
 TEST(Jobs, EachJobSeesOnlyItsOwnFlag) {
     std::atomic<int> stoppedSeen{0};
     std::vector<jobs::StopFlag> flags;
-    for (int i = 0; i < 4; ++i) flags.push_back(jobs::start([&] { untilStopped(stoppedSeen); }));
+    // Named, so that an exit that cannot wait for them can say which; the last one is not.
+    for (const char* name : {"first", "second", "third", ""})
+        flags.push_back(jobs::start([&] { untilStopped(stoppedSeen); }, name));
     for (const jobs::StopFlag& f : flags) ASSERT_TRUE(f);
     EXPECT_EQ(jobs::running(), 4);
+    EXPECT_EQ(jobs::runningNames(), (std::vector<std::string>{"first", "second", "third", ""}));
     flags[2]->store(true);
     EXPECT_FALSE(jobs::waitAll(0ms));
     while (stoppedSeen < 1) std::this_thread::sleep_for(1ms);
@@ -33,6 +37,7 @@ TEST(Jobs, EachJobSeesOnlyItsOwnFlag) {
     EXPECT_TRUE(jobs::waitAll(5s));
     EXPECT_EQ(stoppedSeen, 4);
     EXPECT_EQ(jobs::running(), 0);
+    EXPECT_TRUE(jobs::runningNames().empty());
     EXPECT_EQ(jobs::currentStop(), nullptr);  // not a job
     EXPECT_FALSE(jobs::stopRequested());
 }
