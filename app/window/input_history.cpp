@@ -17,7 +17,7 @@ InputHistory::InputHistory(QLineEdit* box, QString key, QStringList suggestions)
     model_ = new QStringListModel(this);
     completer_ = new QCompleter(model_, this);
     completer_->setCaseSensitivity(Qt::CaseInsensitive);
-    completer_->setFilterMode(Qt::MatchContains);
+    completer_->setFilterMode(Qt::MatchStartsWith);
     completer_->setCompletionMode(QCompleter::PopupCompletion);
     box_->setCompleter(completer_);
     auto* drop = box_->addAction(box_->style()->standardIcon(QStyle::SP_ArrowDown),
