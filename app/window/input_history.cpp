@@ -1,5 +1,6 @@
 #include "app/window/input_history.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCompleter>
 #include <QDir>
@@ -41,6 +42,8 @@ void InputHistory::reload() {
 }
 
 void InputHistory::remember() {
+    // A search has started: the offers are done with (and Esc is the search's again).
+    completer_->popup()->hide();
     QString reason;
     if (!rememberInput(key_, box_->text(), &reason)) {
         // Said once a run: a search is not the moment for a box at every press.
