@@ -18,7 +18,6 @@
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
 #include "base/text_util.h"
-#include "vendors/zte.h"
 
 namespace {
 
@@ -32,15 +31,8 @@ void openRowAddress(const ReportView* list) {
 void onPageChanged() {
     MainWindow* w = mainWindow();
     if (!w) return;
-    if (w->选择夹1->currentIndex() == 1 && !zteModelsLoaded) zteLoadModels();
-    if (w->选择夹1->currentIndex() == 4 && w->超级列表框5->itemCount() == 0) loadIphoneCatalogue();
-}
-
-void stopPageLookups(int page) {
-    if (page == 4)
-        stopIphoneLookups();
-    else
-        PageLookup::stopPage(page);
+    if (w->currentPage() == Page::Zte && !zteModelsLoaded()) zteLoadModels();
+    if (w->currentPage() == Page::Iphone && w->超级列表框5->itemCount() == 0) loadIphoneCatalogue();
 }
 
 // Each page's input box offers its recent inputs (in the demo also the simulator's known
@@ -63,13 +55,13 @@ void bindHandlers(MainWindow& w) {
     // Esc stops the look-ups of the page shown: what they found so far stays.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), &w);
     QObject::connect(escape, &QShortcut::activated, &w,
-                     [&w] { stopPageLookups(w.选择夹1->currentIndex()); });
+                     [&w] { PageLookup::stopPage(w.currentPage()); });
 
     // ZTE page.
     QObject::connect(w.按钮3, &QPushButton::clicked, &w, [] { zteLoadModels(); });
     QObject::connect(w.按钮2, &QPushButton::clicked, &w, [] { zteFindModel(); });
     QObject::connect(w.编辑框2, &QLineEdit::returnPressed, &w, [] { zteFindModel(); });
-    QObject::connect(w.编辑框2, &QLineEdit::textChanged, &w, [] { zteSearchPos = 0; });
+    QObject::connect(w.编辑框2, &QLineEdit::textChanged, &w, [] { zteRestartFind(); });
     QObject::connect(w.树型框1, &QTreeWidget::currentItemChanged, &w, [] { zteLoadFiles(); });
     QObject::connect(w.超级列表框2, &ReportView::currentRowChanged, &w,
                      [](int) { zteShowFileInfo(); });
@@ -78,9 +70,9 @@ void bindHandlers(MainWindow& w) {
 
     // iPhone page: an entry chosen by the user (not one selected from code) starts a job.
     QObject::connect(w.组合框1, &QComboBox::activated, &w, [](int) { refreshIphoneTypes(); });
-    QObject::connect(w.组合框2, &QComboBox::activated, &w, [](int) { startIphoneList(); });
-    QObject::connect(w.组合框3, &QComboBox::activated, &w, [](int) { startIphoneList(); });
-    QObject::connect(w.选择框1, &QCheckBox::clicked, &w, [] { startIphoneList(); });
+    QObject::connect(w.组合框2, &QComboBox::activated, &w, [](int) { fillIphoneList(); });
+    QObject::connect(w.组合框3, &QComboBox::activated, &w, [](int) { fillIphoneList(); });
+    QObject::connect(w.选择框1, &QCheckBox::clicked, &w, [] { fillIphoneList(); });
     QObject::connect(w.超级列表框5, &ReportView::rowDoubleClicked, &w,
                      [list = w.超级列表框5](int) { openRowAddress(list); });
 

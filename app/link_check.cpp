@@ -1,8 +1,6 @@
 #include "app/link_check.h"
 
 #include <cstdio>
-#include <deque>
-#include <mutex>
 #include <utility>
 
 #include "app/window/jobs.h"
@@ -28,31 +26,6 @@ std::string sizeText(std::int64_t bytes) {
     else
         std::snprintf(out, sizeof out, "%.2f GB", mb / 1024.0);
     return out;
-}
-
-struct PendingCheck {
-    std::string address;
-    std::function<void(const std::string&)> onAnswer;
-};
-
-// A job takes one waiting check. Never destroyed: a job may still run while the program ends.
-std::mutex pendingMutex;
-std::deque<PendingCheck>& pending() {
-    static auto* checks = new std::deque<PendingCheck>;
-    return *checks;
-}
-
-void runPendingCheck() {
-    PendingCheck check;
-    {
-        std::lock_guard lock(pendingMutex);
-        if (pending().empty()) return;
-        check = std::move(pending().front());
-        pending().pop_front();
-    }
-    std::string answer = linkCheckText(check.address, checkLink(check.address));
-    postToWindow(
-        [onAnswer = std::move(check.onAnswer), answer = std::move(answer)] { onAnswer(answer); });
 }
 
 }  // namespace
@@ -89,23 +62,36 @@ std::string linkCheckText(std::string_view address, const net::ReplyHead& check)
     return text + fromQt(result);
 }
 
-void startLinkCheck(std::string address, std::function<void(const std::string& answer)> onAnswer) {
+jobs::StopFlag startLinkCheck(std::string address,
+                              std::function<void(const std::string& answer)> onAnswer) {
     if (!isCheckableAddress(address)) {
         onAnswer(linkCheckText(address, {}));
-        return;
+        return nullptr;
     }
-    {
-        std::lock_guard lock(pendingMutex);
-        pending().push_back({address, std::move(onAnswer)});
-    }
-    if (startJob(runPendingCheck)) return;
-    // No thread: the check just queued (the last one, as no job took it) is answered here.
-    PendingCheck check;
-    {
-        std::lock_guard lock(pendingMutex);
-        if (pending().empty()) return;
-        check = std::move(pending().back());
-        pending().pop_back();
-    }
-    check.onAnswer(check.address + '\n' + fromQt(Romhaul::tr("链接检查没能开始。")));
+    auto answered = std::make_shared<std::function<void(const std::string&)>>(std::move(onAnswer));
+    jobs::StopFlag flag = jobs::start(
+        [address, answered] {
+            // Stopped while it waited for a thread: its row is gone, it asks nothing.
+            if (jobs::stopRequested()) return;
+            std::string answer = linkCheckText(address, checkLink(address));
+            // A stopped check's list has been refilled, or the window is going.
+            if (jobs::stopRequested()) return;
+            postToWindow([answered, answer = std::move(answer)] { (*answered)(answer); });
+        },
+        "link check");
+    if (!flag) (*answered)(address + '\n' + fromQt(Romhaul::tr("链接检查没能开始。")));
+    return flag;
+}
+
+void LinkChecks::start(std::string address,
+                       std::function<void(const std::string& answer)> onAnswer) {
+    std::erase_if(running_, [](const auto& f) { return f.expired(); });
+    if (jobs::StopFlag flag = startLinkCheck(std::move(address), std::move(onAnswer)))
+        running_.push_back(flag);
+}
+
+void LinkChecks::stop() {
+    for (const auto& f : running_)
+        if (jobs::StopFlag flag = f.lock()) flag->store(true, std::memory_order_release);
+    running_.clear();
 }

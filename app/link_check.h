@@ -4,7 +4,9 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "base/jobs.h"
 #include "net/reply_head.h"
 
 // Only web addresses can be asked for their headers: http:// and https://, any letter case.
@@ -18,6 +20,19 @@ net::ReplyHead checkLink(std::string_view address);
 std::string linkCheckText(std::string_view address, const net::ReplyHead& check);
 
 // Checks `address` on a job, so that the window stays free, and hands the answer text to
-// `onAnswer` on the window thread. An address that cannot be checked is answered at once
-// without a request. Once the window has gone no answer arrives.
-void startLinkCheck(std::string address, std::function<void(const std::string& answer)> onAnswer);
+// `onAnswer` on the window thread; gives the job's stop flag. An address that cannot be
+// checked, or a check that cannot start, is answered at once (null flag). Once the window
+// has gone, or the check has been stopped, no answer arrives.
+jobs::StopFlag startLinkCheck(std::string address,
+                              std::function<void(const std::string& answer)> onAnswer);
+
+// The checks started from one list or address box. Refilling it stops them: the rows they
+// would answer are gone. Window thread only.
+class LinkChecks {
+  public:
+    void start(std::string address, std::function<void(const std::string& answer)> onAnswer);
+    void stop();
+
+  private:
+    std::vector<std::weak_ptr<std::atomic<bool>>> running_;
+};

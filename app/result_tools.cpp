@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QStandardPaths>
 #include <functional>
+#include <memory>
 
 #include "app/link_check.h"
 #include "app/open_address.h"
@@ -98,7 +99,7 @@ void exportList(ReportView* list, const QString& pageCaption) {
                               QDir::toNativeSeparators(path) + u'\n' + reason));
 }
 
-void checkRowLink(ReportView* list) {
+void checkRowLink(ReportView* list, LinkChecks& checks) {
     const int row = list->targetRow();
     if (row < 0)
         return say(list->itemCount() == 0 ? Romhaul::tr("列表是空的，没有可检查的链接。")
@@ -106,7 +107,7 @@ void checkRowLink(ReportView* list) {
     const std::string address = list->itemText(row, list->addressColumn());
     list->setRowNote(row, Romhaul::tr("正在检查链接…"));
     QPointer<ReportView> where(list);
-    startLinkCheck(address, [where, row, address](const std::string& answer) {
+    checks.start(address, [where, row, address](const std::string& answer) {
         const QString text = toQt(answer);
         // The list may have been refilled meanwhile: the answer belongs to its address.
         if (where && where->itemText(row, where->addressColumn()) == address)
@@ -135,8 +136,12 @@ void bindList(MainWindow& w, ReportView* list) {
     addCommand(list, "exportList", QT_TRANSLATE_NOOP("Romhaul", "导出列表…"),
                [list, caption] { exportList(list, caption); });
     separate();
+    // Refilling the list stops the checks of its former rows.
+    auto checks = std::make_shared<LinkChecks>();
+    QObject::connect(list->model(), &QAbstractItemModel::modelReset, list,
+                     [checks] { checks->stop(); });
     addCommand(list, "checkLink", QT_TRANSLATE_NOOP("Romhaul", "检查链接"),
-               [list] { checkRowLink(list); });
+               [list, checks] { checkRowLink(list, *checks); });
     addCommand(list, "openAddress", QT_TRANSLATE_NOOP("Romhaul", "打开下载地址"),
                [list] { openRowAddress(list); });
 }
@@ -152,20 +157,24 @@ void bindAddressBox(QLineEdit* box) {
     });
     auto* check = new QAction(Romhaul::tr("检查链接"), box);
     check->setObjectName(QStringLiteral("checkLink"));
-    QObject::connect(check, &QAction::triggered, box, [box] {
+    auto checks = std::make_shared<LinkChecks>();
+    QObject::connect(check, &QAction::triggered, box, [box, checks] {
         const std::string address = trimSpaces(fromQt(box->text()));
         if (address.empty()) return say(Romhaul::tr("还没有下载地址。"));
         box->setToolTip(Romhaul::tr("正在检查链接…"));
-        startLinkCheck(address,
-                       [where = QPointer<QLineEdit>(box), address](const std::string& answer) {
-                           const QString text = toQt(answer);
-                           if (where && trimSpaces(fromQt(where->text())) == address)
-                               where->setToolTip(text);
-                           showNote(text);
-                       });
+        checks->start(address,
+                      [where = QPointer<QLineEdit>(box), address](const std::string& answer) {
+                          const QString text = toQt(answer);
+                          if (where && trimSpaces(fromQt(where->text())) == address)
+                              where->setToolTip(text);
+                          showNote(text);
+                      });
     });
-    // A new look-up's address has not been checked.
-    QObject::connect(box, &QLineEdit::textChanged, box, [box] { box->setToolTip({}); });
+    // A new look-up's address has not been checked, and the checks of the former one stop.
+    QObject::connect(box, &QLineEdit::textChanged, box, [box, checks] {
+        box->setToolTip({});
+        checks->stop();
+    });
     box->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(box, &QWidget::customContextMenuRequested, box, [box, copy, check](QPoint at) {
         QPointer<QMenu> menu = box->createStandardContextMenu();

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "base/text_util.h"
+#include "cli/batch.h"
+#include "cli/download_command.h"
 #include "cli/lookups.h"
 #include "cli/output.h"
 #include "cli/terminal.h"
@@ -33,7 +35,9 @@ const char* const kFooter =
     "  --format chooses.\n"
     "退出状态 / Exit status:\n"
     "  0 找到结果 found   1 没有结果 nothing found   2 用法错误 usage error\n"
-    "  3 网络或服务故障 network or service failure   130 被中断 interrupted (Ctrl-C)\n"
+    "  3 网络或服务故障 network or service failure\n"
+    "  4 本地故障（磁盘已满、无法写入）local failure (no space, cannot write; download)\n"
+    "  130 被中断 interrupted (Ctrl-C)\n"
     "服务地址 / Service hosts (environment):\n"
     "  ROMHAUL_HUAWEI_HOST ROMHAUL_ZTE_HOST ROMHAUL_COOLPAD_HOST ROMHAUL_LG_HOST\n"
     "  ROMHAUL_IPHONE_BASE\n"
@@ -162,29 +166,35 @@ int finish(Session& s, const Result& r, Format format) {
     return int(r.status);
 }
 
-int runLg(Session& s, const std::vector<std::string>& args, Format format) {
+int runLg(Session& s, const std::vector<std::string>& args, Format format, int parallel) {
     std::vector<Serial> serials;
     if (!collectSerials(s, args, serials)) return int(Status::Usage);
 
     // Delimited lines go out as each look-up ends, so that a long batch shows its rows as
     // they come and an interrupted one keeps whole rows; a table and JSON need them all.
+    // Several serials are looked up at once, but their rows keep the input's order.
     const bool stream = format == Format::Tsv || format == Format::Csv;
     Table all;
     Status status = Status::Found;
-    for (std::size_t i = 0; i < serials.size(); ++i) {
-        if (serials.size() > 1)
+    auto progress = [&](std::size_t i) {
+        if (serials.size() > 1 && i < serials.size())
             s.progress.show("LG " + std::to_string(i + 1) + "/" + std::to_string(serials.size()));
-        Result r = lgLookup(serials[i].text);
-        if (all.columns.empty()) all.columns = r.table.columns;
-        status = i == 0 ? r.status : worse(status, r.status);
-        for (const std::string& m : r.messages)
-            s.message(serials[i].where + "lg " + serials[i].text + ": ", m);
-        if (stream) {
-            s.out(render(r.table, format, s.locale, s.stdoutTerminal, i == 0));
-        } else {
-            for (auto& row : r.table.rows) all.rows.push_back(std::move(row));
-        }
-    }
+    };
+    progress(0);
+    runInOrder(
+        serials.size(), parallel, [&](std::size_t i) { return lgLookup(serials[i].text); },
+        [&](std::size_t i, Result& r) {
+            if (all.columns.empty()) all.columns = r.table.columns;
+            status = i == 0 ? r.status : worse(status, r.status);
+            for (const std::string& m : r.messages)
+                s.message(serials[i].where + "lg " + serials[i].text + ": ", m);
+            if (stream) {
+                s.out(render(r.table, format, s.locale, s.stdoutTerminal, i == 0));
+            } else {
+                for (auto& row : r.table.rows) all.rows.push_back(std::move(row));
+            }
+            progress(i + 1);
+        });
     s.progress.clear();
     if (!stream && !(format == Format::Table && all.rows.empty()))
         s.out(render(all, format, s.locale, s.stdoutTerminal));
@@ -198,6 +208,46 @@ void setTimeout(double seconds) {
     l.connectTimeout = std::min(l.connectTimeout, total);
     l.idleTimeout = std::min(l.idleTimeout, total);
     wininet::setLimits(l);
+}
+
+// The addresses of the arguments, "-" standing for the lines of standard input (blank
+// lines and # comments skipped); a bad one is a usage error before anything is fetched.
+int runDownload(Session& s, DownloadRequest request) {
+    std::vector<std::string> urls;
+    bool stdinRead = false;
+    bool ok = true;
+    auto add = [&](const std::string& url) {
+        if (isDownloadAddress(url)) {
+            urls.push_back(url);
+        } else {
+            s.messageUtf8("不是 http(s) 地址 / not an http(s) address: " + url);
+            ok = false;
+        }
+    };
+    for (const std::string& arg : request.urls) {
+        if (arg != "-") {
+            add(trimLine(arg));
+            continue;
+        }
+        if (stdinRead) continue;
+        stdinRead = true;
+        std::string input;
+        if (!readStandardInput(input)) {
+            s.messageUtf8("标准输入过长 / standard input is too long (more than 4 MiB)");
+            return int(Status::Usage);
+        }
+        for (std::string line : splitText(input, "\n")) {
+            line = trimLine(line);
+            if (!line.empty() && line[0] != '#') add(line);
+        }
+    }
+    if (!ok) return int(Status::Usage);
+    if (urls.empty()) {
+        s.messageUtf8("没有下载地址 / no address to download");
+        return int(Status::Usage);
+    }
+    request.urls = std::move(urls);
+    return runDownloads(request, s.progress, [&](const std::string& line) { s.messageUtf8(line); });
 }
 
 // CLI11's messages may span lines; ours never do.
@@ -282,6 +332,12 @@ int runLookupTool(int argc, char** argv) {
                    "串号；- 表示从标准输入逐行读取（跳过空行和 # 注释）/ serial numbers; - reads "
                    "them from standard input, one a line (blank lines and # comments skipped)")
         ->required();
+    int lgParallel = 4;
+    lg->add_option("--parallel", lgParallel,
+                   "同时查询的串号数，1 到 16，默认 4 / serial numbers looked up at once, 1 to "
+                   "16 (default 4); the output keeps the input's order")
+        ->check(CLI::Range(1, 16))
+        ->option_text("N");
     lg->footer("例 / Example: romhaul-lookup lg - < intake.txt");
 
     IphoneQuery iq;
@@ -297,6 +353,31 @@ int runLookupTool(int argc, char** argv) {
     iphone->add_flag("--all", iq.allVersions,
                      "包括不可刷的版本 / include versions that can no longer be flashed");
     iphone->footer("例 / Example: romhaul-lookup iphone --model \"iPhone 4S\" --format json");
+
+    DownloadRequest dl;
+    CLI::App* download = app.add_subcommand(
+        "download",
+        "下载文件：断点续传、多连接、校验 / download files: resumable, several connections, "
+        "verified");
+    download
+        ->add_option("URL", dl.urls,
+                     "下载地址；- 表示从标准输入逐行读取 / addresses; - reads them from "
+                     "standard input, one a line")
+        ->required();
+    download->add_option("--output,-o", dl.folder, "保存到的文件夹 / folder (default: .)")
+        ->option_text("DIR");
+    download
+        ->add_option("--connections,-n", dl.connections,
+                     "每个文件的连接数 / connections per file, 1-16 (default: 4)")
+        ->check(CLI::Range(1, 16))
+        ->option_text("N");
+    download->footer(
+        "每个完成的文件输出一行：路径、字节数、SHA-256（制表符分隔），并写入 NAME.sha256。\n"
+        "One line per finished file: path, size in bytes, SHA-256 (tab-separated); the sum\n"
+        "also goes to NAME.sha256 (sha256sum -c reads it). Ctrl-C saves the state: the same\n"
+        "command resumes. Exit status 0 all complete, 3 network or service failure,\n"
+        "4 local failure (no space, cannot write), 130 interrupted.\n"
+        "例 / Example: romhaul-lookup download -o ~/fw https://host/fw.zip");
 
     try {
         app.parse(argc, argv);
@@ -368,7 +449,8 @@ int runLookupTool(int argc, char** argv) {
         }
         return finish(s, coolpadTypesLookup(keyword), format);
     }
-    if (lg->parsed()) return runLg(s, lgSerials, format);
+    if (lg->parsed()) return runLg(s, lgSerials, format, lgParallel);
+    if (download->parsed()) return runDownload(s, dl);
     if (iphone->parsed()) {
         if (iphone->count("--model")) iq.model = s.locale.in(iphoneModel);
         if (iphone->count("--type")) iq.type = s.locale.in(iphoneType);

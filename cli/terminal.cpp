@@ -12,6 +12,8 @@ namespace {
 volatile sig_atomic_t writing = 0;
 volatile sig_atomic_t interrupted = 0;
 volatile sig_atomic_t progressShown = 0;
+volatile sig_atomic_t deferred = 0;
+volatile sig_atomic_t stopRequested = 0;
 
 constexpr char kWipe[] = "\r\033[K";
 
@@ -25,6 +27,10 @@ constexpr char kWipe[] = "\r\033[K";
 }
 
 extern "C" void onInterrupt(int) {
+    if (deferred && !stopRequested) {
+        stopRequested = 1;
+        return;
+    }
     // A write under way finishes its piece first; writeWhole ends the process after it.
     if (writing) {
         interrupted = 1;
@@ -66,6 +72,14 @@ void installInterruptHandler() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
+}
+
+void deferInterrupts() {
+    deferred = 1;
+}
+
+bool interruptRequested() {
+    return stopRequested != 0;
 }
 
 bool writeWhole(int fd, std::string_view bytes) {

@@ -11,6 +11,11 @@ namespace lookup {
 // has gone out whole.
 void installInterruptHandler();
 
+// From now on Ctrl-C only asks to stop (interruptRequested() turns true), so that work
+// under way can save its state and end with 130 itself; a second Ctrl-C ends at once.
+void deferInterrupts();
+bool interruptRequested();
+
 // Writes all of `bytes` to `fd` as one piece that an interrupt does not split; false when
 // the stream refuses them (a closed pipe, a full disk).
 bool writeWhole(int fd, std::string_view bytes);

@@ -65,6 +65,14 @@ std::string cookiesOf(std::string_view replyHeaders) {
 }
 
 thread_local bool latestFailed = false;
+thread_local std::string latestError;
+
+// Marks the calling thread's latest fetch as failed for `why` and gives the empty reply.
+std::string failedWith(std::string why) {
+    latestFailed = true;
+    latestError = std::move(why);
+    return {};
+}
 
 // Closes what is open, innermost first.
 struct Handles {
@@ -93,6 +101,7 @@ std::string fetchUrl(std::string_view url, std::optional<int> method,
     std::string& body = bodyBytes ? *bodyBytes : localBody;
     const std::string target(asText(url));
     latestFailed = true;  // until the body is in
+    latestError = "the request could not be made";
 
     int m = method.value_or(0);
     if (m < 0 || m > 2) m = 0;
@@ -107,20 +116,22 @@ std::string fetchUrl(std::string_view url, std::optional<int> method,
 
     const std::string proxyText(asText(proxy.value_or("")));
     const std::string proxyName = proxyText.empty() ? "" : secure ? proxyText : "http=" + proxyText;
+    // Without a proxy of the caller's, the process's proxy settings apply (setProxySettings):
+    // the environment's proxy variables unless the user chose otherwise.
     Handles h;
     h.session = api::InternetOpenA(
         agent.c_str(),
-        proxyText.empty() ? win::INTERNET_OPEN_TYPE_DIRECT : win::INTERNET_OPEN_TYPE_PROXY,
+        proxyText.empty() ? win::INTERNET_OPEN_TYPE_PRECONFIG : win::INTERNET_OPEN_TYPE_PROXY,
         proxyName.c_str(), "", 0);
-    if (!h.session) return {};
+    if (!h.session) return failedWith("no web session");
 
     // A port past 65535 would wrap to some other port; such an address has no connection.
     const int port = urlPort(target);
-    if (port < 0 || port > 65535) return {};
+    if (port < 0 || port > 65535) return failedWith("port out of range");
     h.connection =
         api::InternetConnectA(h.session, urlHost(target).c_str(), win::INTERNET_PORT(port), "", "",
                               win::INTERNET_SERVICE_HTTP, 0, 0);
-    if (!h.connection) return {};
+    if (!h.connection) return failedWith("no host in the address");
 
     win::DWORD flags = win::INTERNET_FLAG_RELOAD | win::INTERNET_FLAG_NEED_FILE;
     if (cookieJar) flags |= win::INTERNET_FLAG_NO_COOKIES;
@@ -128,7 +139,7 @@ std::string fetchUrl(std::string_view url, std::optional<int> method,
     flags |= secure ? win::INTERNET_FLAG_SECURE : win::INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
     h.request = api::HttpOpenRequestA(h.connection, verbs[m], urlPath(target).c_str(), "HTTP/1.1",
                                       nullptr, nullptr, flags, 0);
-    if (!h.request) return {};
+    if (!h.request) return failedWith("the request could not be opened");
 
     appendDefaultHeaders(head, target, cookieJar ? asText(*cookieJar) : std::string_view{});
 
@@ -158,6 +169,7 @@ std::string fetchUrl(std::string_view url, std::optional<int> method,
         reply.resize(size + kReadSize);
         win::DWORD read = 0;
         if (!api::InternetReadFile(h.request, reply.data() + size, kReadSize, &read)) {
+            latestError = wininet::lastFailure();
             reply.clear();
             reply.shrink_to_fit();
             break;
@@ -165,6 +177,7 @@ std::string fetchUrl(std::string_view url, std::optional<int> method,
         reply.resize(size + std::min(read, kReadSize));
         if (read == 0) {
             latestFailed = false;
+            latestError.clear();
             break;
         }
     }
@@ -185,6 +198,10 @@ std::string fetchUrl(std::string_view url, std::optional<int> method,
 
 bool lastFetchFailed() {
     return latestFailed;
+}
+
+std::string lastFetchError() {
+    return latestError;
 }
 
 FetchAbortScope::FetchAbortScope(const std::atomic<bool>* stop) : previous_(wininet::abortFlag()) {

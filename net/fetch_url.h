@@ -18,7 +18,9 @@ namespace net {
 //   headers       in/out  request header lines separated by "\r\n", completed in place
 //   replyHeaders  out     the raw reply header block (5000 spaces when it did not fit)
 //   bodyBytes     in/out  request body; filled from bodyText for POST and HEAD when empty
-// method: 0 GET, 1 POST, 2 HEAD, anything else GET. proxy: host:port, empty for direct.
+// method: 0 GET, 1 POST, 2 HEAD, anything else GET. proxy: host:port; empty: the process's
+// proxy settings (net/proxy_settings.h), by default the environment's proxy variables.
+// Connections are kept between calls (one pool for the process, safe across threads).
 std::string fetchUrl(std::string_view url, std::optional<int> method = {},
                      std::optional<std::string_view> bodyText = {},
                      std::string* cookieJar = nullptr, std::string* replyCookies = nullptr,
@@ -30,6 +32,11 @@ std::string fetchUrl(std::string_view url, std::optional<int> method = {},
 // cap, a broken or aborted transfer. Tells such a failure apart from a reply whose body is
 // empty, which fetchUrl returns alike.
 bool lastFetchFailed();
+// Why it failed, in a few words (libcurl's own text for a connection, name, TLS or proxy
+// fault, e.g. "Failed to connect to 127.0.0.1 port 3128 after 0 ms: Connection refused");
+// empty when the latest fetchUrl on the calling thread did not fail. Meant for showing
+// beside the program's own failure message.
+std::string lastFetchError();
 
 // While it lives, fetchUrl on the calling thread gives up as soon as *stop is true, from
 // whatever thread it is raised: a request in flight is dropped within about 100 ms and

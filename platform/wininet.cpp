@@ -13,38 +13,122 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The automatic cookie store of the process: one libcurl share that every request without
-// NO_COOKIES joins.
-struct Global {
-    CURLSH* share = nullptr;
+// What requests share across the process. The automatic cookie store is one libcurl share
+// that every request without NO_COOKIES joins; requests with NO_COOKIES join a second one
+// without cookies. Both hold DNS answers and TLS sessions, so that a new connection to a
+// host seen before skips the name look-up and resumes its TLS session.
+struct Share {
+    CURLSH* handle = nullptr;
     std::mutex locks[CURL_LOCK_DATA_LAST];
 };
 
 void lockShare(CURL*, curl_lock_data data, curl_lock_access, void* user) {
-    static_cast<Global*>(user)->locks[data].lock();
+    static_cast<Share*>(user)->locks[data].lock();
 }
 void unlockShare(CURL*, curl_lock_data data, void* user) {
-    static_cast<Global*>(user)->locks[data].unlock();
+    static_cast<Share*>(user)->locks[data].unlock();
 }
+
+void makeShare(Share& share, bool cookies) {
+    share.handle = curl_share_init();
+    curl_share_setopt(share.handle, CURLSHOPT_LOCKFUNC, lockShare);
+    curl_share_setopt(share.handle, CURLSHOPT_UNLOCKFUNC, unlockShare);
+    curl_share_setopt(share.handle, CURLSHOPT_USERDATA, &share);
+    if (cookies) curl_share_setopt(share.handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+    curl_share_setopt(share.handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
+    curl_share_setopt(share.handle, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+}
+
+// libcurl keeps a finished transfer's connection in the cache of the multi handle that ran
+// it. Idle multi handles wait here, keyed by the origin and the proxy they talked to, for
+// the next request that goes the same way. A handle serves one request at a time, so this
+// mutex is all the pool needs; several requests to one host at once each take a handle
+// (and so a connection) of their own.
+struct IdleHandle {
+    std::string key;
+    CURLM* multi = nullptr;
+    std::chrono::steady_clock::time_point since;
+};
+
+struct Global {
+    Share cookieShare, plainShare;
+    std::mutex poolMutex;
+    std::vector<IdleHandle> idle;  // the most recently used last
+    bool reuse = true;
+};
 
 Global& global() {
     static Global* g = [] {
         curl_global_init(CURL_GLOBAL_DEFAULT);
         auto* made = new Global;  // lives for the process, as the system's store does
-        made->share = curl_share_init();
-        curl_share_setopt(made->share, CURLSHOPT_LOCKFUNC, lockShare);
-        curl_share_setopt(made->share, CURLSHOPT_UNLOCKFUNC, unlockShare);
-        curl_share_setopt(made->share, CURLSHOPT_USERDATA, made);
-        curl_share_setopt(made->share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+        makeShare(made->cookieShare, true);
+        makeShare(made->plainShare, false);
         return made;
     }();
     return *g;
+}
+
+// A parallel batch keeps a handful of connections per host; more idle ones than this only
+// hold sockets the servers will close anyway.
+constexpr std::size_t kMaxIdleHandles = 32;
+// Servers drop idle connections after a while; one older than this is not worth a try.
+constexpr auto kMaxIdleTime = std::chrono::seconds(60);
+
+CURLM* newMulti() {
+    CURLM* m = curl_multi_init();
+    if (m) curl_multi_setopt(m, CURLMOPT_MAXCONNECTS, 4L);
+    return m;
+}
+
+CURLM* checkOut(const std::string& key) {
+    Global& g = global();
+    std::vector<CURLM*> stale;
+    CURLM* found = nullptr;
+    {
+        std::lock_guard lock(g.poolMutex);
+        const auto now = std::chrono::steady_clock::now();
+        std::erase_if(g.idle, [&](const IdleHandle& h) {
+            if (now - h.since < kMaxIdleTime) return false;
+            stale.push_back(h.multi);
+            return true;
+        });
+        for (auto it = g.idle.rbegin(); it != g.idle.rend(); ++it) {
+            if (it->key != key) continue;
+            found = it->multi;
+            g.idle.erase(std::next(it).base());
+            break;
+        }
+    }
+    for (CURLM* m : stale) curl_multi_cleanup(m);
+    return found ? found : newMulti();
+}
+
+// A handle whose transfer went wrong is closed with its connections rather than kept.
+void checkIn(std::string key, CURLM* multi, bool healthy) {
+    if (!multi) return;
+    Global& g = global();
+    CURLM* evicted = nullptr;
+    if (healthy) {
+        std::lock_guard lock(g.poolMutex);
+        if (g.reuse) {
+            g.idle.push_back({std::move(key), multi, std::chrono::steady_clock::now()});
+            multi = nullptr;
+            if (g.idle.size() > kMaxIdleHandles) {
+                evicted = g.idle.front().multi;
+                g.idle.erase(g.idle.begin());
+            }
+        }
+    }
+    if (multi) curl_multi_cleanup(multi);
+    if (evicted) curl_multi_cleanup(evicted);
 }
 
 std::mutex stateMutex;
 Limits currentLimits;
 RequestRecord recorded;
 std::string trustedCaFile;
+ProxyConfig proxyConfig;
+thread_local std::string threadLastFailure;
 
 enum class Kind { session, connection, request };
 
@@ -75,17 +159,34 @@ struct Request : Handle {
     void reset() {
         if (multi && easy) curl_multi_remove_handle(multi, easy);
         if (easy) curl_easy_cleanup(easy);
-        if (multi) curl_multi_cleanup(multi);
+        // Only a transfer that ended well leaves a connection worth keeping: one dropped
+        // halfway was closed by libcurl, and one that failed may be in any state.
+        checkIn(std::move(poolKey), multi, done && !failed);
         if (headerList) curl_slist_free_all(headerList);
         easy = nullptr;
         multi = nullptr;
         headerList = nullptr;
+        poolKey.clear();
+        failure.clear();
+        errorText[0] = '\0';
+        startAttempt();
+        done = failed = retried = false;
+        delivered = 0;
+    }
+
+    // What one attempt at the transfer has gathered; a retry starts from nothing again.
+    void startAttempt() {
         pending.clear();
         pendingOffset = 0;
         rawHeaders.clear();
-        headersEnded = bodyStarted = done = failed = connected = paused = false;
+        headersEnded = bodyStarted = connected = paused = false;
         received = headerBytes = 0;
         lastDown = lastUp = -1;
+    }
+
+    void fail(std::string why) {
+        if (failure.empty()) failure = std::move(why);
+        failed = done = true;
     }
 
     void touch() { lastActivity = Clock::now(); }
@@ -98,16 +199,21 @@ struct Request : Handle {
     Limits limits;
     CURL* easy = nullptr;
     CURLM* multi = nullptr;
+    std::string poolKey;
     curl_slist* headerList = nullptr;
     std::string pending;  // body bytes that arrived and were not read yet
     std::size_t pendingOffset = 0;
     std::string rawHeaders;  // the newest response's header block
     bool headersEnded = false, bodyStarted = false, done = false, failed = false;
     bool connected = false, paused = false;
+    bool idempotent = false, retried = false, plainViaProxy = false;
     std::uint64_t received = 0, headerBytes = 0;
+    std::uint64_t delivered = 0;  // body bytes handed to the reader
     curl_off_t lastDown = -1, lastUp = -1;
     Clock::time_point lastActivity;
     Clock::time_point deadline;
+    std::string failure;
+    char errorText[CURL_ERROR_SIZE] = {};
 };
 
 std::mutex handleMutex;
@@ -166,6 +272,70 @@ std::string proxyFor(std::string_view list, std::string_view scheme) {
     return bare;
 }
 
+std::string cutAtLineEnd(const char* text) {
+    std::string s = text ? text : "";
+    std::size_t cut = s.find_first_of("\r\n");
+    if (cut != std::string::npos) s.resize(cut);
+    return s;
+}
+
+// The proxy one request takes, in libcurl's terms; set on every request, so that libcurl
+// never reads the environment behind the process's configuration.
+struct ProxyChoice {
+    std::string proxy;  // "" for a direct connection
+    std::string noProxy;
+    std::string user, password;
+};
+
+std::string environmentValue(const char* lower, const char* upper) {
+    for (const char* name : {lower, upper}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return value;
+    }
+    return {};
+}
+
+ProxyChoice proxyChoice(const Session& session, bool secure) {
+    ProxyChoice choice;
+    if (session.access == win::INTERNET_OPEN_TYPE_DIRECT) return choice;
+    if (session.access == win::INTERNET_OPEN_TYPE_PROXY) {
+        choice.proxy = proxyFor(session.proxyList, secure ? "https" : "http");
+        if (!choice.proxy.empty() && choice.proxy.find("://") == std::string::npos)
+            choice.proxy = "http://" + choice.proxy;
+        return choice;
+    }
+    ProxyConfig config;  // preconfigured access
+    {
+        std::lock_guard lock(stateMutex);
+        config = proxyConfig;
+    }
+    switch (config.mode) {
+        case ProxyConfig::Mode::Direct:
+            break;
+        case ProxyConfig::Mode::Manual:
+            choice.proxy = config.proxy;
+            choice.noProxy = config.bypass;
+            choice.user = config.user;
+            choice.password = config.password;
+            break;
+        case ProxyConfig::Mode::Environment:
+            // Lower case first, as libcurl and most tools read them.
+            choice.proxy = secure ? environmentValue("https_proxy", "HTTPS_PROXY")
+                                  : environmentValue("http_proxy", "HTTP_PROXY");
+            if (choice.proxy.empty()) choice.proxy = environmentValue("all_proxy", "ALL_PROXY");
+            choice.noProxy = environmentValue("no_proxy", "NO_PROXY");
+            break;
+    }
+    choice.proxy = cutAtLineEnd(choice.proxy.c_str());
+    // This machine's loopback is never behind a proxy: one elsewhere cannot reach it (and
+    // the vendor simulator lives there).
+    std::string noProxy = cutAtLineEnd(choice.noProxy.c_str());
+    choice.noProxy = noProxy == "*" ? noProxy
+                                    : std::string("localhost,127.0.0.1,::1") +
+                                          (noProxy.empty() ? "" : ",") + noProxy;
+    return choice;
+}
+
 // Host names go into a URL, so anything that would change how it parses is refused here
 // rather than sent somewhere else.
 bool acceptableHost(std::string_view host) {
@@ -176,13 +346,6 @@ bool acceptableHost(std::string_view host) {
         if (!ok) return false;
     }
     return true;
-}
-
-std::string cutAtLineEnd(const char* text) {
-    std::string s = text ? text : "";
-    std::size_t cut = s.find_first_of("\r\n");
-    if (cut != std::string::npos) s.resize(cut);
-    return s;
 }
 
 // Header lines are held in memory too, so a server that never ends its headers fails the
@@ -196,6 +359,7 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
     r->touch();
     r->headerBytes += n;
     if (r->headerBytes > kMaxHeaderBytes) {
+        r->failure = "reply header block larger than 1 MiB";
         r->failed = true;
         return 0;
     }
@@ -226,6 +390,7 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
     }
     r->received += n;
     if (r->received > r->limits.maxReplyBytes) {
+        r->failure = "reply larger than " + std::to_string(r->limits.maxReplyBytes) + " bytes";
         r->failed = true;
         return 0;  // aborts the transfer
     }
@@ -251,26 +416,78 @@ int onProgress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t u
     return 0;
 }
 
+std::string millisecondsText(std::chrono::milliseconds ms) {
+    return std::to_string(ms.count()) + " ms";
+}
+
+// Faults of the connection itself, as a server that closed a kept connection causes them;
+// a new connection may well get the reply.
+bool brokenConnection(CURLcode result) {
+    return result == CURLE_GOT_NOTHING || result == CURLE_SEND_ERROR ||
+           result == CURLE_RECV_ERROR || result == CURLE_PARTIAL_FILE;
+}
+
+// Sends the request again on a new connection when its kept connection broke before the
+// reader saw a byte of the reply. libcurl already does so when such a connection gave no
+// byte at all; this covers one that broke later, inside the reply. Once only, and never
+// after the connection was a new one: a server that breaks those means it.
+bool retryOnNewConnection(Request& r, CURLcode result) {
+    if (!r.idempotent || r.retried || r.failed || r.delivered > 0 || !brokenConnection(result))
+        return false;
+    long newConnections = 0, connectCode = 0;
+    curl_easy_getinfo(r.easy, CURLINFO_NUM_CONNECTS, &newConnections);
+    curl_easy_getinfo(r.easy, CURLINFO_HTTP_CONNECTCODE, &connectCode);
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(r.deadline - Clock::now());
+    if (newConnections > 0 || connectCode >= 300 || left.count() <= 0) return false;
+    curl_multi_remove_handle(r.multi, r.easy);
+    r.retried = true;
+    r.startAttempt();
+    r.errorText[0] = '\0';
+    curl_easy_setopt(r.easy, CURLOPT_FRESH_CONNECT, 1L);
+    if (r.limits.totalTimeout.count() > 0)
+        curl_easy_setopt(r.easy, CURLOPT_TIMEOUT_MS, long(std::max<long long>(1, left.count())));
+    if (curl_multi_add_handle(r.multi, r.easy) != CURLM_OK) return false;
+    r.touch();
+    return true;
+}
+
+// The end of a transfer as libcurl reports it. Through a proxy, a plain request's reply may
+// be the proxy's own refusal: that is a failure, not the page asked for. (A refused tunnel
+// for a secure request already fails inside libcurl.)
+void finish(Request& r, CURLcode result) {
+    if (result == CURLE_OK) {
+        long status = 0;
+        curl_easy_getinfo(r.easy, CURLINFO_RESPONSE_CODE, &status);
+        if (r.plainViaProxy && status == 407)
+            r.fail("the proxy refused the request (407 Proxy Authentication Required)");
+        r.done = true;
+        return;
+    }
+    if (retryOnNewConnection(r, result)) return;
+    if (result == CURLE_ABORTED_BY_CALLBACK && abortRequested()) r.fail("stopped");
+    r.fail(r.errorText[0] ? r.errorText : curl_easy_strerror(result));
+}
+
 // One round of the transfer: resumes a paused transfer, lets libcurl move what it can, and
 // waits briefly for the socket only when that brought nothing to read. The idle clock
 // starts once the connection stands; before that the connect time-out governs.
 void pump(Request& r) {
     // Checked here too: libcurl asks the progress callback only while it moves data.
     if (abortRequested()) {
-        r.failed = r.done = true;
+        r.fail("stopped");
         return;
     }
     const std::size_t before = r.pending.size();
     if (r.paused) {
         r.paused = false;
         if (curl_easy_pause(r.easy, CURLPAUSE_CONT) != CURLE_OK) {
-            r.failed = r.done = true;
+            r.fail("the transfer could not be resumed");
             return;
         }
     }
     int running = 0;
     if (curl_multi_perform(r.multi, &running) != CURLM_OK) {
-        r.failed = r.done = true;
+        r.fail("the transfer could not go on");
         return;
     }
     if (!running) {
@@ -278,19 +495,21 @@ void pump(Request& r) {
         CURLcode result = CURLE_OK;
         while (CURLMsg* m = curl_multi_info_read(r.multi, &left))
             if (m->msg == CURLMSG_DONE) result = m->data.result;
-        if (result != CURLE_OK) r.failed = true;
-        r.done = true;
+        finish(r, result);
         return;
     }
     if (r.pastDeadline()) {
-        r.failed = r.done = true;
+        r.fail("no whole reply within " + millisecondsText(r.limits.totalTimeout));
         return;
     }
     if (r.pending.size() != before || r.paused) return;
     if (!r.connected) {
         curl_off_t connectTime = 0;
+        long requestSize = 0;
         curl_easy_getinfo(r.easy, CURLINFO_CONNECT_TIME_T, &connectTime);
-        if (connectTime > 0) {
+        // A kept connection stood before the request: its request going out says so.
+        curl_easy_getinfo(r.easy, CURLINFO_REQUEST_SIZE, &requestSize);
+        if (connectTime > 0 || requestSize > 0) {
             r.connected = true;
             r.touch();
         }
@@ -301,7 +520,7 @@ void pump(Request& r) {
     if (r.connected) {
         auto idle = Clock::now() - r.lastActivity;
         if (idle >= r.limits.idleTimeout) {
-            r.failed = r.done = true;
+            r.fail("nothing received for " + millisecondsText(r.limits.idleTimeout));
             return;
         }
         waitMs = std::min(
@@ -382,10 +601,41 @@ void setTrustedCertificates(const std::string& caFile) {
     trustedCaFile = caFile;
 }
 
+std::string lastFailure() {
+    return threadLastFailure;
+}
+
+ProxyConfig preconfiguredProxy() {
+    std::lock_guard lock(stateMutex);
+    return proxyConfig;
+}
+
+void setPreconfiguredProxy(const ProxyConfig& config) {
+    std::lock_guard lock(stateMutex);
+    proxyConfig = config;
+}
+
+void setConnectionReuse(bool on) {
+    Global& g = global();
+    std::vector<IdleHandle> closing;
+    {
+        std::lock_guard lock(g.poolMutex);
+        g.reuse = on;
+        if (!on) closing.swap(g.idle);
+    }
+    for (IdleHandle& h : closing) curl_multi_cleanup(h.multi);
+}
+
+std::size_t idleConnectionHandles() {
+    Global& g = global();
+    std::lock_guard lock(g.poolMutex);
+    return g.idle.size();
+}
+
 void clearCookies() {
     CURL* easy = curl_easy_init();
     if (!easy) return;
-    curl_easy_setopt(easy, CURLOPT_SHARE, global().share);
+    curl_easy_setopt(easy, CURLOPT_SHARE, global().cookieShare.handle);
     curl_easy_setopt(easy, CURLOPT_COOKIELIST, "ALL");
     curl_easy_cleanup(easy);
 }
@@ -467,20 +717,26 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
     const Connection& c = r->connection;
     const bool secure = (r->flags & INTERNET_FLAG_SECURE) != 0;
     if (!acceptableHost(c.host)) {
-        r->failed = r->done = true;
+        r->fail("no usable host name");
+        threadLastFailure = r->failure;
         return FALSE;
     }
     INTERNET_PORT port = c.port ? c.port : INTERNET_PORT(secure ? 443 : 80);
     const std::string url = std::string(secure ? "https://" : "http://") + c.host + ":" +
                             std::to_string(port) + requestTarget(r->object);
 
+    const ProxyChoice proxy = proxyChoice(c.session, secure);
+    r->poolKey = url.substr(0, url.size() - requestTarget(r->object).size()) + " " + proxy.proxy +
+                 " " + proxy.user;
     r->easy = curl_easy_init();
-    r->multi = curl_multi_init();
+    r->multi = checkOut(r->poolKey);
     if (!r->easy || !r->multi) {
-        r->failed = r->done = true;
+        r->fail("out of memory");
+        threadLastFailure = r->failure;
         return FALSE;
     }
     CURL* e = r->easy;
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, r->errorText);
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
     // The target is already in its wire form; libcurl must not fold "/../" away.
     curl_easy_setopt(e, CURLOPT_PATH_AS_IS, 1L);
@@ -497,21 +753,26 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
     if (!caFile.empty()) curl_easy_setopt(e, CURLOPT_CAINFO, caFile.c_str());
     if (!c.session.agent.empty()) curl_easy_setopt(e, CURLOPT_USERAGENT, c.session.agent.c_str());
 
-    switch (c.session.access) {
-        case INTERNET_OPEN_TYPE_DIRECT:
-            curl_easy_setopt(e, CURLOPT_PROXY, "");
-            break;
-        case INTERNET_OPEN_TYPE_PROXY: {
-            std::string p = proxyFor(c.session.proxyList, secure ? "https" : "http");
-            if (!p.empty() && p.find("://") == std::string::npos) p = "http://" + p;
-            curl_easy_setopt(e, CURLOPT_PROXY, p.c_str());
-            curl_easy_setopt(e, CURLOPT_NOPROXY, "");
-            curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-            break;
-        }
-        default:
-            break;  // preconfigured: the environment's proxy settings
+    curl_easy_setopt(e, CURLOPT_PROXY, proxy.proxy.c_str());
+    curl_easy_setopt(e, CURLOPT_NOPROXY, proxy.noProxy.c_str());
+    curl_easy_setopt(e, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    if (!proxy.user.empty()) {
+        curl_easy_setopt(e, CURLOPT_PROXYUSERNAME, proxy.user.c_str());
+        curl_easy_setopt(e, CURLOPT_PROXYPASSWORD, proxy.password.c_str());
     }
+    r->plainViaProxy = !secure && !proxy.proxy.empty() && !startsNoCase(proxy.proxy, "socks");
+
+    // Only GET and HEAD may go out twice (see retryOnNewConnection). Any other request
+    // takes a new connection: on a kept one that the server has just closed, libcurl would
+    // send it again by itself.
+    r->idempotent = r->verb == "GET" || r->verb == "HEAD";
+    bool reuse = false;
+    {
+        std::lock_guard lock(global().poolMutex);
+        reuse = global().reuse;
+    }
+    if (!r->idempotent || !reuse) curl_easy_setopt(e, CURLOPT_FRESH_CONNECT, 1L);
+    if (!reuse) curl_easy_setopt(e, CURLOPT_FORBID_REUSE, 1L);
 
     if (!(r->flags & INTERNET_FLAG_NO_AUTO_REDIRECT)) {
         curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
@@ -522,8 +783,10 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
         curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, allowed);
     }
     if (!(r->flags & INTERNET_FLAG_NO_COOKIES)) {
-        curl_easy_setopt(e, CURLOPT_SHARE, global().share);
+        curl_easy_setopt(e, CURLOPT_SHARE, global().cookieShare.handle);
         curl_easy_setopt(e, CURLOPT_COOKIEFILE, "");
+    } else {
+        curl_easy_setopt(e, CURLOPT_SHARE, global().plainShare.handle);
     }
 
     const bool post = r->verb == "POST";
@@ -561,8 +824,12 @@ BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLengt
     // No overall time-out: a deadline no request reaches.
     r->deadline = r->limits.totalTimeout.count() > 0 ? r->lastActivity + r->limits.totalTimeout
                                                      : Clock::time_point::max();
-    while (!r->bodyStarted && !r->done) pump(*r);
-    return r->failed ? FALSE : TRUE;
+    // A small reply is taken whole before the reader sees any of it, so that a kept
+    // connection that breaks inside it can still be retried.
+    while (!r->done && !r->paused) pump(*r);
+    if (!r->failed) return TRUE;
+    threadLastFailure = r->failure;
+    return FALSE;
 }
 
 BOOL InternetReadFile(HINTERNET request, LPVOID buffer, DWORD bytesToRead, DWORD* bytesRead) {
@@ -578,6 +845,7 @@ BOOL InternetReadFile(HINTERNET request, LPVOID buffer, DWORD bytesToRead, DWORD
             std::memcpy(out + copied, r->pending.data() + r->pendingOffset, n);
             copied += DWORD(n);
             r->pendingOffset += n;
+            r->delivered += n;
             continue;
         }
         r->pending.clear();
@@ -585,7 +853,10 @@ BOOL InternetReadFile(HINTERNET request, LPVOID buffer, DWORD bytesToRead, DWORD
         if (r->done) break;
         pump(*r);
     }
-    if (r->failed) return FALSE;
+    if (r->failed) {
+        threadLastFailure = r->failure;
+        return FALSE;
+    }
     *bytesRead = copied;
     return TRUE;
 }

@@ -10,12 +10,24 @@
 //  - the header block goes on the wire as given, in its order, after Host and the agent;
 //  - the reply streams out through InternetReadFile in reads of the size asked for, and
 //    HttpQueryInfoA(HTTP_QUERY_RAW_HEADERS_CRLF) gives the final response's raw header block.
+//  - preconfigured access takes the process's proxy configuration (setPreconfiguredProxy:
+//    by default the environment's http_proxy, https_proxy, all_proxy and no_proxy, in
+//    either letter case), as WinINet takes the system's.
 // A transfer fails when the connection cannot be made within the connect time-out, when
 // nothing arrives for the idle time-out, when the whole request (connection, header lines
 // and body, however slowly they trickle in) outlasts the overall time-out, or when the
-// body grows past the reply cap; a failed transfer makes InternetReadFile return FALSE.
+// body grows past the reply cap; a failed transfer makes InternetReadFile return FALSE,
+// and lastFailure() says why.
+//
+// Handles come and go with each request, but connections do not: a finished transfer's
+// connection stays open in a process-wide pool and the next request to the same host
+// (through the same proxy) goes out on it, as the system's client keeps connections alive.
+// DNS answers and TLS sessions are cached for the process too. A GET or HEAD whose kept
+// connection turns out to have been closed by the server is sent once more on a new one;
+// a POST never goes out on a kept connection, so it is never sent twice.
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -53,7 +65,8 @@ HINTERNET InternetConnectA(HINTERNET session, const char* serverName, INTERNET_P
 HINTERNET HttpOpenRequestA(HINTERNET connection, const char* verb, const char* objectName,
                            const char* version, const char* referrer, const char** acceptTypes,
                            DWORD flags, DWORD_PTR context);
-// Runs the request until the final response's headers are in (or the transfer fails).
+// Runs the request until the final response's headers and the start of its body (the
+// whole body when it is small) are in, or the transfer fails.
 BOOL HttpSendRequestA(HINTERNET request, const char* headers, DWORD headersLength, LPVOID optional,
                       DWORD optionalLength);
 // Hands out up to `bytesToRead` bytes of the body; *bytesRead 0 with TRUE is the end,
@@ -103,6 +116,33 @@ struct RequestRecord {
     win::DWORD flags = 0;
 };
 RequestRecord lastRequest();
+
+// Why the calling thread's latest failed request failed, in a few words (libcurl's text
+// where libcurl saw the fault: a proxy that refused, a name that did not resolve); set
+// when HttpSendRequestA or InternetReadFile returns FALSE for a request that was sent.
+std::string lastFailure();
+
+// What preconfigured access (INTERNET_OPEN_TYPE_PRECONFIG) means for this process. The
+// loopback host (localhost, 127.0.0.1, ::1) is reached directly in every mode.
+struct ProxyConfig {
+    enum class Mode {
+        Direct,       // no proxy, whatever the environment says
+        Environment,  // http_proxy, https_proxy, all_proxy, no_proxy (either case)
+        Manual,       // `proxy` for every request except the hosts in `bypass`
+    };
+    Mode mode = Mode::Environment;
+    std::string proxy;           // a proxy address libcurl takes: "http://h:p", "socks5h://h:p"
+    std::string user, password;  // for the proxy; empty user: none
+    std::string bypass;          // no_proxy syntax: "host,.domain,10.0.0.0/8"
+};
+ProxyConfig preconfiguredProxy();
+void setPreconfiguredProxy(const ProxyConfig& config);
+
+// Keeping connections between requests, on by default. Off, every request opens and closes
+// its own connection (benchmarks compare the two); turning it off closes the idle ones.
+void setConnectionReuse(bool on);
+// Idle kept connections' handles waiting in the pool, for tests.
+std::size_t idleConnectionHandles();
 
 // A certificate file to trust instead of the system's store (tests run their own TLS
 // server); empty means the system's store.

@@ -2,7 +2,6 @@
 
 #include "base/text_util.h"
 #include "document/data_document.h"
-#include "net/fetch_url.h"
 #include "vendors/service_hosts.h"
 
 const std::string& iphoneAllModels() {
@@ -86,10 +85,6 @@ bool isArray(const DataDocument& view) {
 }
 
 }  // namespace
-
-std::string iphoneFetch(const std::string& address) {
-    return net::utf8ToText(net::fetchUrl(address));
-}
 
 std::vector<std::string> iphoneReadList(std::string_view replyText) {
     std::vector<std::string> items;

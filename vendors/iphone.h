@@ -31,9 +31,6 @@ std::string iphoneChoice(std::string_view chosen, std::string_view firstEntry);
 // The note column: factory or custom firmware, jailbreak, flashing.
 std::string iphoneNote(std::int32_t types, std::int32_t isSetup, std::int32_t productState);
 
-// GET of `address` through fetchUrl, the UTF-8 body as text (for tools and tests).
-std::string iphoneFetch(const std::string& address);
-
 // A list reply (models, types, versions): its elements as texts, in order.
 std::vector<std::string> iphoneReadList(std::string_view replyText);
 

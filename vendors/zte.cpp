@@ -5,9 +5,6 @@
 #include "text/regex_object.h"
 #include "vendors/service_hosts.h"
 
-bool zteModelsLoaded = false;
-int zteSearchPos = 0;
-
 // The service writes "key":[order,"name",downloads] for each model; this depends on the
 // JSON writer's compact form (no blank after ":" or ",", plain digits).
 const char* const kZteModelPattern = "\"(.{36})\":\\[\\d+,\"(.*?)\",\\d+\\]";

@@ -12,12 +12,6 @@
 #include "base/program_objects.h"
 #include "vendors/lookup.h"
 
-// The page's state. Only the window thread touches it.
-// True after a load that filled at least kZteMinTreeItems tree items.
-extern bool zteModelsLoaded;
-// 0-based tree position at which the next find starts.
-extern int zteSearchPos;
-
 // A load that yields fewer tree items (series included) than this has failed.
 constexpr int kZteMinTreeItems = 11;
 

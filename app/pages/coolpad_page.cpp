@@ -16,15 +16,13 @@ namespace {
 // asked for exactly that name even where the name does not survive a trip through Qt.
 constexpr int kNameBytesRole = Qt::UserRole;
 
-constexpr int kPage = 2;
-
 PageLookup& search() {
-    static auto* lookUp = new PageLookup(kPage);
+    static auto* lookUp = new PageLookup(Page::Coolpad);
     return *lookUp;
 }
 
 PageLookup& downloads() {
-    static auto* lookUp = new PageLookup(kPage);
+    static auto* lookUp = new PageLookup(Page::Coolpad);
     return *lookUp;
 }
 

@@ -12,7 +12,7 @@
 namespace {
 
 PageLookup& search() {
-    static auto* lookUp = new PageLookup(0);
+    static auto* lookUp = new PageLookup(Page::Huawei);
     return *lookUp;
 }
 

@@ -1,39 +1,22 @@
 #include "app/pages/iphone_page.h"
 
-#include <QPointer>
 #include <QString>
-#include <atomic>
-#include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "app/pages/page_lookup.h"
-#include "app/window/jobs.h"
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
-#include "base/jobs.h"
 #include "vendors/iphone.h"
 
 namespace {
-
-// The turn of the latest list fill. Turns are taken on the window thread, in the order in
-// which the fills read the boxes, so the latest turn always holds the latest choices.
-std::atomic<std::uint64_t> latestTurn{0};
-
-std::uint64_t takeTurn() {
-    return latestTurn.fetch_add(1, std::memory_order_acq_rel) + 1;
-}
-
-bool isLatest(std::uint64_t turn) {
-    return latestTurn.load(std::memory_order_acquire) == turn;
-}
 
 void fillBox(QComboBox* box, const std::string& firstEntry,
              const std::vector<std::string>& entries) {
     box->clear();
     box->addItem(uiText(firstEntry));
     for (const std::string& e : entries) box->addItem(toQt(e));
-    // From code: the box's item-chosen handler does not run, so no list job starts.
+    // From code: the box's item-chosen handler does not run, so no list fill starts.
     box->setCurrentIndex(0);
 }
 
@@ -53,46 +36,32 @@ QtRows toQtRows(const std::vector<IphoneRow>& rows) {
     return out;
 }
 
-struct Choices {
-    std::string model, type, version;
-    bool allVersions = false;
-    std::uint64_t turn = 0;
-};
-
-constexpr int kPage = 4;
-
 PageLookup& catalogue() {
-    static auto* made = new PageLookup(kPage);
+    static auto* made = new PageLookup(Page::Iphone);
     return *made;
 }
 
 PageLookup& types() {
-    static auto* made = new PageLookup(kPage);
+    static auto* made = new PageLookup(Page::Iphone);
     return *made;
 }
 
-// The list jobs that may still run, for Esc and the busy cursor. Window thread only.
-struct ListJobs {
-    std::vector<std::weak_ptr<std::atomic<bool>>> flags;
-    QPointer<MainWindow> window;  // the jobs counted below fill this window's list
-    int running = 0;              // started and not yet reported ended
-};
-
-ListJobs& listJobs() {
-    static auto* made = [] {
-        auto* jobs = new ListJobs;
-        PageLookup::addBusySource(kPage, [jobs] {
-            return jobs->window && jobs->window == mainWindow() && jobs->running > 0;
-        });
-        return jobs;
-    }();
+PageLookup& list() {
+    static auto* made = new PageLookup(Page::Iphone);
     return *made;
 }
 
-void listJobEnded() {
-    ListJobs& j = listJobs();
-    if (j.window && j.window == mainWindow() && j.running > 0) --j.running;
-    PageLookup::showBusy(kPage);
+// The catalogue load and each list fill empty the list and take a turn; only the rows of
+// the newest turn reach it. Window thread only.
+unsigned long long listTurn = 0;
+
+// The ending call that puts the rows of turn `turn` into the list.
+std::function<void()> showRows(std::vector<IphoneRow> found, unsigned long long turn) {
+    auto rows = std::make_shared<QtRows>(toQtRows(found));
+    return [rows, turn] {
+        MainWindow* w = mainWindow();
+        if (w && turn == listTurn) w->超级列表框5->reportModel()->addRows(std::move(*rows));
+    };
 }
 
 }  // namespace
@@ -102,28 +71,28 @@ void loadIphoneCatalogue() {
     // Visits of the page while the first load runs find the list still empty.
     if (!w || catalogue().running()) return;
     w->超级列表框5->clearItems();
-    // A list job still running is older than this load: its rows must not follow.
-    const std::uint64_t turn = takeTurn();
+    const unsigned long long turn = ++listTurn;
+    // A list fill still running is older than this load: its rows must not follow.
+    list().stop();
     catalogue().start([turn](const LookupContext& ctx, const PageLookup::Post&) {
         IphoneCatalogue found = iphoneFetchCatalogue(ctx);
-        auto rows = std::make_shared<QtRows>(toQtRows(found.rows));
-        found.rows = {};
+        if (found.end == LookupEnd::Stopped) return std::function<void()>();
+        std::function<void()> rows = showRows(std::move(found.rows), turn);
         auto boxes = std::make_shared<IphoneCatalogue>(std::move(found));
-        return [boxes, rows, turn] {
+        return std::function<void()>([boxes, rows] {
             MainWindow* w = mainWindow();
-            if (!w || boxes->end == LookupEnd::Stopped) return;
+            if (!w) return;
             fillBox(w->组合框1, iphoneAllModels(), boxes->models);
             fillBox(w->组合框2, iphoneAllTypes(), {});
             fillBox(w->组合框3, iphoneAllVersions(), boxes->versions);
-            if (isLatest(turn)) w->超级列表框5->reportModel()->addRows(std::move(*rows));
-        };
+            rows();
+        });
     });
 }
 
 void refreshIphoneTypes() {
     MainWindow* w = mainWindow();
     if (!w) return;
-    // A newer model choice supersedes this one: only its types fill the box.
     types().start([model = chosenEntry(w->组合框1, iphoneAllModels())](const LookupContext& ctx,
                                                                        const PageLookup::Post&) {
         auto found = std::make_shared<IphoneList>(iphoneFetchTypes(model, ctx));
@@ -131,69 +100,23 @@ void refreshIphoneTypes() {
             MainWindow* w = mainWindow();
             if (!w || found->end == LookupEnd::Stopped) return;
             fillBox(w->组合框2, iphoneAllTypes(), found->entries);
-            startIphoneList();
+            fillIphoneList();
         };
     });
 }
 
-void startIphoneList() {
-    ListJobs& j = listJobs();
-    if (j.window != mainWindow()) {  // a new window: the old one's jobs count no more
-        j.window = mainWindow();
-        j.running = 0;
-    }
-    // Pruned of the jobs that have ended, so the list stays as short as the jobs running.
-    std::erase_if(j.flags, [](const auto& f) { return f.expired(); });
-    jobs::StopFlag flag = jobs::start(
-        [] {
-            jobRunner();
-            postToWindow(listJobEnded);
-        },
-        "iphone list");
-    if (!flag) return;
-    j.flags.push_back(flag);
-    ++j.running;
-    PageLookup::showBusy(kPage);
-}
-
-void stopIphoneLookups() {
-    PageLookup::stopPage(kPage);
-    for (const auto& f : listJobs().flags)
-        if (jobs::StopFlag flag = f.lock()) flag->store(true);
-    listJobs().flags.clear();
-}
-
 void fillIphoneList() {
-    const std::optional<Choices> choices = askWindow<Choices>([] {
-        Choices c;
-        MainWindow* w = mainWindow();
-        if (!w) return c;
-        w->超级列表框5->clearItems();
-        c.model = iphoneChoice(chosenEntry(w->组合框1, iphoneAllModels()), iphoneAllModels());
-        c.type = iphoneChoice(chosenEntry(w->组合框2, iphoneAllTypes()), iphoneAllTypes());
-        c.version = iphoneChoice(chosenEntry(w->组合框3, iphoneAllVersions()), iphoneAllVersions());
-        c.allVersions = w->选择框1->isChecked();
-        c.turn = takeTurn();
-        return c;
-    });
-    if (!choices || choices->turn == 0) return;
-    const std::uint64_t turn = choices->turn;
-
-    LookupContext ctx;
-    ctx.stop = jobs::currentStop();  // Esc and the window's end drop the request
-    const IphoneFirmware firmware = iphoneFetchFirmware(
-        choices->model, choices->type, choices->version, choices->allVersions, ctx);
-    // A newer fill has read the boxes meanwhile: its rows are the ones wanted.
-    if (!isLatest(turn)) return;
-    auto rows = std::make_shared<QtRows>(toQtRows(firmware.rows));
-    if (!isLatest(turn)) return;
-    postToWindow([rows, turn] {
-        MainWindow* w = mainWindow();
-        if (!w || !isLatest(turn)) return;
-        w->超级列表框5->reportModel()->addRows(std::move(*rows));
-    });
-}
-
-void jobRunner() {
-    fillIphoneList();
+    MainWindow* w = mainWindow();
+    if (!w) return;
+    w->超级列表框5->clearItems();
+    const unsigned long long turn = ++listTurn;
+    list().start(
+        [turn, model = iphoneChoice(chosenEntry(w->组合框1, iphoneAllModels()), iphoneAllModels()),
+         type = iphoneChoice(chosenEntry(w->组合框2, iphoneAllTypes()), iphoneAllTypes()),
+         version = iphoneChoice(chosenEntry(w->组合框3, iphoneAllVersions()), iphoneAllVersions()),
+         all = w->选择框1->isChecked()](const LookupContext& ctx, const PageLookup::Post&) {
+            IphoneFirmware firmware = iphoneFetchFirmware(model, type, version, all, ctx);
+            if (firmware.end == LookupEnd::Stopped) return std::function<void()>();
+            return showRows(std::move(firmware.rows), turn);
+        });
 }

@@ -12,7 +12,7 @@
 namespace {
 
 PageLookup& lookUp() {
-    static auto* made = new PageLookup(3);
+    static auto* made = new PageLookup(Page::Lg);
     return *made;
 }
 

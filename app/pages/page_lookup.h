@@ -2,14 +2,16 @@
 // How a page routine runs its look-up: the window thread reads the page's controls and
 // starts the vendor core on a job; the job hands what it finds back to the window thread,
 // which fills the controls. One PageLookup per kind of look-up (the Huawei search, the ZTE
-// file list, ...), used only on the window thread.
+// file list, the iPhone list, ...), used only on the window thread.
 //
 // A new start supersedes the one still running: the older job is stopped and nothing it
 // hands back reaches the page any more (a newer choice in the same control wins). A page
 // routine that must ignore a second start while one runs asks running() first. Esc stops
 // the look-ups of the current page; the page's controls show a busy cursor while one runs.
+// The job side, window-free, is jobs::LatestJob (base/latest_job.h).
 #include <functional>
 
+#include "app/window/main_window.h"
 #include "vendors/lookup.h"
 
 class PageLookup {
@@ -21,8 +23,8 @@ class PageLookup {
     // (re-enabling the button, messages), or an empty one.
     using Work = std::function<std::function<void()>(const LookupContext& ctx, const Post& post)>;
 
-    // The look-up of page `page` (0 to 5 as the tab control counts).
-    explicit PageLookup(int page);
+    // A look-up of page `page`.
+    explicit PageLookup(Page page);
     PageLookup(const PageLookup&) = delete;
     PageLookup& operator=(const PageLookup&) = delete;
 
@@ -34,14 +36,11 @@ class PageLookup {
     void stop();
 
     // Stops every look-up of page `page` (Esc).
-    static void stopPage(int page);
-
-    // Work of a page that runs outside a PageLookup (the iPhone list jobs) keeps the busy
-    // cursor too while `busy` says so; showBusy brings the cursor up to date.
-    static void addBusySource(int page, std::function<bool()> busy);
-    static void showBusy(int page);
+    static void stopPage(Page page);
 
   private:
+    static void showBusy(Page page);
+
     struct State;
     State* state_;  // never freed: a page's look-up lives as long as the program
 };

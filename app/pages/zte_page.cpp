@@ -22,13 +22,26 @@ void setStatus(MainWindow* w, const QString& text, const QColor& colour) {
     w->标签2->setText(text);
 }
 
+struct PageState {
+    QPointer<MainWindow> window;  // whose page this is
+    bool modelsLoaded = false;
+    int searchPos = 0;
+};
+
+// The state of the current window's page; window thread only.
+PageState& pageState() {
+    static PageState state;
+    if (state.window != mainWindow()) state = {mainWindow()};
+    return state;
+}
+
 PageLookup& modelList() {
-    static auto* made = new PageLookup(1);
+    static auto* made = new PageLookup(Page::Zte);
     return *made;
 }
 
 PageLookup& fileList() {
-    static auto* made = new PageLookup(1);
+    static auto* made = new PageLookup(Page::Zte);
     return *made;
 }
 
@@ -50,13 +63,13 @@ void showModelList(const ZteModelList& found) {
                 new QTreeWidgetItem(seriesItem, QStringList{toQt(m.modelName)});
         }
         if (int(treeItems(w->树型框1).size()) < kZteMinTreeItems) {
-            zteModelsLoaded = false;
+            pageState().modelsLoaded = false;
             setStatus(w, Romhaul::tr("当前状态：读取机型列表出错，请尝试刷新列表！"), kRed);
             showMessageBox(zteListErrorMessage());
             // The box may have been the window's last moment.
             if (!(w = mainWindow())) return;
         } else {
-            zteModelsLoaded = true;
+            pageState().modelsLoaded = true;
             w->标签2->setText(Romhaul::tr("当前状态：机型列表读取已完成！"));
         }
     }
@@ -93,7 +106,7 @@ void zteFindModel() {
         std::vector<std::string> texts;
         texts.reserve(items.size());
         for (QTreeWidgetItem* item : items) texts.push_back(fromQt(item->text(0)));
-        const int at = zteFindNext(texts, typed, zteSearchPos);
+        const int at = zteFindNext(texts, typed, pageState().searchPos);
         if (at >= 0) {
             QTreeWidgetItem* item = items[std::size_t(at)];
             if (item->parent()) item->parent()->setExpanded(true);
@@ -106,6 +119,18 @@ void zteFindModel() {
         }
     }
     w->编辑框2->setFocus();
+}
+
+void zteRestartFind() {
+    pageState().searchPos = 0;
+}
+
+bool zteModelsLoaded() {
+    return pageState().modelsLoaded;
+}
+
+int zteSearchPos() {
+    return pageState().searchPos;
 }
 
 void zteLoadFiles() {

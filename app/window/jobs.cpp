@@ -3,130 +3,50 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
-#include <QPointer>
-#include <QThread>
-#include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <memory>
-#include <mutex>
 
 #include "base/jobs.h"
 
 namespace {
 
-// Calls for the window thread wait in the hub's own queue, under a lock of ours; the event
-// posted to the hub only wakes it up. So what a job hands over is published by this lock,
-// which every checker of thread races understands, and not only by Qt's event queue.
-// The lock also spans each hand-over, so a job never posts to a hub being destroyed.
-std::mutex hubMutex;
-class JobHub;
-JobHub* hub = nullptr;
-
+// Wakes the window thread for the calls waiting in windowCalls(); the queue's lock spans
+// each hand-over and closing it, so a job never posts to a hub being destroyed.
 class JobHub : public QObject {
   public:
-    explicit JobHub(QObject* parent) : QObject(parent) {}
+    explicit JobHub(QObject* parent)
+        : QObject(parent), opened_(windowCalls().open([this] {
+              QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+          })) {}
     ~JobHub() override {
-        std::deque<std::function<void()>> dropped;
-        {
-            std::lock_guard lock(hubMutex);
-            if (hub == this) hub = nullptr;
-            dropped.swap(calls);
-        }
+        windowCalls().close(opened_);
         // Nothing a job finds can be shown any more: let every job end now.
         jobs::stopAll();
         // Wake-ups still queued for this object go with QObject's destructor.
     }
 
-    // Under hubMutex.
-    void queue(std::function<void()> call) {
-        calls.push_back(std::move(call));
-        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
-    }
-
   protected:
-    void customEvent(QEvent*) override {
-        std::deque<std::function<void()>> due;
-        {
-            std::lock_guard lock(hubMutex);
-            due.swap(calls);
-        }
-        // A call may destroy the window and this hub with it: the rest must not follow.
-        QPointer<JobHub> alive(this);
-        while (!due.empty() && alive) {
-            std::function<void()> call = std::move(due.front());
-            due.pop_front();
-            call();
-        }
-    }
+    // A call may destroy the window and this hub with it: that closes the queue, and the
+    // rest of the calls do not follow.
+    void customEvent(QEvent*) override { windowCalls().runDue(); }
 
   private:
-    std::deque<std::function<void()>> calls;
-};
-
-// Wakes the waiter of runOnWindow when the queued call is done with: run, or dropped
-// along with the hub.
-struct Completion {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    bool ran = false;
-};
-struct CompletionSignal {
-    std::shared_ptr<Completion> completion;
-    ~CompletionSignal() {
-        {
-            std::lock_guard lock(completion->mutex);
-            completion->finished = true;
-        }
-        completion->done.notify_all();
-    }
+    const std::uint64_t opened_;
 };
 
 }  // namespace
-
-bool startJob(void (*procedure)()) {
-    return jobs::start(procedure) != nullptr;
-}
 
 int runningJobs() {
     return jobs::running();
 }
 
 void attachJobHub(QObject* window) {
-    auto* made = new JobHub(window);
-    std::lock_guard lock(hubMutex);
-    hub = made;
+    new JobHub(window);
+}
+
+jobs::CallQueue& windowCalls() {
+    static auto* calls = new jobs::CallQueue;
+    return *calls;
 }
 
 bool postToWindow(std::function<void()> call) {
-    std::lock_guard lock(hubMutex);
-    if (!hub) return false;
-    hub->queue(std::move(call));
-    return true;
-}
-
-bool runOnWindow(std::function<void()> call) {
-    {
-        std::unique_lock lock(hubMutex);
-        if (!hub) return false;
-        if (QThread::currentThread() == hub->thread()) {
-            lock.unlock();
-            call();
-            return true;
-        }
-    }
-    auto completion = std::make_shared<Completion>();
-    {
-        // Made in place: a temporary's destructor would report completion at once.
-        std::shared_ptr<CompletionSignal> signal(new CompletionSignal{completion});
-        postToWindow([call = std::move(call), signal] {
-            call();
-            std::lock_guard lock(signal->completion->mutex);
-            signal->completion->ran = true;
-        });
-    }
-    std::unique_lock lock(completion->mutex);
-    completion->done.wait(lock, [&] { return completion->finished; });
-    return completion->ran;
+    return windowCalls().post(std::move(call));
 }

@@ -136,7 +136,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     using namespace report_column;
 
     // Page 0, Huawei.
-    分组框1 = pageControl<QGroupBox>(0, "分组框1", {8, 24, 543, 85});
+    分组框1 = pageControl<QGroupBox>(Page::Huawei, "分组框1", {8, 24, 543, 85});
     标签1 = label(分组框1, "标签1", {10, 14, 305, 24}, 15,
                   Romhaul::tr("输入产品型号或关键词，获取软件下载"));
     编辑框1 = edit(分组框1, "编辑框1", {10, 45, 433, 28}, 15);
@@ -145,15 +145,15 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
                                         {Romhaul::tr("发布日期"), 80, centre, kDate},
                                         {Romhaul::tr("文件大小"), 80, centre, kSize},
                                         {"", 0, left, kAddress}},
-                                       page(0)),
+                                       page(Page::Huawei)),
                         "超级列表框1", {}, 0, true);
     anchored_.push_back({超级列表框1, {8, 118, 543, 264}});
 
     // Page 1, ZTE.
-    编辑框2 = pageControl<QLineEdit>(1, "编辑框2", {10, 30, 115, 24});
-    按钮2 = pageControl<QPushButton>(1, "按钮2", {131, 30, 40, 24});
+    编辑框2 = pageControl<QLineEdit>(Page::Zte, "编辑框2", {10, 30, 115, 24});
+    按钮2 = pageControl<QPushButton>(Page::Zte, "按钮2", {131, 30, 40, 24});
     按钮2->setText(Romhaul::tr("搜索"));
-    树型框1 = pageControl<QTreeWidget>(1, "树型框1", {11, 60, 160, 290});
+    树型框1 = pageControl<QTreeWidget>(Page::Zte, "树型框1", {11, 60, 160, 290});
     树型框1->setHeaderHidden(true);
     树型框1->setColumnCount(1);
     树型框1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -162,49 +162,49 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
                                         {Romhaul::tr("更新日期"), 0, centre, kDate},
                                         {"", 0, left, kAddress},
                                         {Romhaul::tr("格式"), 50, centre, kFormat}},
-                                       page(1)),
+                                       page(Page::Zte)),
                         "超级列表框2", {}, 0, true);
     anchored_.push_back({超级列表框2, {178, 30, 369, 210}});
-    分组框2 = pageControl<QGroupBox>(1, "分组框2", {179, 246, 368, 105}, 16);
+    分组框2 = pageControl<QGroupBox>(Page::Zte, "分组框2", {179, 246, 368, 105}, 16);
     分组框2->setTitle(Romhaul::tr("文件信息："));
     编辑框3 = setUp(new QPlainTextEdit(分组框2), "编辑框3", {8, 21, 352, 75}, 13, true);
     编辑框3->setReadOnly(true);
     编辑框3->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     编辑框3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     编辑框3->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    按钮3 = pageControl<QPushButton>(1, "按钮3", {11, 354, 160, 26});
+    按钮3 = pageControl<QPushButton>(Page::Zte, "按钮3", {11, 354, 160, 26});
     按钮3->setText(Romhaul::tr("刷新列表"));
-    标签2 = pageControl<QLabel>(1, "标签2", {182, 356, 368, 24}, 16);
+    标签2 = pageControl<QLabel>(Page::Zte, "标签2", {182, 356, 368, 24}, 16);
     标签2->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setTextColour(标签2, kGreen);
 
     // Page 2, Coolpad.
-    分组框4 = pageControl<QGroupBox>(2, "分组框4", {8, 24, 543, 85});
+    分组框4 = pageControl<QGroupBox>(Page::Coolpad, "分组框4", {8, 24, 543, 85});
     标签10 =
         label(分组框4, "标签10", {10, 14, 305, 24}, 15, Romhaul::tr("请输入关键词，获取产品列表"));
     编辑框11 = edit(分组框4, "编辑框11", {10, 45, 433, 28}, 15);
     按钮6 = button(分组框4, "按钮6", {451, 45, 80, 28}, Romhaul::tr("搜索"));
-    列表框1 = pageControl<QListWidget>(2, "列表框1", {8, 118, 100, 264});
+    列表框1 = pageControl<QListWidget>(Page::Coolpad, "列表框1", {8, 118, 100, 264});
     超级列表框3 = setUp(new ReportView({{spaces(13) + Romhaul::tr("描述"), 195, left, kName},
                                         {Romhaul::tr("更新日期"), 80, centre, kDate},
                                         {Romhaul::tr("文件大小 "), 70, right, kSize},
                                         {Romhaul::tr("文件种类"), 70, centre, kType},
                                         {"", 0, left, kAddress}},
-                                       page(2)),
+                                       page(Page::Coolpad)),
                         "超级列表框3", {}, 0, true);
     anchored_.push_back({超级列表框3, {111, 118, 440, 264}});
 
     // Page 3, LG.
-    标签3 = pageControl<QLabel>(3, "标签3", {38, 42, 173, 28}, 16);
+    标签3 = pageControl<QLabel>(Page::Lg, "标签3", {38, 42, 173, 28}, 16);
     标签3->setText(Romhaul::tr("输入手机串号进行查询："));
     标签3->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    编辑框4 = pageControl<QLineEdit>(3, "编辑框4", {210, 42, 192, 28}, 15);
+    编辑框4 = pageControl<QLineEdit>(Page::Lg, "编辑框4", {210, 42, 192, 28}, 15);
     // Serial numbers are digits and dashes; anything else typed is dropped.
     编辑框4->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9-]*")), 编辑框4));
-    按钮4 = pageControl<QPushButton>(3, "按钮4", {415, 42, 100, 28});
+    按钮4 = pageControl<QPushButton>(Page::Lg, "按钮4", {415, 42, 100, 28});
     按钮4->setText(Romhaul::tr("查询详细信息"));
-    分组框3 = pageControl<QGroupBox>(3, "分组框3", {58, 85, 439, 283}, 16);
+    分组框3 = pageControl<QGroupBox>(Page::Lg, "分组框3", {58, 85, 439, 283}, 16);
     标签9 = label(分组框3, "标签9", {44, 30, 80, 28}, 16, Romhaul::tr("手机型号："), right);
     编辑框10 = edit(分组框3, "编辑框10", {133, 31, 192, 28}, 15, true);
     标签4 = label(分组框3, "标签4", {44, 71, 80, 28}, 16, Romhaul::tr("IMEI码："), right);
@@ -221,21 +221,21 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     按钮5->setEnabled(false);
 
     // Page 4, iPhone.
-    组合框1 = pageControl<QComboBox>(4, "组合框1", {11, 28, 100, 20});
-    组合框2 = pageControl<QComboBox>(4, "组合框2", {120, 28, 100, 20});
-    组合框3 = pageControl<QComboBox>(4, "组合框3", {232, 28, 100, 20});
-    选择框1 = pageControl<QCheckBox>(4, "选择框1", {339, 28, 192, 20});
+    组合框1 = pageControl<QComboBox>(Page::Iphone, "组合框1", {11, 28, 100, 20});
+    组合框2 = pageControl<QComboBox>(Page::Iphone, "组合框2", {120, 28, 100, 20});
+    组合框3 = pageControl<QComboBox>(Page::Iphone, "组合框3", {232, 28, 100, 20});
+    选择框1 = pageControl<QCheckBox>(Page::Iphone, "选择框1", {339, 28, 192, 20});
     选择框1->setText(Romhaul::tr("显示全部版本(包括不可刷版本)"));
     超级列表框5 = setUp(new ReportView({{Romhaul::tr("版本"), 40, left, kVersion},
                                         {spaces(15) + Romhaul::tr("固件名称"), 235, left, kName},
                                         {spaces(17) + Romhaul::tr("说明"), 240, left, kNotes},
                                         {"", 0, left, kAddress}},
-                                       page(4)),
+                                       page(Page::Iphone)),
                         "超级列表框5", {}, 0, true);
     anchored_.push_back({超级列表框5, {8, 56, 544, 327}});
 
     // Page 5, About. The author, notice and contact lines are written at creation.
-    分组框5 = pageControl<QGroupBox>(5, "分组框5", {81, 83, 400, 240}, 16);
+    分组框5 = pageControl<QGroupBox>(Page::About, "分组框5", {81, 83, 400, 240}, 16);
     标签11 = label(分组框5, "标签11", {2, 16, 396, 24}, 16, "Romhaul", centre);
     setTextColour(标签11, kGreen);
     标签17 = label(分组框5, "标签17", {259, 42, 88, 16}, 13, "Ver:1.5", right);
@@ -293,15 +293,16 @@ MainWindow::~MainWindow() {
     if (theWindow == this) theWindow = nullptr;
 }
 
-QWidget* MainWindow::page(int number) const {
-    return number >= 0 && number < int(pages_.size()) ? pages_[std::size_t(number)] : nullptr;
+QWidget* MainWindow::page(Page which) const {
+    const auto number = std::size_t(which);
+    return number < pages_.size() ? pages_[number] : nullptr;
 }
 
 template <class T>
-T* MainWindow::pageControl(int pageNumber, const char* name, QRect inTabControl, int fontPixels) {
+T* MainWindow::pageControl(Page onPage, const char* name, QRect inTabControl, int fontPixels) {
     // Edit boxes, buttons, combo boxes, lists, trees and check boxes are tab stops.
     constexpr bool tabStop = !std::is_base_of_v<QLabel, T> && !std::is_base_of_v<QGroupBox, T>;
-    T* control = setUp(new T(page(pageNumber)), name, {}, fontPixels, tabStop);
+    T* control = setUp(new T(page(onPage)), name, {}, fontPixels, tabStop);
     anchored_.push_back({control, inTabControl});
     return control;
 }
@@ -346,8 +347,8 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 void MainWindow::placePageControls() {
     // Where the pages start inside the tab control. Until the tab control is shown it has
     // not laid its pages out yet; the style answers the same question meanwhile.
-    const QPoint origin =
-        选择夹1->isVisible() ? page(0)->mapTo(选择夹1, QPoint(0, 0)) : 选择夹1->pagesOrigin();
+    const QPoint origin = 选择夹1->isVisible() ? page(Page::Huawei)->mapTo(选择夹1, QPoint(0, 0))
+                                               : 选择夹1->pagesOrigin();
     const QSize extra = extraSize();
     for (const Anchored& a : anchored_)
         a.control->setGeometry(stretched(a.inTabControl.translated(-origin), a.stretch.moveX,

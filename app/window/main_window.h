@@ -44,6 +44,9 @@ class TabControl : public QTabWidget {
     QPoint pagesOrigin() const;
 };
 
+// The pages of the tab control, in tab order.
+enum class Page { Huawei, Zte, Coolpad, Lg, Iphone, About };
+
 class MainWindow : public QWidget {
     Q_OBJECT
   public:
@@ -53,8 +56,10 @@ class MainWindow : public QWidget {
     // Emits created(): the loader calls it once the handlers are bound, before showing.
     void notifyCreated() { emit created(); }
 
-    // The page widgets, 0 to 5.
-    QWidget* page(int number) const;
+    // A page's widget.
+    QWidget* page(Page which) const;
+    // The page shown.
+    Page currentPage() const { return Page(选择夹1->currentIndex()); }
 
     // Where the window and the tab control sit, and the client size that gives the
     // window's outer size with a 4-pixel frame and a 26-pixel caption.
@@ -158,7 +163,7 @@ class MainWindow : public QWidget {
         Stretch stretch = {};
     };
     template <class T>
-    T* pageControl(int page, const char* name, QRect inTabControl, int fontPixels = 0);
+    T* pageControl(Page onPage, const char* name, QRect inTabControl, int fontPixels = 0);
     void placePageControls();
     void fitOuterSize();
     void stretch(QWidget* control, Stretch how);

@@ -164,14 +164,15 @@ int main(int argc, char** argv) {
         }
     });
     run("loadIphoneCatalogue", [&] { window->选择夹1->setCurrentIndex(4); });
-    run("iPhone list job", [&] { startIphoneList(); });
+    run("iPhone list job", [&] { fillIphoneList(); });
     const long loadedKb = statusKb("VmHWM:");
 
     const std::string address = iphoneFirmwareAddress("all", "all", "all", false);
     ReportView* list = window->超级列表框5;
     std::vector<double> jobThreadMs, windowThreadMs, loadMs;
     for (int round = 0; round < 7; ++round) {
-        const std::string reply = iphoneFetch(address);  // the reply has arrived
+        LookupEnd end;
+        const std::string reply = fetchText({}, {address}, end);  // the reply has arrived
 
         // Job path: reading and text making off the window thread ...
         QElapsedTimer t;
@@ -210,7 +211,7 @@ int main(int argc, char** argv) {
     // The real job end to end, request included, for comparison.
     QElapsedTimer t;
     t.start();
-    startIphoneList();
+    fillIphoneList();
     waitForLookups();
     list->viewport()->repaint();
     const double jobTotalMs = double(t.nsecsElapsed()) / 1e6;
@@ -220,7 +221,7 @@ int main(int argc, char** argv) {
     // read must not stay behind.
     long rssAfter5 = 0, rssAfter50 = 0;
     for (int rebuild = 1; rebuild <= 50; ++rebuild) {
-        startIphoneList();
+        fillIphoneList();
         waitForLookups();
         if (rebuild == 5) rssAfter5 = statusKb("VmRSS:");
     }

@@ -86,15 +86,16 @@ bool waitFor(Predicate done, int milliseconds = 5000) {
 
 // Look-ups run on jobs: waits until every job has ended and what they handed to the window
 // has run, polling the event loop meanwhile (the window keeps working). What a job hands
-// over may start the next job (the iPhone type list starts the list job), so the wait
-// lasts until no job runs after the handed-over calls have run.
+// over may start the next job (the iPhone type list starts the list fill), which may end
+// before the wait looks again, so the wait lasts until no job runs and nothing handed over
+// waits. A job hands over its last call before it ends.
 inline bool waitForLookups(int milliseconds = 10000) {
     QDeadlineTimer deadline(milliseconds);
     do {
         if (!QTest::qWaitFor([] { return runningJobs() == 0; }, int(deadline.remainingTime())))
             return false;
         QCoreApplication::processEvents();
-    } while (runningJobs() != 0);
+    } while (runningJobs() != 0 || !windowCalls().idle());
     return true;
 }
 

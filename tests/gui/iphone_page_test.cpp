@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -16,6 +17,7 @@
 #include "app/window/jobs.h"
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
+#include "base/jobs.h"
 #include "base/text_util.h"
 #include "platform/codepage.h"
 #include "tests/gui/gui_test_support.h"
@@ -89,8 +91,7 @@ class IphonePageTest : public OpenWindowTest {
     static Rows expectedRows(const std::string& model, const std::string& type,
                              const std::string& version, bool all) {
         Rows out;
-        for (const IphoneRow& r :
-             iphoneReadFirmware(iphoneFetch(iphoneFirmwareAddress(model, type, version, all)))) {
+        for (const IphoneRow& r : iphoneFetchFirmware(model, type, version, all).rows) {
             std::vector<std::string> row;
             for (const std::string& cell : r) row.push_back(codepage::gbkToUtf8(cell));
             out.push_back(row);
@@ -252,12 +253,37 @@ TEST_F(IphonePageTest, TwentyQuickChoicesLeaveExactlyTheLastChoicesRows) {
     EXPECT_EQ(rows(), wanted);
 }
 
+TEST_F(IphonePageTest, QuickChoicesStopTheJobsTheySupersedeOnAtMostEightThreads) {
+    visitIphone();
+    sim->clearRequests();
+    sim->setReplyDelay(VendorService::Iphone, milliseconds(3000));
+    int most = 0;
+    for (int i = 0; i < 60; ++i) {
+        if (i % 2)
+            clickCheckBox();
+        else
+            choose(window->组合框3, 1 + i % 6);
+        QApplication::processEvents();
+        most = std::max(most, jobs::threads());
+    }
+    // Every job but the newest is stopped: held back as they are, they would take 20 s.
+    EXPECT_TRUE(waitFor([] { return runningJobs() == 1; }, 1500)) << runningJobs();
+    EXPECT_LE(most, jobs::kMaxThreads);
+    EXPECT_LT(sim->requestCount(VendorService::Iphone), 60u);
+    sim->setReplyDelay(VendorService::Iphone, milliseconds(0));
+    waitForJobs();
+    EXPECT_EQ(rows(), expectedRows("all", "all", fromQt(window->组合框3->currentText()),
+                                   window->选择框1->isChecked()));
+}
+
 TEST_F(IphonePageTest, ClosingTheWindowUnderRunningJobsDropsTheirRows) {
     visitIphone();
     sim->setReplyDelay(VendorService::Iphone, milliseconds(2000));
-    for (int i = 0; i < 5; ++i) clickCheckBox();
-    // The jobs read the boxes through the window thread before they ask.
-    ASSERT_TRUE(waitFor([] { return sim->requestCount(VendorService::Iphone) == 8; }));
+    // Each choice's request is on the wire before the next choice supersedes it.
+    for (std::size_t i = 1; i <= 5; ++i) {
+        clickCheckBox();
+        ASSERT_TRUE(waitFor([i] { return sim->requestCount(VendorService::Iphone) == 3 + i; }));
+    }
     EXPECT_GT(runningJobs(), 0);
     window.reset();
     // TearDown waits for the jobs; the sanitizer runs catch any touch of freed widgets.

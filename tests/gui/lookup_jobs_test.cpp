@@ -19,7 +19,6 @@
 #include "tests/gui/gui_test_support.h"
 #include "tests/gui/simulator_window_test.h"
 #include "tools/vendor-sim/simulator.h"
-#include "vendors/zte.h"
 
 namespace {
 
@@ -151,7 +150,6 @@ class LookupJobs : public SimulatorWindowTest, public ::testing::WithParamInterf
   protected:
     void SetUp() override {
         SimulatorWindowTest::SetUp();
-        zteModelsLoaded = false;
         zteModelTable().clear();
         openWindow();
         const LookupCase& c = GetParam();
@@ -185,7 +183,7 @@ class LookupJobs : public SimulatorWindowTest, public ::testing::WithParamInterf
         return c.button ? window.get()->*c.button : nullptr;
     }
     int rows() const { return GetParam().rows(*window); }
-    QWidget* page() const { return window->page(GetParam().page); }
+    QWidget* page() const { return window->page(Page(GetParam().page)); }
 };
 
 TEST_P(LookupJobs, TheWindowKeepsWorkingWhileTheReplyIsHeld) {

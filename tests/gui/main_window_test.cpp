@@ -191,8 +191,8 @@ TEST_F(MainWindowTest, EveryControlAsLaidOut) {
 
         const QString parent = QString::fromUtf8(row.parent);
         const bool onPage = parent.startsWith("page");
-        QWidget* expectedParent =
-            onPage ? window->page(parent.mid(4).toInt()) : window->findChild<QWidget*>(parent);
+        QWidget* expectedParent = onPage ? window->page(Page(parent.mid(4).toInt()))
+                                         : window->findChild<QWidget*>(parent);
         ASSERT_NE(expectedParent, nullptr);
         EXPECT_EQ(w->parentWidget(), expectedParent);
         const QRect at = onPage ? QRect(w->mapTo(tab, QPoint(0, 0)), w->size()) : w->geometry();
@@ -240,7 +240,7 @@ TEST_F(MainWindowTest, WindowAndTabControl) {
     ASSERT_EQ(tab->count(), 6);
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(tab->tabText(i), QString::fromUtf8(captions[i]));
-        EXPECT_EQ(tab->widget(i), window->page(i));
+        EXPECT_EQ(tab->widget(i), window->page(Page(i)));
     }
     EXPECT_EQ(tab->currentIndex(), 0);
     // Page controls stay where they belong on every page, and after a relayout.

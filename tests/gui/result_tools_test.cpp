@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -26,6 +27,7 @@
 #include "app/window/jobs.h"
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
+#include "base/jobs.h"
 #include "base/text_util.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/gui/simulator_window_test.h"
@@ -407,6 +409,35 @@ TEST_F(ResultTools, WindowStaysFreeDuringACheckAndClosingItEndsTheCheckCleanly) 
     EXPECT_TRUE(note().isEmpty());
     // The answer comes to no window; TearDown sees the job end.
     window.reset();
+}
+
+TEST_F(ResultTools, ManyChecksRunOnAtMostEightThreadsAndARefillStopsThem) {
+    sim->setReplyDelay(VendorService::Lg, std::chrono::milliseconds(3000));
+    ReportView* list = window->超级列表框1;
+    constexpr int kRows = 30;
+    for (int i = 0; i < kRows; ++i)
+        list->addRow({gbk("固件"), "", "", fileAddress("/files/1048576/" + std::to_string(i))});
+    int most = 0;
+    for (int i = 0; i < kRows; ++i) {
+        list->setCurrentRow(i);
+        command(list, "checkLink")->trigger();
+        QApplication::processEvents();
+        most = std::max(most, jobs::threads());
+    }
+    // The simulator answers three at a time.
+    ASSERT_TRUE(sim->waitForRequests(VendorService::Lg, 3, std::chrono::milliseconds(5000)));
+    most = std::max(most, jobs::threads());
+    EXPECT_LE(most, jobs::kMaxThreads);
+    EXPECT_EQ(runningJobs(), kRows);
+
+    // A new look-up's rows: the checks of the former ones end at once, unanswered.
+    list->clearItems();
+    fill(list, huaweiRows);
+    // Held back as they are, they would take half a minute.
+    EXPECT_TRUE(waitFor([] { return runningJobs() == 0; }, 1500));
+    EXPECT_LE(sim->requestCount(VendorService::Lg), std::size_t(jobs::kMaxThreads));
+    QApplication::processEvents();
+    EXPECT_TRUE(note().isEmpty());
 }
 
 TEST_F(ResultTools, LgAddressBoxChecksItsAddress) {

@@ -167,7 +167,7 @@ TEST(WindowSize, ListsGrowButtonsKeepTheirSizeNothingOverlaps) {
         for (int page = 0; page < 6; ++page) {
             window.选择夹1->setCurrentIndex(page);
             QCoreApplication::processEvents();
-            overlaps.merge(laidOut(window.page(page), size));
+            overlaps.merge(laidOut(window.page(Page(page)), size));
         }
         if (size == today) todaysOverlaps = overlaps;
         EXPECT_EQ(overlaps, todaysOverlaps) << size.width() << "x" << size.height();
@@ -184,9 +184,9 @@ TEST(WindowSize, ListsGrowButtonsKeepTheirSizeNothingOverlaps) {
     window.resize(today);
     window.选择夹1->setCurrentIndex(0);
     QCoreApplication::processEvents();
-    EXPECT_EQ(
-        window.超级列表框1->geometry(),
-        QRect(QPoint(8, 118) - window.page(0)->mapTo(window.选择夹1, QPoint()), QSize(543, 264)));
+    EXPECT_EQ(window.超级列表框1->geometry(),
+              QRect(QPoint(8, 118) - window.page(Page::Huawei)->mapTo(window.选择夹1, QPoint()),
+                    QSize(543, 264)));
 }
 
 // A settings folder of a test's own: what one "run" writes, the next reads.

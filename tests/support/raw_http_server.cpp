@@ -111,6 +111,14 @@ RawReply rawReply(std::string status, std::string_view extraHeaders, std::string
     return r;
 }
 
+RawReply keptReply(std::string_view body) {
+    RawReply r;
+    r.bytes = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+              std::string(body);
+    r.keepOpen = true;
+    return r;
+}
+
 RawReply okReply(std::string_view body, std::string_view extraHeaders) {
     return rawReply("200 OK", extraHeaders, body);
 }
@@ -159,6 +167,7 @@ void RawHttpServer::acceptLoop() {
     while (waitReadable(listenFd_, stopping_)) {
         int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) continue;
+        ++connections_;
         std::lock_guard lock(mutex_);
         workers_.emplace_back([this, fd] { serve(fd); });
     }
@@ -167,56 +176,84 @@ void RawHttpServer::acceptLoop() {
 void RawHttpServer::serve(int fd) {
     std::string data;
     char buffer[16384];
-    std::size_t headEnd = std::string::npos;
-    std::size_t need = 0;
     for (;;) {
-        if (headEnd != std::string::npos && data.size() >= need) break;
-        if (!waitReadable(fd, stopping_)) {
-            ::close(fd);
-            return;
-        }
-        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0) {
-            ::close(fd);
-            return;
-        }
-        data.append(buffer, std::size_t(n));
-        if (headEnd == std::string::npos) {
-            headEnd = data.find("\r\n\r\n");
-            if (headEnd != std::string::npos) {
-                headEnd += 4;
-                RawRequest probe{data.substr(0, headEnd), {}};
-                std::string length = probe.header("Content-Length");
-                need = headEnd + (length.empty() ? 0 : std::stoul(length));
+        std::size_t headEnd = std::string::npos;
+        std::size_t need = 0;
+        for (;;) {
+            if (headEnd == std::string::npos) {
+                headEnd = data.find("\r\n\r\n");
+                if (headEnd != std::string::npos) {
+                    headEnd += 4;
+                    RawRequest probe{data.substr(0, headEnd), {}};
+                    std::string length = probe.header("Content-Length");
+                    need = headEnd + (length.empty() ? 0 : std::stoul(length));
+                }
             }
+            if (headEnd != std::string::npos && data.size() >= need) break;
+            if (!waitReadable(fd, stopping_)) {
+                ::close(fd);
+                return;
+            }
+            ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                ::close(fd);
+                return;
+            }
+            data.append(buffer, std::size_t(n));
+        }
+        RawRequest request{data.substr(0, headEnd), data.substr(headEnd, need - headEnd)};
+        data.erase(0, need);
+        {
+            std::lock_guard lock(mutex_);
+            requests_.push_back(request);
+        }
+        RawReply reply = handler_(request);
+        auto until = std::chrono::steady_clock::now() + reply.delay;
+        while (!stopping_.load() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        bool sent = true;
+        if (reply.trickle.count() > 0) {
+            for (std::size_t i = 0; sent && i < reply.bytes.size() && !stopping_.load(); ++i) {
+                sent = sendAll(fd, reply.bytes.data() + i, 1);
+                std::this_thread::sleep_for(reply.trickle);
+            }
+        } else {
+            sent = sendAll(fd, reply.bytes.data(), reply.bytes.size());
+        }
+        if (sent && reply.tail) sent = sendAll(fd, reply.tail->data(), reply.tail->size());
+        if (sent && reply.source) sent = sendSource(fd, reply);
+        if (sent && reply.keepOpen && !reply.hang) continue;
+        if (reply.hang) {
+            // Hold the connection until the client gives up or the server stops.
+            while (waitReadable(fd, stopping_))
+                if (::recv(fd, buffer, sizeof buffer, 0) <= 0) break;
+        }
+        ::shutdown(fd, SHUT_WR);
+        ::close(fd);
+        return;
+    }
+}
+
+bool RawHttpServer::sendSource(int fd, const RawReply& reply) {
+    std::vector<char> piece(64 << 10);
+    const auto start = std::chrono::steady_clock::now();
+    std::uint64_t sent = 0;
+    while (sent < reply.sourceLength && !stopping_.load()) {
+        const std::size_t n =
+            std::size_t(std::min<std::uint64_t>(piece.size(), reply.sourceLength - sent));
+        reply.source(reply.sourceOffset + sent, piece.data(), n);
+        if (!sendAll(fd, piece.data(), n)) return false;
+        sent += n;
+        bytesSent_ += n;
+        if (reply.bytesPerSecond > 0) {
+            const auto due =
+                start + std::chrono::microseconds(sent * 1000000 / reply.bytesPerSecond);
+            while (!stopping_.load() && std::chrono::steady_clock::now() < due)
+                std::this_thread::sleep_until(std::min(
+                    due, std::chrono::steady_clock::now() + std::chrono::milliseconds(20)));
         }
     }
-    RawRequest request{data.substr(0, headEnd), data.substr(headEnd, need - headEnd)};
-    {
-        std::lock_guard lock(mutex_);
-        requests_.push_back(request);
-    }
-    RawReply reply = handler_(request);
-    auto until = std::chrono::steady_clock::now() + reply.delay;
-    while (!stopping_.load() && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    bool sent = true;
-    if (reply.trickle.count() > 0) {
-        for (std::size_t i = 0; sent && i < reply.bytes.size() && !stopping_.load(); ++i) {
-            sent = sendAll(fd, reply.bytes.data() + i, 1);
-            std::this_thread::sleep_for(reply.trickle);
-        }
-    } else {
-        sent = sendAll(fd, reply.bytes.data(), reply.bytes.size());
-    }
-    if (sent && reply.tail) sendAll(fd, reply.tail->data(), reply.tail->size());
-    if (reply.hang) {
-        // Hold the connection until the client gives up or the server stops.
-        while (waitReadable(fd, stopping_))
-            if (::recv(fd, buffer, sizeof buffer, 0) <= 0) break;
-    }
-    ::shutdown(fd, SHUT_WR);
-    ::close(fd);
+    return sent == reply.sourceLength;
 }
 
 int unusedPort() {

@@ -4,6 +4,7 @@
 // bytes the handler gives, so a test sees exactly what went on the wire both ways.
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -33,12 +34,22 @@ struct RawReply {
     bool hang = false;  // after writing, keep the connection open until the server stops
     // Non-zero: `bytes` go out one at a time, this long apart (a server that trickles).
     std::chrono::milliseconds trickle{0};
+    // After the reply, wait on the same connection for the next request (keep-alive).
+    bool keepOpen = false;
+    // A body made piece by piece rather than held (files of gigabytes): after `bytes`,
+    // sourceLength bytes from sourceOffset, source(offset, out, n) filling each piece.
+    std::function<void(std::uint64_t offset, char* out, std::size_t n)> source;
+    std::uint64_t sourceOffset = 0;
+    std::uint64_t sourceLength = 0;
+    std::uint64_t bytesPerSecond = 0;  // non-zero: the source part goes no faster
 };
 
 // "HTTP/1.1 200 OK" with Content-Length, Connection: close and the extra header lines
 // (each ending in "\r\n").
 RawReply okReply(std::string_view body, std::string_view extraHeaders = "");
 RawReply rawReply(std::string status, std::string_view extraHeaders, std::string_view body);
+// "HTTP/1.1 200 OK" with Content-Length, and the connection kept open for the next request.
+RawReply keptReply(std::string_view body);
 
 class RawHttpServer {
   public:
@@ -53,16 +64,22 @@ class RawHttpServer {
     std::vector<RawRequest> requests() const;
     RawRequest lastRequest() const;
     std::size_t requestCount() const;
+    // Connections accepted so far.
+    std::size_t connectionCount() const { return connections_.load(); }
+    std::uint64_t bytesSent() const { return bytesSent_.load(); }
     void stop();
 
   private:
     void acceptLoop();
     void serve(int fd);
+    bool sendSource(int fd, const RawReply& reply);
 
     Handler handler_;
     int listenFd_ = -1;
     int port_ = 0;
     std::atomic<bool> stopping_{false};
+    std::atomic<std::size_t> connections_{0};
+    std::atomic<std::uint64_t> bytesSent_{0};
     std::thread acceptThread_;
     mutable std::mutex mutex_;
     std::vector<RawRequest> requests_;

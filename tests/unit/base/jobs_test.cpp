@@ -1,10 +1,12 @@
-// Jobs: started at once, each with its own stop flag, all stoppable and waited for.
+// Jobs: started at once while a thread is free, each with its own stop flag, all stoppable
+// and waited for; never more than eight threads, and memory handed back once idle.
 #include "base/jobs.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -71,6 +73,56 @@ TEST(Jobs, AJobsCapturesAreGoneWhenItNoLongerCounts) {
     jobs::start([held = std::move(held)] { (void)*held; });
     ASSERT_TRUE(jobs::waitAll(5s));
     EXPECT_TRUE(watch.expired());
+}
+
+// The registry's threads from earlier cases have waited out their moment and left.
+bool noThreadsLeft() {
+    for (int i = 0; i < 500 && jobs::threads() > 0; ++i) std::this_thread::sleep_for(10ms);
+    return jobs::threads() == 0;
+}
+
+TEST(Jobs, NeverMoreThanEightThreadsAndWaitingJobsStillRunOnceStopped) {
+    constexpr int kJobs = 40;
+    std::atomic<int> begun{0}, stoppedSeen{0};
+    std::vector<jobs::StopFlag> flags;
+    for (int i = 0; i < kJobs; ++i) {
+        flags.push_back(jobs::start([&] {
+            ++begun;
+            untilStopped(stoppedSeen);
+        }));
+        ASSERT_TRUE(flags.back());
+    }
+    while (begun < jobs::kMaxThreads) std::this_thread::sleep_for(1ms);
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(begun, jobs::kMaxThreads) << "the others wait for a free thread";
+    EXPECT_EQ(jobs::threads(), jobs::kMaxThreads);
+    EXPECT_EQ(jobs::running(), kJobs);
+    jobs::stopAll();
+    EXPECT_TRUE(jobs::waitAll(5s));
+    EXPECT_EQ(begun, kJobs);
+    EXPECT_EQ(stoppedSeen, kJobs) << "a waiting job finds its flag raised";
+    EXPECT_LE(jobs::threads(), jobs::kMaxThreads);
+}
+
+TEST(Jobs, FreedMemoryGoesBackOnceTheRegistryHasBeenIdleForAMoment) {
+    ASSERT_TRUE(noThreadsLeft());
+    const int before = jobs::idleReleases();
+    // Not after each job while others still run, however long they take.
+    jobs::StopFlag busy = jobs::start([] {
+        while (!jobs::stopRequested()) std::this_thread::sleep_for(1ms);
+    });
+    ASSERT_TRUE(busy);
+    std::atomic<int> done{0};
+    for (int i = 0; i < 5; ++i) jobs::start([&] { ++done; });
+    while (done < 5) std::this_thread::sleep_for(1ms);
+    std::this_thread::sleep_for(600ms);
+    EXPECT_EQ(jobs::idleReleases(), before);
+    // Once after the last, and not within the wait for the jobs to end.
+    busy->store(true);
+    ASSERT_TRUE(jobs::waitAll(5s));
+    EXPECT_EQ(jobs::idleReleases(), before);
+    ASSERT_TRUE(noThreadsLeft());
+    EXPECT_EQ(jobs::idleReleases(), before + 1);
 }
 
 }  // namespace

@@ -5,12 +5,14 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <atomic>
 #include <nlohmann/json.hpp>
 
 #include "base/text_util.h"
 #include "cli/wording.h"
 #include "platform/codepage.h"
 #include "tests/support/child_process.h"
+#include "tests/support/loopback_proxy.h"
 #include "tests/support/raw_http_server.h"
 #include "tests/support/simulator_test.h"
 #include "vendors/coolpad.h"
@@ -293,6 +295,8 @@ TEST_F(LookupTool, UsageErrorsAreStatusTwoAndSendNothing) {
         {{"--format", "xml", "huawei", "P6"}, "", "xml"},
         {{"--timeout", "-1", "huawei", "P6"}, "", "--timeout"},
         {{"coolpad", "大神", "files", "大神F1"}, "", "not both"},
+        {{"lg", "--parallel", "0", "356789051234567"}, "", "--parallel"},
+        {{"lg", "--parallel", "17", "356789051234567"}, "", "--parallel"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(shown(c.args));
@@ -420,6 +424,45 @@ TEST_F(LookupTool, ABatchOfAHundredSerialsFromStandardInput) {
     EXPECT_EQ(readJson(json.out, rows[0]).size(), 98u);
 }
 
+TEST_F(LookupTool, AParallelBatchKeepsTheInputOrder) {
+    sim->setReplyHook(VendorService::Lg,
+                      [](const vendorsim::RecordedRequest& r) -> std::optional<vendorsim::Reply> {
+                          const std::string esn = r.param("esn");
+                          return vendorsim::Reply{
+                              200, "text/xml",
+                              "<PRODUCT status='OK'><model>LG-" + esn + "</model></PRODUCT>"};
+                      });
+    std::vector<std::string> serials;
+    std::string input;
+    for (int i = 0; i < 12; ++i) {
+        serials.push_back(std::to_string(860000000000100 + i));
+        input += serials.back() + "\n";
+    }
+    // The first serial's reply waits until four requests are in, so only a batch with
+    // several look-ups in flight gets it soon, and the serials after it finish first.
+    std::atomic<int> overlapped{0};
+    sim->setDelayHook([&](const vendorsim::RecordedRequest& r) {
+        if (r.service == VendorService::Lg && r.param("esn") == serials[0] &&
+            sim->waitForRequests(VendorService::Lg, 4, 5s))
+            ++overlapped;
+        return 0ms;
+    });
+    for (const char* parallel : {"4", "16"}) {
+        SCOPED_TRACE(parallel);
+        sim->clearRequests();
+        overlapped = 0;
+        const Ended run = tool({"lg", "--parallel", parallel, "-"}, input);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(overlapped, 1);
+        const Rows rows = readTsv(run.out);
+        ASSERT_EQ(rows.size(), serials.size() + 1) << run.out;
+        for (std::size_t i = 0; i < serials.size(); ++i) {
+            EXPECT_EQ(rows[i + 1][0], serials[i]);
+            EXPECT_EQ(rows[i + 1][1], "LG-" + serials[i]);
+        }
+    }
+}
+
 std::string knownSerials(int count) {
     std::string input;
     const char* serials[] = {"356789051234567", "357710050123458", "352000000000001"};
@@ -513,6 +556,34 @@ TEST_F(LookupTool, OnATerminalATableAndAProgressLineThatIsWiped) {
     const Ended end = stopped.finish(10s);
     EXPECT_EQ(end.exitCode, 130);
     EXPECT_EQ(end.out.substr(end.out.size() - 4), "\r\033[K") << end.out;
+}
+
+TEST_F(LookupTool, ThroughTheEnvironmentsHttpOrSocksProxy) {
+    // The proxies take every connection to the simulator's LG port, so the made-up host is
+    // reached only through them.
+    using testsupport::LoopbackProxy;
+    LoopbackProxy http({LoopbackProxy::Kind::Http, sim->port(VendorService::Lg)});
+    LoopbackProxy socks({LoopbackProxy::Kind::Socks5, sim->port(VendorService::Lg)});
+    const std::string dead = "http://127.0.0.1:" + std::to_string(testsupport::unusedPort());
+    struct Case {
+        const char* variable;
+        std::string proxy;
+        int status;
+    };
+    const Case cases[] = {
+        {"http_proxy", http.address(), 0},
+        {"ALL_PROXY", socks.address(), 0},
+        {"HTTP_PROXY", dead, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.variable);
+        const Ended run = tool({"lg", "356789051234567"}, {},
+                               {{"ROMHAUL_LG_HOST", "lg.example"}, {c.variable, c.proxy}});
+        EXPECT_EQ(run.exitCode, c.status) << run.err;
+        EXPECT_EQ(readTsv(run.out).size(), c.status == 0 ? 2u : 1u) << run.out;
+    }
+    EXPECT_EQ(http.asked().size(), 1u);
+    EXPECT_EQ(socks.asked(), std::vector<std::string>{"lg.example:9002"});
 }
 
 TEST_F(LookupTool, ADeadServiceIsStatusThreeNotNothingFound) {

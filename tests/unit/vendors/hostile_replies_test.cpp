@@ -137,11 +137,10 @@ TEST_F(HostileWire, LineBreaksFromAnAddressStayInsideTheRefererLine) {
         return okReply("[\"GSM\"]");
     });
     const testsupport::ScopedEnv base("ROMHAUL_IPHONE_BASE", catalogue.base() + "/");
-    const std::vector<std::string> models = iphoneReadList(iphoneFetch(iphoneModelListAddress()));
+    const std::vector<std::string> models = iphoneFetchCatalogue().models;
     ASSERT_EQ(models.size(), 1u);
     EXPECT_EQ(models[0], "iPhone\r\nX-Injected: yes");
-    EXPECT_EQ(iphoneReadList(iphoneFetch(iphoneTypeListAddress(models[0]))),
-              std::vector<std::string>{"GSM"});
+    EXPECT_EQ(iphoneFetchTypes(models[0]).entries, std::vector<std::string>{"GSM"});
     const RawRequest sent = catalogue.lastRequest();
     EXPECT_TRUE(noLineStartsWith(sent, "X-Injected")) << sent.head;
     EXPECT_NE(sent.header("Referer").find("iPhone%0D%0AX-Injected"), std::string::npos);

@@ -1,0 +1,1 @@
+romhaul_fuzz_target(download_names DEPS romhaul_download)
