@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdlib>
@@ -20,12 +19,10 @@
 #include <string>
 
 #include "app/window/qt_text.h"
+#include "net/proxy_settings.h"
 #include "vendors/service_hosts.h"
 
 namespace {
-
-const char* const kProxyVariables[] = {"http_proxy", "https_proxy", "HTTPS_PROXY", "ALL_PROXY",
-                                       "all_proxy"};
 
 // The environment as the program found it, for the variables the settings may set.
 struct StartEnvironment {
@@ -40,7 +37,6 @@ const StartEnvironment& startEnvironment() {
             if (const char* v = std::getenv(name)) e.values[name] = v;
         };
         for (int i = 0; i < kServiceCount; ++i) note(serviceHostVariable(VendorService(i)));
-        for (const char* name : kProxyVariables) note(name);
         return e;
     }();
     return env;
@@ -51,19 +47,6 @@ void setVariable(const char* name, const QString& value) {
         qunsetenv(name);
     else
         qputenv(name, value.toUtf8());
-}
-
-QString proxyAddress(const ProxySetting& p) {
-    QUrl url;
-    url.setScheme(p.mode == ProxySetting::Socks5 ? QStringLiteral("socks5h")
-                                                 : QStringLiteral("http"));
-    url.setHost(p.host);
-    if (p.port > 0) url.setPort(p.port);
-    if (!p.user.isEmpty()) {
-        url.setUserName(p.user);
-        url.setPassword(p.password);
-    }
-    return url.toString(QUrl::FullyEncoded);
 }
 
 const char* const kServiceNames[kServiceCount] = {
@@ -81,28 +64,19 @@ void warn(QWidget* parent, const QString& text) {
 
 }  // namespace
 
-void applySettings(const Settings& s) {
+bool applySettings(const Settings& s) {
     const StartEnvironment& start = startEnvironment();
     for (int i = 0; i < kServiceCount; ++i) {
         const char* name = serviceHostVariable(VendorService(i));
         if (!start.has(name)) setVariable(name, s.hosts[i].trimmed());
     }
-    // The proxy: "system" is the environment the program was started with.
-    for (const char* name : kProxyVariables) {
-        QString value;
-        switch (s.proxy.mode) {
-            case ProxySetting::None:
-                break;
-            case ProxySetting::System:
-                if (start.has(name)) value = QString::fromStdString(start.values.at(name));
-                break;
-            case ProxySetting::Http:
-            case ProxySetting::Socks5:
-                value = proxyAddress(s.proxy);
-                break;
-        }
-        setVariable(name, value);
-    }
+    net::ProxySettings proxy;
+    proxy.mode = net::ProxyMode(int(s.proxy.mode));
+    proxy.host = s.proxy.host.trimmed().toStdString();
+    proxy.port = s.proxy.port;
+    proxy.user = s.proxy.user.toStdString();
+    proxy.password = s.proxy.password.toStdString();
+    return net::setProxySettings(proxy);
 }
 
 SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent) {
@@ -242,7 +216,10 @@ void SettingsDialog::accept() {
         warn(this, Romhaul::tr("设置文件无法写入：%1").arg(QDir::toNativeSeparators(reason)));
         return;
     }
-    applySettings(s);
+    if (!applySettings(s)) {
+        warn(this, Romhaul::tr("代理设置无效，请检查主机和端口。"));
+        return;
+    }
     if (s.language != startLanguage_)
         QMessageBox::information(this, Romhaul::tr("信息："),
                                  Romhaul::tr("新的语言在下次启动时生效。"));

@@ -35,11 +35,11 @@ class SettingsDialog : public QDialog {
     QString startLanguage_;
 };
 
-// Makes the hosts and proxy of `settings` the ones the look-ups use, through the same
-// environment variables a user may set (ROMHAUL_* for the hosts, the proxy variables
-// libcurl reads). The first call notes which variables the user set before the start;
-// those are never replaced.
-void applySettings(const Settings& settings);
+// Makes the hosts and proxy of `settings` the ones the look-ups use: the hosts through the
+// ROMHAUL_* variables a user may set (the first call notes which ones the user set before
+// the start; those are never replaced), the proxy through the network layer. False when
+// the proxy was refused (a manual one without a usable host or port).
+bool applySettings(const Settings& settings);
 
 // Opens the dialog over `parent` with the saved settings.
 void openSettingsDialog(QWidget* parent);

@@ -497,5 +497,9 @@ Error: </translation>
         <source>下载地址</source>
         <translation>Download address</translation>
     </message>
+    <message>
+        <source>代理设置无效，请检查主机和端口。</source>
+        <translation>The proxy setting is not usable: check its host and port.</translation>
+    </message>
 </context>
 </TS>
