@@ -12,7 +12,9 @@
 #include "app/pages/page_lookup.h"
 #include "app/pages/zte_page.h"
 #include "app/result_tools.h"
+#include "app/settings_dialog.h"
 #include "app/startup.h"
+#include "app/window/input_history.h"
 #include "app/window/jobs.h"
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
@@ -38,6 +40,16 @@ void onPageChanged() {
     if (!w) return;
     if (w->currentPage() == Page::Zte && !zteModelsLoaded()) zteLoadModels();
     if (w->currentPage() == Page::Iphone && w->超级列表框5->itemCount() == 0) loadIphoneCatalogue();
+}
+
+// Each page's input box offers its recent inputs (in the demo also the simulator's known
+// ones) and notes an input as its search starts.
+void bindInputHistory(QLineEdit* box, QAbstractButton* search, const char* key,
+                      bool enterSearches = true) {
+    auto* history = new InputHistory(box, QString::fromLatin1(key), demoInputs(key));
+    if (enterSearches)
+        QObject::connect(box, &QLineEdit::returnPressed, history, &InputHistory::remember);
+    QObject::connect(search, &QAbstractButton::clicked, history, &InputHistory::remember);
 }
 
 }  // namespace
@@ -123,4 +135,12 @@ void bindHandlers(MainWindow& w) {
 
     // Copy, export and link checks on the result lists and the LG address box.
     bindResultTools(w);
+
+    bindInputHistory(w.编辑框1, w.按钮1, "huawei");
+    bindInputHistory(w.编辑框2, w.按钮2, "zte");
+    bindInputHistory(w.编辑框11, w.按钮6, "coolpad");
+    bindInputHistory(w.编辑框4, w.按钮4, "lg", false);
+    QObject::connect(w.settingsButton, &QToolButton::clicked, &w, [&w] { openSettingsDialog(&w); });
+    auto* settings = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma), &w);
+    QObject::connect(settings, &QShortcut::activated, &w, [&w] { openSettingsDialog(&w); });
 }

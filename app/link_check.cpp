@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/window/jobs.h"
+#include "app/window/qt_text.h"
 #include "base/jobs.h"
 #include "base/text_util.h"
 #include "net/fetch_url.h"
@@ -42,25 +43,23 @@ net::ReplyHead checkLink(std::string_view address) {
 }
 
 std::string linkCheckText(std::string_view address, const net::ReplyHead& check) {
+    // Made on a job thread: translate() is thread-safe. The address keeps its own bytes.
     std::string text(address);
     text += '\n';
-    if (!isCheckableAddress(address)) {
-        text += gbk("只有 http 和 https 地址可以检查，这个地址无法检查。");
-        return text;
-    }
-    if (!check.status) {
-        text += gbk("链接不可用：服务器没有回应。");
-        return text;
-    }
+    if (!isCheckableAddress(address))
+        return text + fromQt(Romhaul::tr("只有 http 和 https 地址可以检查，这个地址无法检查。"));
+    if (!check.status) return text + fromQt(Romhaul::tr("链接不可用：服务器没有回应。"));
     const bool reachable = check.status >= 200 && check.status < 300;
-    text += gbk(reachable ? "链接可用（HTTP " : "链接不可用（HTTP ");
-    text += std::to_string(check.status);
-    text += gbk("）");
+    QString result =
+        (reachable ? Romhaul::tr("链接可用（HTTP %1）") : Romhaul::tr("链接不可用（HTTP %1）"))
+            .arg(check.status);
     // An error page's length and date say nothing about the file.
-    if (!reachable) return text;
-    if (check.contentLength >= 0) text += gbk("\n大小：") + sizeText(check.contentLength);
-    if (!check.lastModified.empty()) text += gbk("\n更新时间：") + check.lastModified;
-    return text;
+    if (reachable && check.contentLength >= 0)
+        result +=
+            u'\n' + Romhaul::tr("大小：") + QString::fromStdString(sizeText(check.contentLength));
+    if (reachable && !check.lastModified.empty())
+        result += u'\n' + Romhaul::tr("更新时间：") + QString::fromStdString(check.lastModified);
+    return text + fromQt(result);
 }
 
 jobs::StopFlag startLinkCheck(std::string address,
@@ -80,7 +79,7 @@ jobs::StopFlag startLinkCheck(std::string address,
             postToWindow([answered, answer = std::move(answer)] { (*answered)(answer); });
         },
         "link check");
-    if (!flag) (*answered)(address + '\n' + gbk("链接检查没能开始。"));
+    if (!flag) (*answered)(address + '\n' + fromQt(Romhaul::tr("链接检查没能开始。")));
     return flag;
 }
 

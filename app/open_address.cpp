@@ -5,6 +5,8 @@
 #include <QUrl>
 #include <string>
 
+#include "app/window/qt_text.h"
+#include "base/message_box.h"
 #include "base/text_util.h"
 #include "platform/shell.h"
 
@@ -21,8 +23,12 @@ bool openAddress(std::string_view address) {
     if (!isOpenableAddress(address)) return false;
     constexpr int kShowNormal = 1;
     // The shell has no owner window to find here; the browser opens on its own.
-    return win::ShellExecuteA(nullptr, "open", std::string(address).c_str(), nullptr, nullptr,
-                              kShowNormal) > 32;
+    if (win::ShellExecuteA(nullptr, "open", std::string(address).c_str(), nullptr, nullptr,
+                           kShowNormal) > 32)
+        return true;
+    // The address is the user's to copy by hand meanwhile.
+    showMessageBox(fromQt(Romhaul::tr("无法启动浏览器打开这个地址：\n%1").arg(toQt(address))));
+    return false;
 }
 
 void installBrowserOpener() {

@@ -25,12 +25,12 @@
 
 namespace {
 
-void say(const char* utf8) {
-    showMessageBox(gbk(utf8));
+void say(const QString& text) {
+    showMessageBox(fromQt(text));
 }
 
 QAction* addCommand(QWidget* owner, const char* name, const char* text, std::function<void()> run) {
-    auto* action = new QAction(QString::fromUtf8(text), owner);
+    auto* action = new QAction(Romhaul::tr(text), owner);
     action->setObjectName(QString::fromUtf8(name));
     QObject::connect(action, &QAction::triggered, owner, std::move(run));
     owner->addAction(action);
@@ -45,8 +45,8 @@ void showNote(const QString& text) {
     auto* note =
         w->findChild<QMessageBox*>(QStringLiteral("linkCheckNote"), Qt::FindDirectChildrenOnly);
     if (!note) {
-        note = new QMessageBox(QMessageBox::Information, QStringLiteral("信息："), {},
-                               QMessageBox::Ok, w);
+        note = new QMessageBox(QMessageBox::Information, Romhaul::tr("信息："), {}, QMessageBox::Ok,
+                               w);
         note->setObjectName(QStringLiteral("linkCheckNote"));
         note->setWindowModality(Qt::NonModal);
         note->setAttribute(Qt::WA_DeleteOnClose);
@@ -57,13 +57,13 @@ void showNote(const QString& text) {
 }
 
 void copyRows(ReportView* list) {
-    if (list->itemCount() == 0) return say("列表是空的，没有可复制的内容。");
-    if (!list->copySelectedRows()) say("请先选中要复制的行。");
+    if (list->itemCount() == 0) return say(Romhaul::tr("列表是空的，没有可复制的内容。"));
+    if (!list->copySelectedRows()) say(Romhaul::tr("请先选中要复制的行。"));
 }
 
 void copyAddresses(ReportView* list) {
-    if (list->itemCount() == 0) return say("列表是空的，没有可复制的内容。");
-    if (!list->copySelectedAddresses()) say("请先选中要复制的行。");
+    if (list->itemCount() == 0) return say(Romhaul::tr("列表是空的，没有可复制的内容。"));
+    if (!list->copySelectedAddresses()) say(Romhaul::tr("请先选中要复制的行。"));
 }
 
 // The folder of the last export, for the next one while the program runs (it keeps no
@@ -86,26 +86,27 @@ QString suggestedExportPath(const QString& pageCaption) {
 }
 
 void exportList(ReportView* list, const QString& pageCaption) {
-    if (list->itemCount() == 0) return say("列表是空的，没有可导出的内容。");
+    if (list->itemCount() == 0) return say(Romhaul::tr("列表是空的，没有可导出的内容。"));
     QPointer<ReportView> alive(list);
     const QString path =
-        chooseSaveFile(list->window(), QStringLiteral("导出列表"), suggestedExportPath(pageCaption),
-                       QStringLiteral("CSV 文件 (*.csv)"));
+        chooseSaveFile(list->window(), Romhaul::tr("导出列表"), suggestedExportPath(pageCaption),
+                       Romhaul::tr("CSV 文件 (*.csv)"));
     // The dialog lets window events run: the window may have closed meanwhile.
     if (path.isEmpty() || !alive) return;
     exportFolder() = QFileInfo(path).absolutePath();
     QString reason;
     if (!writeCsv(*list->reportModel(), path, &reason))
-        showMessageBox(gbk("列表没有导出，文件无法写入：") +
-                       fromQt(QDir::toNativeSeparators(path)) + "\n" + fromQt(reason));
+        showMessageBox(fromQt(Romhaul::tr("列表没有导出，文件无法写入：") +
+                              QDir::toNativeSeparators(path) + u'\n' + reason));
 }
 
 void checkRowLink(ReportView* list, LinkChecks& checks) {
     const int row = list->targetRow();
     if (row < 0)
-        return say(list->itemCount() == 0 ? "列表是空的，没有可检查的链接。" : "请先选中一行。");
+        return say(list->itemCount() == 0 ? Romhaul::tr("列表是空的，没有可检查的链接。")
+                                          : Romhaul::tr("请先选中一行。"));
     const std::string address = list->itemText(row, list->addressColumn());
-    list->setRowNote(row, QStringLiteral("正在检查链接…"));
+    list->setRowNote(row, Romhaul::tr("正在检查链接…"));
     QPointer<ReportView> where(list);
     checks.start(address, [where, row, address](const std::string& answer) {
         const QString text = toQt(answer);
@@ -118,7 +119,7 @@ void checkRowLink(ReportView* list, LinkChecks& checks) {
 
 void openRowAddress(ReportView* list) {
     const int row = list->targetRow();
-    if (row < 0) return say("请先选中一行。");
+    if (row < 0) return say(Romhaul::tr("请先选中一行。"));
     openAddress(list->itemText(row, list->addressColumn()));
 }
 
@@ -140,36 +141,41 @@ void bindList(MainWindow& w, ReportView* list) {
         separator->setSeparator(true);
         list->addAction(separator);
     };
-    addCommand(list, "copyRows", "复制", [list] { copyRows(list); });
-    addCommand(list, "copyAddresses", "复制下载地址", [list] { copyAddresses(list); });
+    addCommand(list, "copyRows", QT_TRANSLATE_NOOP("Romhaul", "复制"), [list] { copyRows(list); });
+    addCommand(list, "copyAddresses", QT_TRANSLATE_NOOP("Romhaul", "复制下载地址"),
+               [list] { copyAddresses(list); });
     separate();
-    addCommand(list, "exportList", "导出列表…", [list, caption] { exportList(list, caption); });
+    addCommand(list, "exportList", QT_TRANSLATE_NOOP("Romhaul", "导出列表…"),
+               [list, caption] { exportList(list, caption); });
     separate();
     // Refilling the list stops the checks of its former rows.
     auto checks = std::make_shared<LinkChecks>();
     QObject::connect(list->model(), &QAbstractItemModel::modelReset, list,
                      [checks] { checks->stop(); });
-    addCommand(list, "checkLink", "检查链接", [list, checks] { checkRowLink(list, *checks); });
-    addCommand(list, "openAddress", "打开下载地址", [list] { openRowAddress(list); });
-    addCommand(list, "download", "下载", [list] { downloadRows(list); });
+    addCommand(list, "checkLink", QT_TRANSLATE_NOOP("Romhaul", "检查链接"),
+               [list, checks] { checkRowLink(list, *checks); });
+    addCommand(list, "openAddress", QT_TRANSLATE_NOOP("Romhaul", "打开下载地址"),
+               [list] { openRowAddress(list); });
+    addCommand(list, "download", QT_TRANSLATE_NOOP("Romhaul", "下载"),
+               [list] { downloadRows(list); });
 }
 
 // The LG page's address box keeps its own menu (select, copy) and gains the two commands
 // that make sense for one address.
 void bindAddressBox(QLineEdit* box) {
-    auto* copy = new QAction(QStringLiteral("复制下载地址"), box);
+    auto* copy = new QAction(Romhaul::tr("复制下载地址"), box);
     copy->setObjectName(QStringLiteral("copyAddresses"));
     QObject::connect(copy, &QAction::triggered, box, [box] {
-        if (isBlank(fromQt(box->text()))) return say("还没有下载地址。");
+        if (isBlank(fromQt(box->text()))) return say(Romhaul::tr("还没有下载地址。"));
         QGuiApplication::clipboard()->setText(box->text().trimmed());
     });
-    auto* check = new QAction(QStringLiteral("检查链接"), box);
+    auto* check = new QAction(Romhaul::tr("检查链接"), box);
     check->setObjectName(QStringLiteral("checkLink"));
     auto checks = std::make_shared<LinkChecks>();
     QObject::connect(check, &QAction::triggered, box, [box, checks] {
         const std::string address = trimSpaces(fromQt(box->text()));
-        if (address.empty()) return say("还没有下载地址。");
-        box->setToolTip(QStringLiteral("正在检查链接…"));
+        if (address.empty()) return say(Romhaul::tr("还没有下载地址。"));
+        box->setToolTip(Romhaul::tr("正在检查链接…"));
         checks->start(address,
                       [where = QPointer<QLineEdit>(box), address](const std::string& answer) {
                           const QString text = toQt(answer);

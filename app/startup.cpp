@@ -13,9 +13,12 @@
 
 #include "app/handlers.h"
 #include "app/open_address.h"
+#include "app/settings_dialog.h"
+#include "app/window/language.h"
 #include "app/window/main_window.h"
 #include "app/window/qt_message_box.h"
 #include "app/window/qt_text.h"
+#include "app/window/settings.h"
 #include "base/api_table.h"
 #include "base/cipher.h"
 #include "base/jobs.h"
@@ -63,12 +66,34 @@ void onMainWindowCreated() {
     MainWindow* w = mainWindow();
     if (!w) return;
     const auto plain = [](const char* constant) {
-        return toQt(decipherText(constant, constants::kKey));
+        return uiText(decipherText(constant, constants::kKey));
     };
     w->setWindowTitle(plain(constants::kCaption));
     w->标签14->setText(plain(constants::kAuthor));
     w->标签12->setText(plain(constants::kNotice));
     w->标签15->setText(plain(constants::kContact));
+}
+
+void restoreWindowState(MainWindow& window) {
+    auto store = settingsStore();
+    const QByteArray geometry = store->value("window/geometry").toByteArray();
+    if (!geometry.isEmpty()) {
+        window.setSavedGeometry(geometry);
+        window.restoreGeometry(geometry);
+    }
+    const int page = store->value("window/page", 0).toInt();
+    if (page > 0 && page < window.选择夹1->count()) window.选择夹1->setCurrentIndex(page);
+}
+
+void saveWindowState(const MainWindow& window) {
+    auto store = settingsStore();
+    store->setValue("window/geometry", window.saveGeometry());
+    store->setValue("window/page", window.选择夹1->currentIndex());
+    store->sync();
+    // The window has gone: the message box of a failed write would come after it.
+    if (store->status() != QSettings::NoError)
+        std::fprintf(stderr, "romhaul: the settings file %s cannot be written\n",
+                     qPrintable(store->fileName()));
 }
 
 void setDesktopIdentity() {
@@ -92,11 +117,17 @@ int startProgram() {
     initDocumentModule();
     installMessageBoxes();
     installBrowserOpener();
+    // Before the window: its texts are worded as it is made.
+    const Settings settings = loadSettings();
+    applySettings(settings);
+    installLanguage(chooseLanguage(settings.language, QLocale::system()));
 
     std::unique_ptr<MainWindow> window(loadMainWindow());
     if (!window) api::fatalError(gbk("载入启动窗口失败"));
+    restoreWindowState(*window);
     window->show();
     QApplication::exec();
+    saveWindowState(*window);
     // The window going stops every job; the program may end only once they have ended,
     // for exit destroys what they use (the code-page tables, the web handles, the error
     // log). A stopped request ends within about 100 ms; a job still busy past the wait

@@ -30,3 +30,8 @@ void onMainWindowCreated();
 // Makes the main window, binds its handlers and raises its created event. Null when
 // there is no window system to show it on.
 MainWindow* loadMainWindow();
+
+// Where the window was, its size and the page shown, from the settings and back. Loaded
+// before the window shows, saved when it has closed.
+void restoreWindowState(MainWindow& window);
+void saveWindowState(const MainWindow& window);

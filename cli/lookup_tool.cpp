@@ -16,6 +16,7 @@
 #include "cli/lookups.h"
 #include "cli/output.h"
 #include "cli/terminal.h"
+#include "cli/wording.h"
 #include "platform/codepage.h"
 #include "platform/wininet.h"
 #include "vendors/coolpad.h"
@@ -48,6 +49,7 @@ const char* const kFooter =
 // The session's streams and how text reaches them.
 struct Session {
     LocaleText locale = LocaleText::fromEnvironment();
+    bool chinese = speaksChinese();
     bool stdoutTerminal = isTerminal(STDOUT_FILENO);
     ProgressLine progress{isTerminal(STDERR_FILENO)};
 
@@ -57,7 +59,7 @@ struct Session {
     }
     void messageUtf8(std::string_view utf8) {
         std::string line = std::string(kName) + ": ";
-        line += locale.outUtf8(withoutControls(utf8));
+        line += locale.outUtf8(withoutControls(chinese ? std::string(utf8) : englishUtf8(utf8)));
         line += '\n';
         writeWhole(STDERR_FILENO, line);
     }
@@ -442,11 +444,14 @@ int runCommand(Session& s, int argc, char** argv) {
             s.message("", emptyModelMessage());
             return int(Status::Usage);
         }
-        return finish(
-            s,
-            huaweiLookup(keyword,
-                         [&](const std::string& text) { s.progress.show(s.locale.out(text)); }),
-            format);
+        return finish(s,
+                      huaweiLookup(keyword,
+                                   [&](const std::string& text) {
+                                       s.progress.show(s.chinese ? s.locale.out(text)
+                                                                 : s.locale.outUtf8(englishUtf8(
+                                                                       codepage::gbkToUtf8(text))));
+                                   }),
+                      format);
     }
     if (zteModels->parsed())
         return finish(s, zteModelsLookup(s.locale.in(joinWords(zteFilter))), format);

@@ -15,7 +15,12 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The window is in Chinese; addresses open through xdg-open; the vendors speak HTTPS.
+# Qt's libraries only recommend their window-system plugins (xcb, wayland) and their own
+# catalogues: without them the program cannot open a window, nor word Qt's dialogs in
+# Chinese. shlibdeps adds the libraries.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
+# The Chinese window texts want a CJK font; addresses open through xdg-open; the vendors
+# speak HTTPS.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
   "fonts-noto-cjk | fonts-wqy-microhei | fonts-wqy-zenhei, xdg-utils, ca-certificates")
 set(CPACK_PACKAGE_DESCRIPTION "Romhaul looks up the firmware packages that five sources publish (Huawei,

@@ -14,10 +14,15 @@ namespace {
 void fillBox(QComboBox* box, const std::string& firstEntry,
              const std::vector<std::string>& entries) {
     box->clear();
-    box->addItem(toQt(firstEntry));
+    box->addItem(uiText(firstEntry));
     for (const std::string& e : entries) box->addItem(toQt(e));
     // From code: the box's item-chosen handler does not run, so no list fill starts.
     box->setCurrentIndex(0);
+}
+
+// A box's choice as the core knows it: its first entry shows translated.
+std::string chosenEntry(const QComboBox* box, const std::string& firstEntry) {
+    return box->currentIndex() == 0 ? firstEntry : fromQt(box->currentText());
 }
 
 using QtRows = std::vector<std::vector<QString>>;
@@ -26,7 +31,8 @@ using QtRows = std::vector<std::vector<QString>>;
 QtRows toQtRows(const std::vector<IphoneRow>& rows) {
     QtRows out;
     out.reserve(rows.size());
-    for (const IphoneRow& r : rows) out.push_back({toQt(r[0]), toQt(r[1]), toQt(r[2]), toQt(r[3])});
+    for (const IphoneRow& r : rows)
+        out.push_back({toQt(r[0]), toQt(r[1]), uiText(r[2]), toQt(r[3])});
     return out;
 }
 
@@ -87,8 +93,8 @@ void loadIphoneCatalogue() {
 void refreshIphoneTypes() {
     MainWindow* w = mainWindow();
     if (!w) return;
-    types().start([model = fromQt(w->组合框1->currentText())](const LookupContext& ctx,
-                                                              const PageLookup::Post&) {
+    types().start([model = chosenEntry(w->组合框1, iphoneAllModels())](const LookupContext& ctx,
+                                                                       const PageLookup::Post&) {
         auto found = std::make_shared<IphoneList>(iphoneFetchTypes(model, ctx));
         return [found] {
             MainWindow* w = mainWindow();
@@ -105,9 +111,9 @@ void fillIphoneList() {
     w->超级列表框5->clearItems();
     const unsigned long long turn = ++listTurn;
     list().start(
-        [turn, model = iphoneChoice(fromQt(w->组合框1->currentText()), iphoneAllModels()),
-         type = iphoneChoice(fromQt(w->组合框2->currentText()), iphoneAllTypes()),
-         version = iphoneChoice(fromQt(w->组合框3->currentText()), iphoneAllVersions()),
+        [turn, model = iphoneChoice(chosenEntry(w->组合框1, iphoneAllModels()), iphoneAllModels()),
+         type = iphoneChoice(chosenEntry(w->组合框2, iphoneAllTypes()), iphoneAllTypes()),
+         version = iphoneChoice(chosenEntry(w->组合框3, iphoneAllVersions()), iphoneAllVersions()),
          all = w->选择框1->isChecked()](const LookupContext& ctx, const PageLookup::Post&) {
             IphoneFirmware firmware = iphoneFetchFirmware(model, type, version, all, ctx);
             if (firmware.end == LookupEnd::Stopped) return std::function<void()>();

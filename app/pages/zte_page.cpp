@@ -18,9 +18,9 @@ namespace {
 const QColor kGreen(0, 128, 0);
 const QColor kRed(255, 0, 0);
 
-void setStatus(MainWindow* w, const char* utf8Text, const QColor& colour) {
+void setStatus(MainWindow* w, const QString& text, const QColor& colour) {
     setTextColour(w->标签2, colour);
-    w->标签2->setText(QString::fromUtf8(utf8Text));
+    w->标签2->setText(text);
 }
 
 struct PageState {
@@ -65,13 +65,13 @@ void showModelList(const ZteModelList& found) {
         }
         if (int(treeItems(w->树型框1).size()) < kZteMinTreeItems) {
             pageState().modelsLoaded = false;
-            setStatus(w, "当前状态：读取机型列表出错，请尝试刷新列表！", kRed);
+            setStatus(w, Romhaul::tr("当前状态：读取机型列表出错，请尝试刷新列表！"), kRed);
             showMessageBox(zteListErrorMessage());
             // The box may have been the window's last moment.
             if (!(w = mainWindow())) return;
         } else {
             pageState().modelsLoaded = true;
-            w->标签2->setText(QString::fromUtf8("当前状态：机型列表读取已完成！"));
+            w->标签2->setText(Romhaul::tr("当前状态：机型列表读取已完成！"));
         }
     }
     w->按钮3->setEnabled(true);
@@ -88,7 +88,7 @@ void zteLoadModels() {
     // The files of a model of the tree that goes now would come too late.
     fileList().stop();
     w->树型框1->clear();
-    setStatus(w, "当前状态：正在读取机型列表信息...", kGreen);
+    setStatus(w, Romhaul::tr("当前状态：正在读取机型列表信息..."), kGreen);
     const bool started = modelList().start([](const LookupContext& ctx, const PageLookup::Post&) {
         auto found = std::make_shared<ZteModelList>(zteFetchModelList(ctx));
         return [found] { showModelList(*found); };
@@ -150,7 +150,7 @@ void zteLoadFiles() {
 
     w->超级列表框2->clearItems();
     w->编辑框3->clear();  // the details of the model before
-    setStatus(w, "当前状态：正在读取ZTE服务器下载文件列表...", kGreen);
+    setStatus(w, Romhaul::tr("当前状态：正在读取ZTE服务器下载文件列表..."), kGreen);
     // A newer choice in the tree supersedes this one: only its rows reach the list.
     fileList().start([record = table[index], index](const LookupContext& ctx,
                                                     const PageLookup::Post&) {
@@ -171,10 +171,10 @@ void zteLoadFiles() {
                 const std::string failure =
                     lookupFailureMessage(VendorService::Zte, files->failure);
                 setTextColour(w->标签2, kRed);
-                w->标签2->setText(QString::fromUtf8("当前状态：") + toQt(failure));
+                w->标签2->setText(Romhaul::tr("当前状态：") + uiText(failure));
                 return;
             }
-            w->标签2->setText(QString::fromUtf8("当前状态：服务器可下载文件列表读取完成！"));
+            w->标签2->setText(Romhaul::tr("当前状态：服务器可下载文件列表读取完成！"));
         };
     });
 }
@@ -192,6 +192,6 @@ void zteShowFileInfo() {
                            list->itemText(row, 3))) {
         // An edit box shows CR LF as one line break; Qt would make two of it.
         end.movePosition(QTextCursor::End);
-        end.insertText(toQt(replaceAll(piece, "\r\n", "\n")));
+        end.insertText(uiText(replaceAll(piece, "\r\n", "\n")));
     }
 }

@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <type_traits>
 
+#include "app/window/qt_text.h"
+
 namespace {
 
 MainWindow* theWindow = nullptr;
@@ -117,15 +119,19 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("MainWindow"));
     setFont(windowFont());
     move(kPosition);
-    setFixedSize(kClientSize);
+    resize(kClientSize);
+    setMinimumSize(kClientSize);
 
     选择夹1 = setUp(new TabControl(this), "选择夹1", QRect(5, 8, 560, 392), 0, false);
-    const char* captions[] = {"华为 Huawei", "中兴 ZTE", "酷派 Coolpad", "LG KDZ",
-                              "苹果 iPhone", "下载",     "关于软件"};
-    for (int i = 0; i < 7; ++i) {
+    const char* captions[] = {
+        QT_TRANSLATE_NOOP("Romhaul", "华为 Huawei"),  QT_TRANSLATE_NOOP("Romhaul", "中兴 ZTE"),
+        QT_TRANSLATE_NOOP("Romhaul", "酷派 Coolpad"), "LG KDZ",
+        QT_TRANSLATE_NOOP("Romhaul", "苹果 iPhone"),  QT_TRANSLATE_NOOP("Romhaul", "下载"),
+        QT_TRANSLATE_NOOP("Romhaul", "关于软件")};
+    for (int i = 0; i < int(std::size(captions)); ++i) {
         auto* p = new QWidget;
         p->setObjectName(QStringLiteral("page%1").arg(i));
-        选择夹1->addTab(p, QString::fromUtf8(captions[i]));
+        选择夹1->addTab(p, Romhaul::tr(captions[i]));
         pages_.push_back(p);
     }
     const Qt::Alignment left = Qt::AlignLeft, centre = Qt::AlignHCenter, right = Qt::AlignRight;
@@ -133,12 +139,13 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
 
     // Page 0, Huawei.
     分组框1 = pageControl<QGroupBox>(Page::Huawei, "分组框1", {8, 24, 543, 85});
-    标签1 = label(分组框1, "标签1", {10, 14, 305, 24}, 15, "输入产品型号或关键词，获取软件下载");
+    标签1 = label(分组框1, "标签1", {10, 14, 305, 24}, 15,
+                  Romhaul::tr("输入产品型号或关键词，获取软件下载"));
     编辑框1 = edit(分组框1, "编辑框1", {10, 45, 433, 28}, 15);
-    按钮1 = button(分组框1, "按钮1", {451, 45, 80, 28}, "搜索");
-    超级列表框1 = setUp(new ReportView({{spaces(24) + "固件名称", 350, left, kName},
-                                        {"发布日期", 80, centre, kDate},
-                                        {"文件大小", 80, centre, kSize},
+    按钮1 = button(分组框1, "按钮1", {451, 45, 80, 28}, Romhaul::tr("搜索"));
+    超级列表框1 = setUp(new ReportView({{spaces(24) + Romhaul::tr("固件名称"), 350, left, kName},
+                                        {Romhaul::tr("发布日期"), 80, centre, kDate},
+                                        {Romhaul::tr("文件大小"), 80, centre, kSize},
                                         {"", 0, left, kAddress}},
                                        page(Page::Huawei)),
                         "超级列表框1", {}, 0, true);
@@ -147,42 +154,43 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     // Page 1, ZTE.
     编辑框2 = pageControl<QLineEdit>(Page::Zte, "编辑框2", {10, 30, 115, 24});
     按钮2 = pageControl<QPushButton>(Page::Zte, "按钮2", {131, 30, 40, 24});
-    按钮2->setText("搜索");
+    按钮2->setText(Romhaul::tr("搜索"));
     树型框1 = pageControl<QTreeWidget>(Page::Zte, "树型框1", {11, 60, 160, 290});
     树型框1->setHeaderHidden(true);
     树型框1->setColumnCount(1);
     树型框1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    超级列表框2 = setUp(new ReportView({{spaces(14) + "文件名", 220, left, kName},
-                                        {"文件大小 ", 70, right, kSize},
-                                        {"更新日期", 0, centre, kDate},
+    超级列表框2 = setUp(new ReportView({{spaces(14) + Romhaul::tr("文件名"), 220, left, kName},
+                                        {Romhaul::tr("文件大小 "), 70, right, kSize},
+                                        {Romhaul::tr("更新日期"), 0, centre, kDate},
                                         {"", 0, left, kAddress},
-                                        {"格式", 50, centre, kFormat}},
+                                        {Romhaul::tr("格式"), 50, centre, kFormat}},
                                        page(Page::Zte)),
                         "超级列表框2", {}, 0, true);
     anchored_.push_back({超级列表框2, {178, 30, 369, 210}});
     分组框2 = pageControl<QGroupBox>(Page::Zte, "分组框2", {179, 246, 368, 105}, 16);
-    分组框2->setTitle("文件信息：");
+    分组框2->setTitle(Romhaul::tr("文件信息："));
     编辑框3 = setUp(new QPlainTextEdit(分组框2), "编辑框3", {8, 21, 352, 75}, 13, true);
     编辑框3->setReadOnly(true);
     编辑框3->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     编辑框3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     编辑框3->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     按钮3 = pageControl<QPushButton>(Page::Zte, "按钮3", {11, 354, 160, 26});
-    按钮3->setText("刷新列表");
+    按钮3->setText(Romhaul::tr("刷新列表"));
     标签2 = pageControl<QLabel>(Page::Zte, "标签2", {182, 356, 368, 24}, 16);
     标签2->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setTextColour(标签2, kGreen);
 
     // Page 2, Coolpad.
     分组框4 = pageControl<QGroupBox>(Page::Coolpad, "分组框4", {8, 24, 543, 85});
-    标签10 = label(分组框4, "标签10", {10, 14, 305, 24}, 15, "请输入关键词，获取产品列表");
+    标签10 =
+        label(分组框4, "标签10", {10, 14, 305, 24}, 15, Romhaul::tr("请输入关键词，获取产品列表"));
     编辑框11 = edit(分组框4, "编辑框11", {10, 45, 433, 28}, 15);
-    按钮6 = button(分组框4, "按钮6", {451, 45, 80, 28}, "搜索");
+    按钮6 = button(分组框4, "按钮6", {451, 45, 80, 28}, Romhaul::tr("搜索"));
     列表框1 = pageControl<QListWidget>(Page::Coolpad, "列表框1", {8, 118, 100, 264});
-    超级列表框3 = setUp(new ReportView({{spaces(13) + "描述", 195, left, kName},
-                                        {"更新日期", 80, centre, kDate},
-                                        {"文件大小 ", 70, right, kSize},
-                                        {"文件种类", 70, centre, kType},
+    超级列表框3 = setUp(new ReportView({{spaces(13) + Romhaul::tr("描述"), 195, left, kName},
+                                        {Romhaul::tr("更新日期"), 80, centre, kDate},
+                                        {Romhaul::tr("文件大小 "), 70, right, kSize},
+                                        {Romhaul::tr("文件种类"), 70, centre, kType},
                                         {"", 0, left, kAddress}},
                                        page(Page::Coolpad)),
                         "超级列表框3", {}, 0, true);
@@ -190,31 +198,31 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
 
     // Page 3, LG.
     标签3 = pageControl<QLabel>(Page::Lg, "标签3", {38, 42, 173, 28}, 16);
-    标签3->setText("输入手机串号进行查询：");
+    标签3->setText(Romhaul::tr("输入手机串号进行查询："));
     标签3->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     编辑框4 = pageControl<QLineEdit>(Page::Lg, "编辑框4", {210, 42, 192, 28}, 15);
     // Serial numbers are digits and dashes; anything else typed is dropped.
     编辑框4->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9-]*")), 编辑框4));
     按钮4 = pageControl<QPushButton>(Page::Lg, "按钮4", {415, 42, 100, 28});
-    按钮4->setText("查询详细信息");
+    按钮4->setText(Romhaul::tr("查询详细信息"));
     分组框3 = pageControl<QGroupBox>(Page::Lg, "分组框3", {58, 85, 439, 283}, 16);
-    标签9 = label(分组框3, "标签9", {44, 30, 80, 28}, 16, "手机型号：", right);
+    标签9 = label(分组框3, "标签9", {44, 30, 80, 28}, 16, Romhaul::tr("手机型号："), right);
     编辑框10 = edit(分组框3, "编辑框10", {133, 31, 192, 28}, 15, true);
-    标签4 = label(分组框3, "标签4", {44, 71, 80, 28}, 16, "IMEI码：", right);
+    标签4 = label(分组框3, "标签4", {44, 71, 80, 28}, 16, Romhaul::tr("IMEI码："), right);
     编辑框5 = edit(分组框3, "编辑框5", {133, 72, 192, 28}, 15, true);
-    标签5 = label(分组框3, "标签5", {44, 112, 80, 28}, 16, "序列号：", right);
+    标签5 = label(分组框3, "标签5", {44, 112, 80, 28}, 16, Romhaul::tr("序列号："), right);
     编辑框6 = edit(分组框3, "编辑框6", {133, 113, 192, 28}, 15, true);
-    标签7 = label(分组框3, "标签7", {44, 153, 80, 28}, 16, "网络制式：", right);
+    标签7 = label(分组框3, "标签7", {44, 153, 80, 28}, 16, Romhaul::tr("网络制式："), right);
     编辑框7 = edit(分组框3, "编辑框7", {133, 154, 192, 28}, 15, true);
-    标签6 = label(分组框3, "标签6", {44, 194, 80, 28}, 16, "SW版本：", right);
+    标签6 = label(分组框3, "标签6", {44, 194, 80, 28}, 16, Romhaul::tr("SW版本："), right);
     编辑框8 = edit(分组框3, "编辑框8", {133, 195, 192, 28}, 15, true);
-    标签8 = label(分组框3, "标签8", {44, 236, 80, 28}, 16, "下载地址：", right);
+    标签8 = label(分组框3, "标签8", {44, 236, 80, 28}, 16, Romhaul::tr("下载地址："), right);
     编辑框9 = edit(分组框3, "编辑框9", {133, 237, 192, 28}, 15, true);
-    按钮5 = button(分组框3, "按钮5", {333, 236, 88, 28}, "点击下载");
+    按钮5 = button(分组框3, "按钮5", {333, 236, 88, 28}, Romhaul::tr("点击下载"));
     按钮5->setEnabled(false);
     // Downloads the address here instead of handing it to the browser.
-    lgDownloadButton = button(分组框3, "lgDownloadButton", {333, 195, 88, 28}, "下载");
+    lgDownloadButton = button(分组框3, "lgDownloadButton", {333, 195, 88, 28}, Romhaul::tr("下载"));
     lgDownloadButton->setEnabled(false);
 
     // Page 4, iPhone.
@@ -222,10 +230,10 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     组合框2 = pageControl<QComboBox>(Page::Iphone, "组合框2", {120, 28, 100, 20});
     组合框3 = pageControl<QComboBox>(Page::Iphone, "组合框3", {232, 28, 100, 20});
     选择框1 = pageControl<QCheckBox>(Page::Iphone, "选择框1", {339, 28, 192, 20});
-    选择框1->setText("显示全部版本(包括不可刷版本)");
-    超级列表框5 = setUp(new ReportView({{"版本", 40, left, kVersion},
-                                        {spaces(15) + "固件名称", 235, left, kName},
-                                        {spaces(17) + "说明", 240, left, kNotes},
+    选择框1->setText(Romhaul::tr("显示全部版本(包括不可刷版本)"));
+    超级列表框5 = setUp(new ReportView({{Romhaul::tr("版本"), 40, left, kVersion},
+                                        {spaces(15) + Romhaul::tr("固件名称"), 235, left, kName},
+                                        {spaces(17) + Romhaul::tr("说明"), 240, left, kNotes},
                                         {"", 0, left, kAddress}},
                                        page(Page::Iphone)),
                         "超级列表框5", {}, 0, true);
@@ -247,16 +255,44 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     setTextColour(标签14, kBlue);
     标签15 = label(分组框5, "标签15", {56, 93, 322, 24}, 16);
     setTextColour(标签15, kBlue);
-    标签16 = label(分组框5, "标签16", {56, 125, 80, 24}, 16, "交流论坛：");
+    标签16 = label(分组框5, "标签16", {56, 125, 80, 24}, 16, Romhaul::tr("交流论坛："));
     setTextColour(标签16, kBlue);
     超级链接框2 = setUp(new Hyperlink(分组框5), "超级链接框2", {130, 125, 178, 24}, 16, false);
-    超级链接框2->setLink("Romhaul 维修交流论坛", "https://forum.example.org/romhaul");
-    标签13 = label(分组框5, "标签13", {56, 159, 80, 24}, 16, "配件商店：");
+    超级链接框2->setLink(Romhaul::tr("Romhaul 维修交流论坛"), "https://forum.example.org/romhaul");
+    标签13 = label(分组框5, "标签13", {56, 159, 80, 24}, 16, Romhaul::tr("配件商店："));
     setTextColour(标签13, kBlue);
     超级链接框1 = setUp(new Hyperlink(分组框5), "超级链接框1", {135, 159, 210, 24}, 16, false);
-    超级链接框1->setLink("Romhaul 维修配件小店", "https://shop.example.org/romhaul");
+    超级链接框1->setLink(Romhaul::tr("Romhaul 维修配件小店"), "https://shop.example.org/romhaul");
     标签12 = label(分组框5, "标签12", {2, 202, 396, 24}, 16, {}, centre);
     setTextColour(标签12, kRed);
+
+    // The settings, at the strip's far end, where no tab reaches.
+    settingsButton = new QToolButton(选择夹1);
+    settingsButton->setObjectName(QStringLiteral("settingsButton"));
+    settingsButton->setText(Romhaul::tr("设置"));
+    settingsButton->setToolTip(Romhaul::tr("服务地址、语言、代理和下载 (Ctrl+,)"));
+    settingsButton->setAutoRaise(true);
+    settingsButton->setFocusPolicy(Qt::NoFocus);
+    settingsButton->setFixedHeight(19);
+    选择夹1->setCornerWidget(settingsButton, Qt::TopRightCorner);
+
+    // What grows with the window: lists, trees and boxes that show found texts.
+    using Controls = std::initializer_list<QWidget*>;
+    const Stretch toRight{2, 0, 0, 0}, wider{0, 0, 2, 0}, taller{0, 0, 0, 2}, larger{0, 0, 2, 2};
+    for (QWidget* c : Controls{分组框1, 编辑框1, 分组框4, 编辑框11, 编辑框3}) stretch(c, wider);
+    for (QWidget* c : Controls{按钮1, 按钮6}) stretch(c, toRight);
+    for (QWidget* c : Controls{超级列表框1, 超级列表框2, 超级列表框3, 超级列表框5})
+        stretch(c, larger);
+    for (QWidget* c : Controls{树型框1, 列表框1}) stretch(c, taller);
+    stretch(分组框2, {0, 2, 2, 0});
+    stretch(标签2, {0, 2, 2, 0});
+    stretch(按钮3, {0, 2, 0, 0});
+    // The LG form and the About page stay whole, in the middle.
+    stretch(标签3, {1, 1, 0, 0});
+    stretch(编辑框4, {1, 1, 0, 0});
+    stretch(按钮4, {1, 1, 0, 0});
+    stretch(分组框3, {1, 1, 0, 0});
+    stretch(分组框5, {1, 1, 0, 0});
 
     // Page controls follow the page whenever the tab control lays its pages out anew
     // (first show, style or font change).
@@ -282,12 +318,53 @@ T* MainWindow::pageControl(Page onPage, const char* name, QRect inTabControl, in
     return control;
 }
 
+void MainWindow::stretch(QWidget* control, Stretch how) {
+    for (Anchored& a : anchored_)
+        if (a.control == control) {
+            a.stretch = how;
+            return;
+        }
+    inGroups_.push_back({control, control->geometry(), how});
+}
+
+QSize MainWindow::extraSize() const {
+    return (size() - madeFor_).expandedTo(QSize(0, 0));
+}
+
+namespace {
+
+QRect stretched(QRect r, int moveX, int moveY, int growX, int growY, QSize extra) {
+    const int dx = extra.width(), dy = extra.height();
+    return QRect(r.x() + moveX * dx / 2, r.y() + moveY * dy / 2, r.width() + growX * dx / 2,
+                 r.height() + growY * dy / 2);
+}
+
+}  // namespace
+
+void MainWindow::placeStretched() {
+    const QSize extra = extraSize();
+    for (const Anchored& a : inGroups_)
+        a.control->setGeometry(stretched(a.inTabControl, a.stretch.moveX, a.stretch.moveY,
+                                         a.stretch.growX, a.stretch.growY, extra));
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const QSize extra = extraSize();
+    选择夹1->setGeometry(5, 8, 560 + extra.width(), 392 + extra.height());
+    placePageControls();
+}
+
 void MainWindow::placePageControls() {
     // Where the pages start inside the tab control. Until the tab control is shown it has
     // not laid its pages out yet; the style answers the same question meanwhile.
     const QPoint origin = 选择夹1->isVisible() ? page(Page::Huawei)->mapTo(选择夹1, QPoint(0, 0))
                                                : 选择夹1->pagesOrigin();
-    for (const Anchored& a : anchored_) a.control->setGeometry(a.inTabControl.translated(-origin));
+    const QSize extra = extraSize();
+    for (const Anchored& a : anchored_)
+        a.control->setGeometry(stretched(a.inTabControl.translated(-origin), a.stretch.moveX,
+                                         a.stretch.moveY, a.stretch.growX, a.stretch.growY, extra));
+    placeStretched();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -315,7 +392,10 @@ void MainWindow::fitOuterSize() {
     fitted_ = true;
     const QSize client(std::max(kOuterSize.width() - frame.width(), 565),
                        std::max(kOuterSize.height() - frame.height(), 400));
-    setFixedSize(client);
+    madeFor_ = client;
+    setMinimumSize(client);
+    if (!savedGeometry_.isEmpty() && restoreGeometry(savedGeometry_)) return;
+    resize(client);
     move(kPosition);
 }
 

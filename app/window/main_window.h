@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QWidget>
 #include <vector>
@@ -69,6 +70,8 @@ class MainWindow : public QWidget {
 
     // Tab control and pages.
     TabControl* 选择夹1;
+    // Opens the settings, in the tab strip's corner.
+    QToolButton* settingsButton;
 
     // Page 0, Huawei.
     QGroupBox* 分组框1;
@@ -141,23 +144,42 @@ class MainWindow : public QWidget {
     // The window and all its controls exist (the "created" event).
     void created();
 
+  public:
+    // The window opens at today's size and layout and may be enlarged: result lists and
+    // text boxes grow with it, buttons keep their size and follow their edge. `geometry`
+    // (from saveGeometry) is where the window was last; empty opens it where it always did.
+    void setSavedGeometry(const QByteArray& geometry) { savedGeometry_ = geometry; }
+
   protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // How a control follows the window's extra size (beyond the size its layout was
+    // made for), in halves of the extra width or height.
+    struct Stretch {
+        int moveX = 0, moveY = 0, growX = 0, growY = 0;
+    };
     struct Anchored {
         QWidget* control;
-        QRect inTabControl;
+        QRect inTabControl;  // or, for a control in a group box, in the group box
+        Stretch stretch = {};
     };
     template <class T>
     T* pageControl(Page onPage, const char* name, QRect inTabControl, int fontPixels = 0);
     void placePageControls();
     void fitOuterSize();
+    void stretch(QWidget* control, Stretch how);
+    QSize extraSize() const;
+    void placeStretched();
 
     std::vector<QWidget*> pages_;
     std::vector<Anchored> anchored_;
+    std::vector<Anchored> inGroups_;
+    QSize madeFor_ = kClientSize;
+    QByteArray savedGeometry_;
     bool fitted_ = false;
 };
 

@@ -12,7 +12,7 @@
 namespace {
 
 void showOnWindowThread(const QString& text) {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("信息："), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Information, Romhaul::tr("信息："), text, QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }
@@ -20,7 +20,7 @@ void showOnWindowThread(const QString& text) {
 }  // namespace
 
 void presentMessageBox(const std::string& gbkText) {
-    const QString text = toQt(gbkText);
+    const QString text = uiText(gbkText);
     auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
     if (!app) {
         const std::string utf8 = codepage::gbkToUtf8(gbkText) + "\n";

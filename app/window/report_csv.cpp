@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/window/qt_text.h"
 #include "app/window/report_rows.h"
 #include "base/text_util.h"
 
@@ -32,7 +33,7 @@ QByteArray csvText(const ReportRows& rows) {
     std::vector<QString> fields;
     for (int c : order) {
         // Titles are padded with spaces to sit centred over their column; a file wants none.
-        fields.push_back(c == address ? QStringLiteral("下载地址")
+        fields.push_back(c == address ? Romhaul::tr("下载地址")
                                       : rows.columns()[std::size_t(c)].title.trimmed());
     }
     // The byte order mark tells spreadsheet programs that the file is UTF-8.

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <numeric>
 
+#include "app/window/sort_keys.h"
+
 namespace {
 
 // A sort key brought to a form that orders: numbers and moments by value, texts by code
@@ -67,7 +69,12 @@ bool ReportRows::inTable(int row, int column) const {
 QVariant ReportRows::sortKey(const Row& row, int column) const {
     const auto c = std::size_t(column);
     if (c < row.keys.size() && row.keys[c].isValid()) return row.keys[c];
-    return row.cells[c];
+    // Sizes and dates without a key of their own order by the value their text gives.
+    const std::string_view name = columns_[c].name;
+    QVariant derived;
+    if (name == report_column::kSize) derived = sizeSortKey(row.cells[c]);
+    if (name == report_column::kDate) derived = dateSortKey(row.cells[c]);
+    return derived.isValid() ? derived : QVariant(row.cells[c]);
 }
 
 QVariant ReportRows::data(const QModelIndex& index, int role) const {

@@ -50,6 +50,11 @@ ReportView::ReportView(std::vector<ReportColumn> columns, QWidget* parent)
     h->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     for (int c = 0; c < int(model_->columns().size()); ++c)
         h->resizeSection(c, model_->columns()[std::size_t(c)].width);
+    // A click on a column title sorts the rows by it, a second click the other way; the
+    // list shows no order until the first click (rows come in the vendor's order).
+    h->setSectionsClickable(true);
+    h->setSortIndicatorShown(false);
+    connect(h, &QHeaderView::sectionClicked, this, [this](int column) { sortByTitle(column); });
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current, const QModelIndex&) {
                 emit currentRowChanged(current.isValid() ? current.row() : -1);
@@ -62,11 +67,36 @@ ReportView::ReportView(std::vector<ReportColumn> columns, QWidget* parent)
             [this] { noteChoice(); });
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { noteChoice(); });
-    connect(model_, &QAbstractItemModel::modelReset, this, [this] { chosenRow_ = -1; });
+    // Rows added after a sort come at the end: the list no longer shows that order.
+    connect(model_, &QAbstractItemModel::rowsInserted, this, [this] { forgetOrder(); });
+    // A cleared list is filled anew in the vendor's order: no order is shown.
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+        chosenRow_ = -1;
+        forgetOrder();
+    });
     // Sorting moves the chosen row (always the current one) without choosing it again.
     connect(model_, &QAbstractItemModel::layoutChanged, this, [this] {
         if (chosenRow_ >= 0) chosenRow_ = currentRow();
     });
+}
+
+void ReportView::forgetOrder() {
+    sortColumn_ = -1;
+    header()->setSortIndicatorShown(false);
+}
+
+void ReportView::sortByTitle(int column) {
+    if (column < 0 || column == model_->addressColumn()) return;
+    // The header flips its own indicator on a click once it shows one: the order is kept
+    // here, and the indicator made to say it.
+    sortOrder_ = column == sortColumn_ && sortOrder_ == Qt::AscendingOrder ? Qt::DescendingOrder
+                                                                           : Qt::AscendingOrder;
+    sortColumn_ = column;
+    QHeaderView* h = header();
+    h->setSortIndicator(column, sortOrder_);
+    h->setSortIndicatorShown(true);
+    model_->sort(column, sortOrder_);
+    if (currentIndex().isValid()) scrollTo(currentIndex());
 }
 
 void ReportView::noteChoice() {

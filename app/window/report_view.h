@@ -70,7 +70,12 @@ class ReportView : public QTreeView {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
+    // Sorts the rows by a column, as a click on its title does: ascending, and the other
+    // way when it is already the column sorted by.
+    void sortByTitle(int column);
+
   private:
+    void forgetOrder();
     void noteChoice();
     // The columns that a copy writes, in that order: those shown, then the address.
     std::vector<int> copiedColumns() const;
@@ -82,4 +87,7 @@ class ReportView : public QTreeView {
     // the release (Ctrl takes the row out then): the choice waits for the release.
     bool choiceOnRelease_ = false;
     Qt::KeyboardModifiers doubleClickModifiers_;
+    // The column the rows are sorted by (-1: the vendor's order) and which way.
+    int sortColumn_ = -1;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
 };

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
 
 #include "app/window/file_chooser.h"
+#include "app/window/settings.h"
 #include "base/jobs.h"
 #include "base/message_box.h"
 #include "platform/codepage.h"
@@ -14,6 +17,12 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    // The settings of a run live in a folder of its own, never the user's, and choose
+    // the program's source language whatever the machine's locale; a test that wants
+    // English says so.
+    QTemporaryDir settingsFolder;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder.path());
+    settingsStore()->setValue("language", "zh");
     // A box nobody expected fails the test that raised it instead of waiting for a click.
     setMessageBoxPresenter([](const std::string& gbkText) {
         ADD_FAILURE() << "unexpected message box: " << codepage::gbkToUtf8(gbkText);

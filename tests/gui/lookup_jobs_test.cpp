@@ -167,11 +167,14 @@ class LookupJobs : public SimulatorWindowTest, public ::testing::WithParamInterf
         EXPECT_TRUE(waitForLookups(3000));
     }
 
-    // Starts the look-up and waits until its held request has reached the service.
+    // Starts the look-up and waits until its held request has reached the service and
+    // what came before it is shown (the rows are posted to the window just before the next
+    // request goes out, so the request may be seen first).
     void startAndHold() {
         const LookupCase& c = GetParam();
         c.start(*window);
         ASSERT_TRUE(waitFor([&] { return sim->requestCount(c.service) >= c.inFlight; }));
+        ASSERT_TRUE(waitFor([&] { return rows() >= c.rowsSoFar; }));
         ASSERT_EQ(sim->requestCount(c.service), c.inFlight);
         ASSERT_GT(runningJobs(), 0);
     }

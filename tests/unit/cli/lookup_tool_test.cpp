@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/text_util.h"
+#include "cli/wording.h"
 #include "platform/codepage.h"
 #include "tests/support/child_process.h"
 #include "tests/support/loopback_proxy.h"
@@ -154,7 +155,11 @@ class LookupTool : public SimulatorTest {
     static Ended tool(std::vector<std::string> args, const std::string& input = {},
                       const Env& env = {}) {
         args.insert(args.begin(), kTool);
-        return testsupport::run({args, input, env});
+        // The tool words its messages by the locale: Chinese here, whatever the machine's,
+        // unless a test asks for another.
+        Env chosen{{"LANGUAGE", "zh_CN"}};
+        chosen.insert(chosen.end(), env.begin(), env.end());
+        return testsupport::run({args, input, chosen});
     }
     static std::size_t requestsSeen() { return sim->requests().size(); }
 };
@@ -310,6 +315,31 @@ TEST_F(LookupTool, UsageErrorsAreStatusTwoAndSendNothing) {
     }
 }
 
+TEST_F(LookupTool, OutsideChineseLocalesMessagesAreEnglish) {
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"huawei", ""}, "romhaul-lookup: name the phone model to search for\n"},
+        {{"lg", "35678905123456X"},
+         "romhaul-lookup: a serial number is digits only: 35678905123456X\n"},
+        {{"coolpad", "files", ""}, "romhaul-lookup: coolpad files: name a product type\n"},
+    };
+    for (const char* language : {"en_US.UTF-8", "C", "de"}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(shown(c.args) + " " + language);
+            const Ended run = tool(c.args, {}, {{"LANGUAGE", language}});
+            EXPECT_EQ(run.exitCode, 2);
+            EXPECT_EQ(run.err, c.message);
+        }
+    }
+    // Vendor data is not a message: it stays as the vendor wrote it.
+    EXPECT_EQ(englishUtf8("lg 1: 抱歉，未找到合适结果。"), "lg 1: nothing found");
+    EXPECT_EQ(englishUtf8("华为 第 2 页，已找到 9 个 / Huawei page 2, 9 found"),
+              "Huawei page 2, 9 found");
+    EXPECT_EQ(englishUtf8("中兴 U880"), "中兴 U880");
+}
+
 TEST_F(LookupTool, HelpInBothLanguagesForTheToolAndEachCommand) {
     const std::vector<std::vector<std::string>> commands = {
         {},          {"huawei"},           {"zte"}, {"zte", "models"}, {"zte", "files"},
@@ -439,8 +469,8 @@ TEST_F(LookupTool, AFailedWriteOrReadIsStatusFour) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"huawei", "P6"}, {"lg", "356789051234567"}, {"--help"}}) {
         SCOPED_TRACE(shown(args));
-        std::vector<std::string> command = {"/bin/sh", "-c", "exec \"$0\" \"$@\" > /dev/full",
-                                            kTool};
+        std::vector<std::string> command = {
+            "/bin/sh", "-c", "export LANGUAGE=zh_CN; exec \"$0\" \"$@\" > /dev/full", kTool};
         command.insert(command.end(), args.begin(), args.end());
         const Ended run = testsupport::run({command, {}, {}});
         EXPECT_EQ(run.exitCode, 4);

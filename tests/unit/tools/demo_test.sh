@@ -10,7 +10,7 @@ trap 'rm -rf "$work"' EXIT
 # The "program": asks the LG service through the exported host, then exits with 7.
 cat >"$work/program" <<'PROGRAM'
 #!/usr/bin/env bash
-for v in ROMHAUL_HUAWEI_HOST ROMHAUL_ZTE_HOST ROMHAUL_COOLPAD_HOST ROMHAUL_LG_HOST ROMHAUL_IPHONE_BASE; do
+for v in ROMHAUL_HUAWEI_HOST ROMHAUL_ZTE_HOST ROMHAUL_COOLPAD_HOST ROMHAUL_LG_HOST ROMHAUL_IPHONE_BASE ROMHAUL_DEMO_INPUTS; do
   [ -n "${!v:-}" ] || { echo "missing $v"; exit 1; }
 done
 echo "$ROMHAUL_LG_HOST" >"$(dirname "$0")/lg"
@@ -31,4 +31,17 @@ if (exec 3<>"/dev/tcp/${lg%:*}/${lg##*:}") 2>/dev/null; then
   echo "the simulator still listens on $lg"
   exit 1
 fi
+# --help is an answer, not a usage error.
+"$VENDOR_SIM" --help | grep -q "^usage: vendor-sim" || { echo "vendor-sim --help failed"; exit 1; }
+
+# The lines the simulator prints work pasted into a shell.
+"$VENDOR_SIM" >"$work/env" &
+sim=$!
+for _ in $(seq 1 100); do grep -qs '^# ready' "$work/env" && break; sleep 0.1; done
+pasted="$({ cat "$work/env"; echo 'echo "$ROMHAUL_LG_HOST|$ROMHAUL_DEMO_INPUTS"'; } | bash)"
+kill "$sim"; wait "$sim" || true
+case "$pasted" in
+  127.0.0.1:*"|huawei="*";lg="*) ;;
+  *) echo "pasted export lines gave: $pasted"; cat "$work/env"; exit 1 ;;
+esac
 echo "demo ok"
