@@ -18,6 +18,7 @@
 #include <map>
 #include <string>
 
+#include "app/pages/downloads_page.h"
 #include "app/window/qt_text.h"
 #include "net/proxy_settings.h"
 #include "vendors/service_hosts.h"
@@ -70,6 +71,12 @@ bool applySettings(const Settings& s) {
         const char* name = serviceHostVariable(VendorService(i));
         if (!start.has(name)) setVariable(name, s.hosts[i].trimmed());
     }
+    // Downloads already running keep the folder and connections they started with.
+    DownloadSettings& downloads = downloadSettings();
+    const QString folder = s.downloadFolder.trimmed();
+    downloads.folder =
+        folder.isEmpty() ? defaultDownloadFolder() : QDir::fromNativeSeparators(folder);
+    downloads.connections = std::clamp(s.connections, 1, 16);
     net::ProxySettings proxy;
     proxy.mode = net::ProxyMode(int(s.proxy.mode));
     proxy.host = s.proxy.host.trimmed().toStdString();

@@ -37,8 +37,9 @@ class SettingsDialog : public QDialog {
 
 // Makes the hosts and proxy of `settings` the ones the look-ups use: the hosts through the
 // ROMHAUL_* variables a user may set (the first call notes which ones the user set before
-// the start; those are never replaced), the proxy through the network layer. False when
-// the proxy was refused (a manual one without a usable host or port).
+// the start; those are never replaced), the proxy through the network layer; and its
+// download folder ("" for the default) and connections the ones new downloads use. False
+// when the proxy was refused (a manual one without a usable host or port).
 bool applySettings(const Settings& settings);
 
 // Opens the dialog over `parent` with the saved settings.

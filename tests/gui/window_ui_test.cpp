@@ -20,6 +20,7 @@
 #include <string>
 
 #include "app/link_check.h"
+#include "app/pages/downloads_page.h"
 #include "app/settings_dialog.h"
 #include "app/startup.h"
 #include "app/window/core_texts.h"
@@ -277,6 +278,22 @@ TEST(WindowSettings, HostsAndProxyReachTheLookUps) {
     EXPECT_TRUE(applySettings(Settings{}));
     EXPECT_EQ(serviceHost(VendorService::Coolpad), "www.coolpad.com");
     EXPECT_EQ(net::proxySettings().mode, net::ProxyMode::System);
+}
+
+TEST(WindowSettings, DownloadFolderAndConnectionsReachNewDownloads) {
+    Settings s;
+    s.downloadFolder = " /tmp/romhaul-files ";
+    s.connections = 7;
+    EXPECT_TRUE(applySettings(s));
+    EXPECT_EQ(downloadSettings().folder, "/tmp/romhaul-files");
+    EXPECT_EQ(downloadSettings().connections, 7);
+    // An empty folder is the default one again; connections stay in the engine's range.
+    s.downloadFolder.clear();
+    s.connections = 99;
+    EXPECT_TRUE(applySettings(s));
+    EXPECT_EQ(downloadSettings().folder, defaultDownloadFolder());
+    EXPECT_EQ(downloadSettings().connections, 16);
+    EXPECT_TRUE(applySettings(Settings{}));
 }
 
 }  // namespace
