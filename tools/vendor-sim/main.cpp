@@ -15,12 +15,14 @@
 namespace {
 
 void usage(std::FILE* out) {
-    std::fprintf(out,
-                 "usage: vendor-sim [--fixtures DIR] [--address ADDR] [--port SERVICE=PORT]...\n"
-                 "                  [--iphone-rows N] [--huawei-ignores-curpage] [--log]\n"
-                 "SERVICE is huawei, zte, coolpad, lg or iphone; ports default to ephemeral.\n"
-                 "Prints the export lines that point Romhaul at it (paste them into a shell),\n"
-                 "then serves until interrupted.\n");
+    std::fprintf(
+        out,
+        "usage: vendor-sim [--fixtures DIR] [--address ADDR] [--port SERVICE=PORT]...\n"
+        "                  [--iphone-rows N] [--huawei-ignores-curpage] [--log] [--demo]\n"
+        "SERVICE is huawei, zte, coolpad, lg or iphone; ports default to ephemeral.\n"
+        "--demo points the download addresses at the simulator, which serves their bytes.\n"
+        "Prints the export lines that point Romhaul at it (paste them into a shell),\n"
+        "then serves until interrupted.\n");
 }
 
 // A value as one single-quoted shell word.
@@ -102,6 +104,8 @@ int main(int argc, char** argv) {
             iphoneRows = std::atoi(argv[++i]);
         } else if (arg == "--huawei-ignores-curpage") {
             ignoresCurPage = true;
+        } else if (arg == "--demo") {
+            options.demo = true;
         } else if (arg == "--log") {
             options.echoRequests = true;
         } else if (arg == "--help" || arg == "-h") {

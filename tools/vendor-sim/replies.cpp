@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <nlohmann/json.hpp>
 
 #include "platform/codepage.h"
@@ -542,23 +544,215 @@ std::string iphoneFirmwareList(const Fixtures& fixtures, std::string_view model,
     return dumpJson(reply);
 }
 
-Reply downloadFile(std::string_view method, std::string_view path) {
+namespace {
+
+std::uint64_t mix(std::uint64_t x) {
+    x += 0x9e3779b97f4a7c15ull;
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ull;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebull;
+    return x ^ (x >> 31);
+}
+
+bool allDigits(std::string_view text) {
+    return !text.empty() && text.size() <= 15 &&
+           text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// One range of a file of `length` bytes from a Range header; false when the header is not
+// a single byte range (the whole file is sent then), `satisfiable` false when it starts
+// past the end.
+bool parseRange(std::string_view header, std::uint64_t length, std::uint64_t& first,
+                std::uint64_t& last, bool& satisfiable) {
+    constexpr std::string_view kUnit = "bytes=";
+    if (header.substr(0, kUnit.size()) != kUnit) return false;
+    const std::string_view spec = header.substr(kUnit.size());
+    const std::size_t dash = spec.find('-');
+    if (dash == std::string_view::npos) return false;
+    const std::string_view from = spec.substr(0, dash), to = spec.substr(dash + 1);
+    if ((!from.empty() && !allDigits(from)) || (!to.empty() && !allDigits(to))) return false;
+    satisfiable = true;
+    if (from.empty()) {  // the last N bytes
+        if (to.empty()) return false;
+        const std::uint64_t n = std::stoull(std::string(to));
+        if (n == 0 || length == 0) return satisfiable = false, true;
+        first = length - std::min(n, length);
+        last = length - 1;
+        return true;
+    }
+    first = std::stoull(std::string(from));
+    last = to.empty() ? length - 1 : std::stoull(std::string(to));
+    if (!to.empty() && last < first) return false;
+    if (first >= length) return satisfiable = false, true;
+    last = std::min(last, length - 1);
+    return true;
+}
+
+}  // namespace
+
+void filePattern(std::uint64_t offset, char* out, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        const std::uint64_t at = offset + i;
+        out[i] = char(mix(at >> 3) >> ((at & 7) * 8));
+    }
+}
+
+Reply downloadFile(std::string_view method, std::string_view path, std::string_view range,
+                   std::string_view ifRange) {
     constexpr std::string_view kPrefix = "/files/";
     const std::string_view rest = path.substr(std::min(path.size(), kPrefix.size()));
     const std::size_t slash = rest.find('/');
     const std::string_view digits = rest.substr(0, slash);
     const bool named = slash != std::string_view::npos && slash + 1 < rest.size();
-    const bool numeric = !digits.empty() && digits.size() <= 15 &&
-                         digits.find_first_not_of("0123456789") == std::string_view::npos;
-    if (path.substr(0, kPrefix.size()) != kPrefix || !named || !numeric)
+    if (path.substr(0, kPrefix.size()) != kPrefix || !named || !allDigits(digits))
         return {404, "text/html;charset=UTF-8",
                 "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1></body>"
                 "</html>"};
-    // Firmware files run to gigabytes: their size is announced, never sent.
-    if (method != "HEAD") return {405, "text/plain", "HEAD only", {{"Allow", "HEAD"}}};
-    Reply reply{200, "application/octet-stream", "", {{"Last-Modified", kFileDate}}};
-    reply.headLength = std::stoll(std::string(digits));
+    const std::uint64_t length = std::stoull(std::string(digits));
+    if (method == "HEAD") {
+        Reply reply{200, "application/octet-stream", "", {{"Last-Modified", kFileDate}}};
+        reply.headLength = (long long)length;
+        return reply;
+    }
+    // Firmware files run to gigabytes: those are announced, never sent.
+    if (method != "GET" || length > kMaxServedFile)
+        return {405, "text/plain", "HEAD only", {{"Allow", "HEAD"}}};
+    // Every file is the same pattern, so its length is its version.
+    const std::string etag = "\"" + std::to_string(length) + "\"";
+    Reply reply{200,
+                "application/octet-stream",
+                "",
+                {{"Last-Modified", kFileDate}, {"ETag", etag}, {"Accept-Ranges", "bytes"}}};
+    reply.streamLength = (long long)length;
+    std::uint64_t first = 0, last = 0;
+    bool satisfiable = true;
+    const bool sameVersion = ifRange.empty() || ifRange == etag || ifRange == kFileDate;
+    if (!range.empty() && sameVersion && parseRange(range, length, first, last, satisfiable)) {
+        if (!satisfiable) {
+            reply = {416,
+                     "text/plain",
+                     "Range Not Satisfiable",
+                     {{"Content-Range", "bytes */" + std::to_string(length)}}};
+            return reply;
+        }
+        reply.status = 206;
+        reply.headers.emplace_back("Content-Range", "bytes " + std::to_string(first) + "-" +
+                                                        std::to_string(last) + "/" +
+                                                        std::to_string(length));
+        reply.streamOffset = first;
+        reply.streamLength = (long long)(last - first + 1);
+    }
     return reply;
+}
+
+namespace {
+
+// A size as the fixtures write it ("1.52GB", "3.2 MB", "36K"), in bytes of 1024-kilos;
+// 0 when it is not one.
+std::uint64_t listedBytes(const std::string& text, std::string& unit, bool& blank) {
+    std::size_t i = 0;
+    while (i < text.size() && ((text[i] >= '0' && text[i] <= '9') || text[i] == '.')) ++i;
+    if (i == 0 || i > 12) return 0;
+    const double value = std::atof(text.substr(0, i).c_str());
+    blank = i < text.size() && text[i] == ' ';
+    unit = text.substr(i + (blank ? 1 : 0));
+    std::string upper;
+    for (char c : unit) upper += char(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    int power = -1;
+    if (upper == "B" || upper.empty()) power = 0;
+    if (upper == "K" || upper == "KB") power = 1;
+    if (upper == "M" || upper == "MB") power = 2;
+    if (upper == "G" || upper == "GB") power = 3;
+    if (power < 0 || value <= 0) return 0;
+    return std::uint64_t(value * double(std::uint64_t(1) << (10 * power)) + 0.5);
+}
+
+std::string encodedName(std::string_view name) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : name) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_' || c == '~';
+        if (plain) {
+            out += char(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out.empty() ? "file" : out;
+}
+
+// The last path segment of an address, without its query.
+std::string lastSegment(const std::string& address) {
+    std::string path = address.substr(0, address.find_first_of("?#"));
+    return path.substr(path.rfind('/') + 1);
+}
+
+// The served address of a download listed at `size` (rewritten when over the cap); a size
+// that says nothing gets a few MiB made from the name.
+std::string servedAddress(const std::string& base, const std::string& name, std::string* size) {
+    std::uint64_t bytes = 0;
+    if (size) {
+        std::string unit;
+        bool blank = false;
+        bytes = listedBytes(*size, unit, blank);
+        if (bytes > kMaxServedFile) {
+            const double mib = std::min(double(bytes / 32), double(kMaxServedFile)) / (1 << 20);
+            char text[32];
+            std::snprintf(text, sizeof text, "%.2f%sMB", mib, blank ? " " : "");
+            *size = text;
+            bytes = std::uint64_t(std::atof(text) * (1 << 20) + 0.5);
+        }
+    }
+    if (bytes == 0)
+        bytes = (std::uint64_t(1) << 20) +
+                mix(std::hash<std::string>{}(name)) % (std::uint64_t(15) << 20);
+    return base + "/files/" + std::to_string(bytes) + "/" + encodedName(name);
+}
+
+}  // namespace
+
+void pointDownloadsAtSimulator(Fixtures& f, VendorService service, const std::string& base) {
+    const auto named = [](const std::string& address, const std::string& fallback) {
+        const std::string segment = lastSegment(address);
+        return segment.find('.') != std::string::npos ? segment : fallback;
+    };
+    switch (service) {
+        case VendorService::Huawei:
+            for (HuaweiProduct& p : f.huawei)
+                for (HuaweiFile& file : p.files)
+                    if (!file.downloadUrl.empty())
+                        file.downloadUrl =
+                            servedAddress(base, file.fileName + ".zip", &file.fileSize);
+            break;
+        case VendorService::Zte:
+            for (ZteSeries& s : f.zte)
+                for (ZteModel& m : s.models)
+                    for (ZteFile& file : m.files)
+                        if (!file.url.empty())
+                            file.url = servedAddress(base, named(file.url, file.name), &file.size);
+            break;
+        case VendorService::Coolpad:
+            for (CoolpadType& t : f.coolpadTypes)
+                for (CoolpadFile& file : t.files)
+                    if (!file.url.empty())
+                        file.url =
+                            servedAddress(base, named(file.url, file.description), &file.size);
+            break;
+        case VendorService::Lg:
+            for (LgSerial& l : f.lg)
+                for (auto& [tag, value] : l.fields)
+                    if (tag == "sw_url" && !value.empty())
+                        value = servedAddress(base, named(value, l.esn + ".kdz"), nullptr);
+            break;
+        case VendorService::Iphone:
+            for (IphoneFirmware& fw : f.iphoneFirmware)
+                if (!fw.downUrl.empty())
+                    fw.downUrl =
+                        servedAddress(base, named(fw.downUrl, fw.version + ".ipsw"), nullptr);
+            break;
+    }
 }
 
 }  // namespace vendorsim

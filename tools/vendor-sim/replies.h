@@ -2,12 +2,14 @@
 // The replies of the five services, built from the fixtures. Pure functions: the server
 // calls them per request, and tests and benchmarks may call them to get a reply text
 // without a server. Every reply body is UTF-8, as the services send it.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "tools/vendor-sim/fixtures.h"
+#include "vendors/service_hosts.h"
 
 namespace vendorsim {
 
@@ -19,6 +21,10 @@ struct Reply {
     std::vector<std::pair<std::string, std::string>> headers = {};
     // A HEAD reply announces this length for a body it does not send; -1: the body's.
     long long headLength = -1;
+    // >= 0: the body is this many bytes of the file pattern from streamOffset on, made while
+    // they are sent (a download file), in place of `body`.
+    long long streamLength = -1;
+    std::uint64_t streamOffset = 0;
 };
 
 // A request target split into its path and its query items, each percent-decoded ("+"
@@ -63,11 +69,25 @@ std::string coolpadLargeSearchPageGbk(const CoolpadKeyword& keyword,
 const CoolpadType* findCoolpadType(const Fixtures& fixtures, std::string_view name);
 std::string coolpadDownloadPage(std::string_view typeName, const CoolpadType* found);
 
-// A download file on any of the services, for link checks: "/files/<bytes>/<name>"
-// answers HEAD with that Content-Length and a fixed Last-Modified (kFileDate); other
-// methods get 405, other paths under "/files/" 404.
+// A download file on any of the services: "/files/<bytes>/<name>" answers HEAD with that
+// Content-Length and a fixed Last-Modified (kFileDate). GET sends the file pattern of that
+// length when it is at most kMaxServedFile (with an ETag and Accept-Ranges; one byte range
+// "bytes=A-B", "A-" or "-N" gets 206, unless If-Range names another version; a range past
+// the end gets 416); larger files, announced only, and other methods get 405, other paths
+// under "/files/" 404. `range` and `ifRange` are the request's headers ("" when absent).
 inline constexpr const char* kFileDate = "Tue, 03 Mar 2015 08:00:00 GMT";
-Reply downloadFile(std::string_view method, std::string_view path);
+inline constexpr std::uint64_t kMaxServedFile = std::uint64_t(64) << 20;
+Reply downloadFile(std::string_view method, std::string_view path, std::string_view range = {},
+                   std::string_view ifRange = {});
+// The bytes of every served file: `size` bytes from `offset` on into `out`, the same for
+// every file and every request.
+void filePattern(std::uint64_t offset, char* out, std::size_t size);
+
+// The demo's data: every download address of one service's data set becomes
+// "<base>/files/<bytes>/<name>" on the simulator itself, served in full. A listed size
+// over kMaxServedFile is replaced by a thirty-second of it (at most kMaxServedFile), in
+// megabytes as the data sets write sizes, so that what the lists say is what arrives.
+void pointDownloadsAtSimulator(Fixtures& fixtures, VendorService service, const std::string& base);
 
 // LG: the model-check reply for a serial number (trimmed before the look-up).
 std::string lgReply(const Fixtures& fixtures, std::string_view esn);

@@ -270,7 +270,9 @@ class ServiceServer : public httplib::Server {
         : state_(state), service_(service) {
         const std::size_t workers = service == VendorService::Iphone ? 8 : 3;
         new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
-        const auto handler = [this](const httplib::Request&, httplib::Response& res) {
+        const auto handler = [this](const httplib::Request& req, httplib::Response& res) {
+            // The simulator answers byte ranges itself; httplib would cut the body again.
+            const_cast<httplib::Request&>(req).ranges.clear();
             serve(res);
         };
         Get(".*", handler);
@@ -304,6 +306,17 @@ class ServiceServer : public httplib::Server {
             res.set_content_provider(
                 std::size_t(reply.headLength), reply.contentType.c_str(),
                 [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+        } else if (reply.streamLength >= 0 && request.method != "HEAD") {
+            // Made as it goes out: a demo file is tens of MiB.
+            const std::uint64_t start = reply.streamOffset;
+            res.set_content_provider(
+                std::size_t(reply.streamLength), reply.contentType.c_str(),
+                [start](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                    char chunk[65536];
+                    const std::size_t n = std::min(length, sizeof chunk);
+                    filePattern(start + offset, chunk, n);
+                    return sink.write(chunk, n);
+                });
         } else {
             res.set_content(reply.body, reply.contentType.c_str());
         }
@@ -353,7 +366,9 @@ Reply Simulator::State::answer(const RecordedRequest& request) {
         if (std::optional<Reply> reply = hook(request)) return *reply;
     }
     const Target target = parseTarget(request.target);
-    if (target.path.rfind("/files/", 0) == 0) return downloadFile(request.method, target.path);
+    if (target.path.rfind("/files/", 0) == 0)
+        return downloadFile(request.method, target.path, request.header("Range"),
+                            request.header("If-Range"));
     switch (request.service) {
         case VendorService::Huawei:
             return answerHuawei(target);
@@ -575,6 +590,11 @@ bool Simulator::start() {
             return false;
         }
         s.ports[i] = port;
+        // Each server reads only its own service's data, so it changes before that server
+        // serves and while the others may.
+        if (s.options.demo)
+            pointDownloadsAtSimulator(s.fixtures, service,
+                                      "http://" + s.options.address + ":" + std::to_string(port));
         ServiceServer* raw = server.get();
         s.servers[i] = std::move(server);
         s.listenEnded[i] = false;

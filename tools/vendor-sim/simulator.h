@@ -64,6 +64,9 @@ struct Options {
     // 0 = an ephemeral port; indexed by VendorService.
     int ports[5] = {0, 0, 0, 0, 0};
     bool echoRequests = false;  // also print each request line on stderr
+    // The demo: download addresses point at the simulator's own "/files/" (see
+    // pointDownloadsAtSimulator), so that link checks and downloads work offline.
+    bool demo = false;
 };
 
 class Simulator {

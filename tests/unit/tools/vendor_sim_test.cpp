@@ -516,3 +516,62 @@ TEST(VendorSimLifecycle, StopsPromptlyWhileAReplyIsHeldAndRestarts) {
 }
 
 }  // namespace
+
+namespace {
+
+// The demo: addresses in the replies point at the simulator, and what they name arrives
+// there, whole or by range, as long as the list says.
+TEST(VendorSimDemo, DownloadAddressesServeTheirBytes) {
+    vendorsim::Options options;
+    options.demo = true;
+    Simulator sim(options);
+    ASSERT_TRUE(sim.start()) << sim.error();
+
+    const std::string huaweiBase =
+        "http://127.0.0.1:" + std::to_string(sim.port(VendorService::Huawei)) + "/files/";
+    const HttpReply page = get(sim.port(VendorService::Huawei), kHuaweiPath + "1&keywords=P6");
+    const auto rows = matchAll(kHuaweiPattern, textOf(page.body));
+    ASSERT_FALSE(rows.empty());
+    for (const Match& row : rows) {
+        const std::string& url = row[3];
+        ASSERT_EQ(url.rfind(huaweiBase, 0), 0u) << url;
+        const double served = std::stod(url.substr(huaweiBase.size()));
+        EXPECT_LE(served, double(vendorsim::kMaxServedFile)) << url;
+        // "25.11MB": what the list says, to its last digit.
+        EXPECT_NEAR(std::stod(row[1]) * (1 << 20), served, 0.005 * (1 << 20)) << row[1];
+    }
+
+    const int lg = sim.port(VendorService::Lg);
+    const HttpReply found = get(lg, kLgPath + sim.fixtures().lg.front().esn);
+    const std::string base = "http://127.0.0.1:" + std::to_string(lg);
+    const std::size_t at = found.body.find("<sw_url>" + base + "/files/");
+    ASSERT_NE(at, std::string::npos) << found.body;
+    const std::size_t from = at + 8 + base.size();
+    const std::string target = found.body.substr(from, found.body.find('<', from) - from);
+    const std::size_t length = std::stoull(target.substr(7));
+
+    std::string pattern(length, '\0');
+    vendorsim::filePattern(0, pattern.data(), length);
+    const HttpReply whole = get(lg, target);
+    EXPECT_EQ(whole.status, 200);
+    EXPECT_EQ(whole.body, pattern);
+    const std::string etag = "\"" + std::to_string(length) + "\"";
+    EXPECT_NE(whole.head.find("ETag: " + etag), std::string::npos) << whole.head;
+
+    const auto ranged = [&](const std::string& headers) {
+        return simtest::exchange(lg, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" +
+                                         headers + "Connection: close\r\n\r\n");
+    };
+    const HttpReply middle = ranged("Range: bytes=1000-1999\r\nIf-Range: " + etag + "\r\n");
+    EXPECT_EQ(middle.status, 206);
+    EXPECT_NE(middle.head.find("Content-Range: bytes 1000-1999/" + std::to_string(length)),
+              std::string::npos)
+        << middle.head;
+    EXPECT_EQ(middle.body, pattern.substr(1000, 1000));
+    EXPECT_EQ(ranged("Range: bytes=-10\r\n").body, pattern.substr(length - 10));
+    // Another version of the file: all of it again.
+    EXPECT_EQ(ranged("Range: bytes=10-\r\nIf-Range: \"1\"\r\n").status, 200);
+    EXPECT_EQ(ranged("Range: bytes=" + std::to_string(length) + "-\r\n").status, 416);
+}
+
+}  // namespace
