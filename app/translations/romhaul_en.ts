@@ -634,5 +634,9 @@ Error: </translation>
         <comment>command</comment>
         <translation>Download</translation>
     </message>
+    <message>
+        <source>只读取了前 %1 页，列表可能不完整。</source>
+        <translation>First %1 pages only: the list may be incomplete.</translation>
+    </message>
 </context>
 </TS>
