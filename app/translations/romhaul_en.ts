@@ -638,5 +638,9 @@ Error: </translation>
         <source>只读取了前 %1 页，列表可能不完整。</source>
         <translation>First %1 pages only: the list may be incomplete.</translation>
     </message>
+    <message>
+        <source>没有 iPhone 固件目录的地址：请设置环境变量 %1，或在设置中填写。</source>
+        <translation>No iPhone firmware catalogue address: set the environment variable %1, or fill it in the settings.</translation>
+    </message>
 </context>
 </TS>
