@@ -128,7 +128,8 @@ void openRowAddress(ReportView* list) {
 void downloadRows(ReportView* list) {
     const std::vector<int> rows = list->selectedRows();
     if (rows.empty())
-        return say(list->itemCount() == 0 ? "列表是空的，没有可下载的文件。" : "请先选中一行。");
+        return say(list->itemCount() == 0 ? Romhaul::tr("列表是空的，没有可下载的文件。")
+                                          : Romhaul::tr("请先选中一行。"));
     const int size = list->reportModel()->column(report_column::kSize);
     for (int row : rows)
         startDownload(list->itemText(row, list->addressColumn()), list->itemText(row, size));
@@ -156,8 +157,10 @@ void bindList(MainWindow& w, ReportView* list) {
                [list, checks] { checkRowLink(list, *checks); });
     addCommand(list, "openAddress", QT_TRANSLATE_NOOP("Romhaul", "打开下载地址"),
                [list] { openRowAddress(list); });
-    addCommand(list, "download", QT_TRANSLATE_NOOP("Romhaul", "下载"),
-               [list] { downloadRows(list); });
+    // The verb, not the page's name.
+    addCommand(list, "download", "", [list] {
+        downloadRows(list);
+    })->setText(Romhaul::tr("下载", "command"));
 }
 
 // The LG page's address box keeps its own menu (select, copy) and gains the two commands

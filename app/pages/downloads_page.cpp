@@ -88,19 +88,19 @@ DownloadRowText rowText(const Entry& e) {
     switch (p.state) {
         case State::Idle:
         case State::Paused:
-            t.state = QStringLiteral("已暂停");
+            t.state = Romhaul::tr("已暂停");
             break;
         case State::Running:
-            t.state = QStringLiteral("下载中");
+            t.state = Romhaul::tr("下载中");
             break;
         case State::Complete:
-            t.state = QStringLiteral("已完成");
+            t.state = Romhaul::tr("已完成");
             break;
         case State::Cancelled:
-            t.state = QStringLiteral("已取消");
+            t.state = Romhaul::tr("已取消");
             break;
         case State::Failed:
-            t.state = QStringLiteral("失败：") + QString::fromStdString(p.reason);
+            t.state = Romhaul::tr("失败：") + QString::fromStdString(p.reason);
             break;
     }
     QStringList tip;
@@ -108,7 +108,7 @@ DownloadRowText rowText(const Entry& e) {
     if (!p.path.empty()) tip << QDir::toNativeSeparators(QString::fromStdString(p.path));
     if (!p.sha256.empty()) tip << QStringLiteral("SHA-256: ") + QString::fromStdString(p.sha256);
     if (p.state == State::Failed)
-        tip << QStringLiteral("失败原因：") + QString::fromStdString(p.reason);
+        tip << Romhaul::tr("失败原因：") + QString::fromStdString(p.reason);
     t.toolTip = tip.join(u'\n');
     return t;
 }
@@ -204,9 +204,8 @@ void DownloadList::refresh() {
     if (auto* w = qobject_cast<MainWindow*>(view->window())) {
         int running = 0;
         for (const Entry& e : entries) running += isRunning(e);
-        w->选择夹1->setTabText(int(Page::Downloads), running
-                                                         ? QStringLiteral("下载 (%1)").arg(running)
-                                                         : QStringLiteral("下载"));
+        w->选择夹1->setTabText(int(Page::Downloads), running ? Romhaul::tr("下载 (%1)").arg(running)
+                                                             : Romhaul::tr("下载"));
     }
 }
 
@@ -272,7 +271,7 @@ std::vector<int> DownloadList::selected(bool sayWhenNone) const {
     rows.erase(std::remove_if(rows.begin(), rows.end(),
                               [this](int r) { return r < 0 || r >= int(entries.size()); }),
                rows.end());
-    if (rows.empty() && sayWhenNone) say("请先选中一行。");
+    if (rows.empty() && sayWhenNone) say(QT_TRANSLATE_NOOP("Romhaul", "请先选中一行。"));
     return rows;
 }
 
@@ -356,7 +355,8 @@ void startDownload(const std::string& address, const std::string& listedSize) {
     DownloadList* list = DownloadList::current;
     if (!list) return;
     const std::string url = toQt(trimSpaces(address)).toStdString();
-    if (!isDownloadableAddress(url)) return say("只有 http 和 https 地址可以下载。");
+    if (!isDownloadableAddress(url))
+        return say(QT_TRANSLATE_NOOP("Romhaul", "只有 http 和 https 地址可以下载。"));
     const DownloadSettings& settings = downloadSettings();
     const QString folder = QDir(settings.folder).absolutePath();
     // One engine per file: the same address into the same folder continues the entry
@@ -445,7 +445,8 @@ void copySelectedDownloadHash() {
         if (!p.sha256.empty()) lines << QString::fromStdString(p.sha256);
     }
     if (lines.isEmpty()) {
-        if (!list->selected(false).empty()) say("下载完成后才有 SHA-256。");
+        if (!list->selected(false).empty())
+            say(QT_TRANSLATE_NOOP("Romhaul", "下载完成后才有 SHA-256。"));
         return;
     }
     QGuiApplication::clipboard()->setText(lines.join(u'\n'));

@@ -1,35 +1,37 @@
 #include "app/pages/failure_text.h"
 
-#include "base/text_util.h"
+#include "app/window/qt_text.h"
 
 namespace {
 
-std::string serviceName(VendorService service) {
+// Made in the window's language here, for the failure's detail and the host are not
+// program texts that uiText() could find afterwards.
+QString serviceName(VendorService service) {
     switch (service) {
         case VendorService::Huawei:
-            return gbk("华为");
+            return Romhaul::tr("华为");
         case VendorService::Zte:
-            return gbk("中兴");
+            return Romhaul::tr("中兴");
         case VendorService::Coolpad:
-            return gbk("酷派");
+            return Romhaul::tr("酷派");
         case VendorService::Lg:
-            return "LG";
+            return QStringLiteral("LG");
         case VendorService::Iphone:
-            return gbk("iPhone 固件目录");
+            return Romhaul::tr("iPhone 固件目录");
     }
     return {};
 }
 
-std::string reason(const Failure& failure) {
+QString reason(const Failure& failure) {
     switch (failure.kind) {
         case FailureKind::Network:
-            return gbk("网络错误：") + failure.detail;
+            return Romhaul::tr("网络错误：") + toQt(failure.detail);
         case FailureKind::HttpStatus:
-            return gbk("服务返回 HTTP 状态 ") + std::to_string(failure.httpStatus);
+            return Romhaul::tr("服务返回 HTTP 状态 %1").arg(failure.httpStatus);
         case FailureKind::TooLarge:
-            return gbk("回复过大");
+            return Romhaul::tr("回复过大");
         case FailureKind::Unreadable:
-            return gbk("回复无法读取");
+            return Romhaul::tr("回复无法读取");
         case FailureKind::None:
             break;
     }
@@ -39,6 +41,6 @@ std::string reason(const Failure& failure) {
 }  // namespace
 
 std::string lookupFailureMessage(VendorService service, const Failure& failure) {
-    return serviceName(service) + gbk(" 服务请求失败（") + serviceHost(service) + gbk("）：") +
-           reason(failure);
+    return fromQt(Romhaul::tr("%1 服务请求失败（%2）：%3")
+                      .arg(serviceName(service), toQt(serviceHost(service)), reason(failure)));
 }

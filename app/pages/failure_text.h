@@ -6,6 +6,6 @@
 #include "vendors/lookup.h"
 #include "vendors/service_hosts.h"
 
-// "LG 服务请求失败（csmg.lgmobile.com:9002）：网络错误：Couldn't connect to server" (a program
-// text).
+// "LG 服务请求失败（csmg.lgmobile.com:9002）：网络错误：Couldn't connect to server", in the
+// window's language (code page 936 bytes, like the program's texts).
 std::string lookupFailureMessage(VendorService service, const Failure& failure);

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "app/pages/failure_text.h"
 #include "app/pages/page_lookup.h"
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
@@ -32,6 +33,8 @@ void huaweiSearch() {
 
     window->按钮1->setEnabled(false);
     window->超级列表框1->clearItems();
+    // The hint line carries the last search's note; a new search starts without one.
+    window->标签1->setText(Romhaul::tr("输入产品型号或关键词，获取软件下载"));
     const bool started =
         search().start([keyword](const LookupContext& ctx, const PageLookup::Post& post) {
             // Each page's rows go to the list as soon as the page is read.
@@ -46,12 +49,17 @@ void huaweiSearch() {
                         if (MainWindow* w = mainWindow()) w->超级列表框1->addRows(*rows);
                     });
                 });
-            const bool stopped = found.end == LookupEnd::Stopped;
-            return [stopped] {
+            return [end = found.end, failure = found.failure, incomplete = found.incomplete] {
                 MainWindow* w = mainWindow();
                 if (!w) return;
                 w->按钮1->setEnabled(true);
-                if (!stopped && w->超级列表框1->itemCount() == 0)
+                if (incomplete)
+                    w->标签1->setText(
+                        Romhaul::tr("只读取了前 %1 页，列表可能不完整。").arg(kHuaweiMaxPages));
+                // A failed page keeps the rows of the pages before it, and says so.
+                if (end == LookupEnd::Failed)
+                    showMessageBox(lookupFailureMessage(VendorService::Huawei, failure));
+                else if (end == LookupEnd::Complete && w->超级列表框1->itemCount() == 0)
                     showMessageBox(huaweiNoResultMessage());
             };
         });

@@ -4,10 +4,12 @@
 #include <memory>
 #include <vector>
 
+#include "app/pages/failure_text.h"
 #include "app/pages/page_lookup.h"
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
 #include "vendors/iphone.h"
+#include "vendors/service_hosts.h"
 
 namespace {
 
@@ -55,12 +57,20 @@ PageLookup& list() {
 // the newest turn reach it. Window thread only.
 unsigned long long listTurn = 0;
 
-// The ending call that puts the rows of turn `turn` into the list.
-std::function<void()> showRows(std::vector<IphoneRow> found, unsigned long long turn) {
+// The ending call that puts the rows of turn `turn` into the list; an empty list after a
+// failure says why it is empty.
+std::function<void()> showRows(std::vector<IphoneRow> found, const LookupStatus& status,
+                               unsigned long long turn) {
     auto rows = std::make_shared<QtRows>(toQtRows(found));
-    return [rows, turn] {
+    const QString failure =
+        status.end == LookupEnd::Failed
+            ? uiText(lookupFailureMessage(VendorService::Iphone, status.failure))
+            : QString();
+    return [rows, failure, turn] {
         MainWindow* w = mainWindow();
-        if (w && turn == listTurn) w->超级列表框5->reportModel()->addRows(std::move(*rows));
+        if (!w || turn != listTurn) return;
+        w->超级列表框5->setEmptyText(failure);
+        w->超级列表框5->reportModel()->addRows(std::move(*rows));
     };
 }
 
@@ -71,13 +81,21 @@ void loadIphoneCatalogue() {
     // Visits of the page while the first load runs find the list still empty.
     if (!w || catalogue().running()) return;
     w->超级列表框5->clearItems();
+    // The catalogue has no public address: without one every request would fail.
+    if (!iphoneBaseConfigured()) {
+        w->超级列表框5->setEmptyText(
+            Romhaul::tr("没有 iPhone 固件目录的地址：请设置环境变量 %1，或在设置中填写。")
+                .arg(QString::fromUtf8(serviceHostVariable(VendorService::Iphone))));
+        return;
+    }
+    w->超级列表框5->setEmptyText({});
     const unsigned long long turn = ++listTurn;
     // A list fill still running is older than this load: its rows must not follow.
     list().stop();
     catalogue().start([turn](const LookupContext& ctx, const PageLookup::Post&) {
         IphoneCatalogue found = iphoneFetchCatalogue(ctx);
         if (found.end == LookupEnd::Stopped) return std::function<void()>();
-        std::function<void()> rows = showRows(std::move(found.rows), turn);
+        std::function<void()> rows = showRows(std::move(found.rows), found, turn);
         auto boxes = std::make_shared<IphoneCatalogue>(std::move(found));
         return std::function<void()>([boxes, rows] {
             MainWindow* w = mainWindow();
@@ -109,6 +127,7 @@ void fillIphoneList() {
     MainWindow* w = mainWindow();
     if (!w) return;
     w->超级列表框5->clearItems();
+    w->超级列表框5->setEmptyText({});
     const unsigned long long turn = ++listTurn;
     list().start(
         [turn, model = iphoneChoice(chosenEntry(w->组合框1, iphoneAllModels()), iphoneAllModels()),
@@ -117,6 +136,6 @@ void fillIphoneList() {
          all = w->选择框1->isChecked()](const LookupContext& ctx, const PageLookup::Post&) {
             IphoneFirmware firmware = iphoneFetchFirmware(model, type, version, all, ctx);
             if (firmware.end == LookupEnd::Stopped) return std::function<void()>();
-            return showRows(std::move(firmware.rows), turn);
+            return showRows(std::move(firmware.rows), firmware, turn);
         });
 }

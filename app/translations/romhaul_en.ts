@@ -501,5 +501,146 @@ Error: </translation>
         <source>代理设置无效，请检查主机和端口。</source>
         <translation>The proxy setting is not usable: check its host and port.</translation>
     </message>
+    <message>
+        <source>已暂停</source>
+        <translation>Paused</translation>
+    </message>
+    <message>
+        <source>下载中</source>
+        <translation>Downloading</translation>
+    </message>
+    <message>
+        <source>已完成</source>
+        <translation>Complete</translation>
+    </message>
+    <message>
+        <source>已取消</source>
+        <translation>Cancelled</translation>
+    </message>
+    <message>
+        <source>失败：</source>
+        <translation>Failed: </translation>
+    </message>
+    <message>
+        <source>失败原因：</source>
+        <translation>Failure: </translation>
+    </message>
+    <message>
+        <source>下载 (%1)</source>
+        <translation>Downloads (%1)</translation>
+    </message>
+    <message>
+        <source>只有 http 和 https 地址可以下载。</source>
+        <translation>Only http and https addresses can be downloaded.</translation>
+    </message>
+    <message>
+        <source>下载完成后才有 SHA-256。</source>
+        <translation>The SHA-256 is there once the download is complete.</translation>
+    </message>
+    <message>
+        <source>华为</source>
+        <translation>Huawei</translation>
+    </message>
+    <message>
+        <source>中兴</source>
+        <translation>ZTE</translation>
+    </message>
+    <message>
+        <source>酷派</source>
+        <translation>Coolpad</translation>
+    </message>
+    <message>
+        <source>iPhone 固件目录</source>
+        <translation>iPhone firmware catalogue</translation>
+    </message>
+    <message>
+        <source>网络错误：</source>
+        <translation>network error: </translation>
+    </message>
+    <message>
+        <source>服务返回 HTTP 状态 %1</source>
+        <translation>the service answered HTTP status %1</translation>
+    </message>
+    <message>
+        <source>回复过大</source>
+        <translation>the reply is too large</translation>
+    </message>
+    <message>
+        <source>回复无法读取</source>
+        <translation>the reply cannot be read</translation>
+    </message>
+    <message>
+        <source>%1 服务请求失败（%2）：%3</source>
+        <translation>The %1 service request failed (%2): %3</translation>
+    </message>
+    <message>
+        <source>当前状态：</source>
+        <translation>Status: </translation>
+    </message>
+    <message>
+        <source>列表是空的，没有可下载的文件。</source>
+        <translation>The list is empty; there is no file to download.</translation>
+    </message>
+    <message>
+        <source>没有找到匹配的机型，再次搜索将从头开始。</source>
+        <translation>No matching model found; the next find starts from the top.</translation>
+    </message>
+    <message>
+        <source>大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>进度</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <source>速度</source>
+        <translation>Speed</translation>
+    </message>
+    <message>
+        <source>剩余时间</source>
+        <translation>Time left</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>移除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>打开文件夹</source>
+        <translation>Open folder</translation>
+    </message>
+    <message>
+        <source>复制 SHA-256</source>
+        <translation>Copy SHA-256</translation>
+    </message>
+    <message>
+        <source>下载</source>
+        <comment>command</comment>
+        <translation>Download</translation>
+    </message>
+    <message>
+        <source>只读取了前 %1 页，列表可能不完整。</source>
+        <translation>First %1 pages only: the list may be incomplete.</translation>
+    </message>
+    <message>
+        <source>没有 iPhone 固件目录的地址：请设置环境变量 %1，或在设置中填写。</source>
+        <translation>No iPhone firmware catalogue address: set the environment variable %1, or fill it in the settings.</translation>
+    </message>
 </context>
 </TS>

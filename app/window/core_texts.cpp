@@ -9,6 +9,7 @@ const std::vector<const char*>& coreTexts() {
         QT_TRANSLATE_NOOP("Romhaul", "您要搜索的关键字呢？"),
         QT_TRANSLATE_NOOP("Romhaul", "抱歉，未找到合适结果。"),
         QT_TRANSLATE_NOOP("Romhaul", "读取机型列表出错，请尝试刷新列表！"),
+        QT_TRANSLATE_NOOP("Romhaul", "没有找到匹配的机型，再次搜索将从头开始。"),
         QT_TRANSLATE_NOOP("Romhaul", "请输入串号，可在拨号界面按*#06#进行查询！"),
         QT_TRANSLATE_NOOP("Romhaul", "查询失败，请检查您的手机串号是否有误！"),
         // The iPhone page's first entries and the phrases of its notes.

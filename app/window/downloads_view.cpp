@@ -7,13 +7,15 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/window/qt_text.h"
+
 namespace {
 
 constexpr int kRunningRole = Qt::UserRole;
 constexpr int kResumableRole = Qt::UserRole + 1;
 
 QPushButton* commandButton(QWidget* parent, const char* name, const char* text) {
-    auto* b = new QPushButton(QString::fromUtf8(text), parent);
+    auto* b = new QPushButton(Romhaul::tr(text), parent);
     b->setObjectName(QString::fromUtf8(name));
     b->setAutoDefault(false);
     b->setEnabled(false);
@@ -27,9 +29,8 @@ DownloadsView::DownloadsView(QWidget* parent) : QWidget(parent) {
     list = new QTreeWidget(this);
     list->setObjectName(QStringLiteral("downloadList"));
     list->setColumnCount(kColumnCount);
-    list->setHeaderLabels({QStringLiteral("文件名"), QStringLiteral("大小"), QStringLiteral("进度"),
-                           QStringLiteral("速度"), QStringLiteral("剩余时间"),
-                           QStringLiteral("状态")});
+    list->setHeaderLabels({Romhaul::tr("文件名"), Romhaul::tr("大小"), Romhaul::tr("进度"),
+                           Romhaul::tr("速度"), Romhaul::tr("剩余时间"), Romhaul::tr("状态")});
     list->setRootIsDecorated(false);
     list->setUniformRowHeights(true);
     list->setAllColumnsShowFocus(true);
@@ -39,12 +40,14 @@ DownloadsView::DownloadsView(QWidget* parent) : QWidget(parent) {
     for (int c = 0; c < kColumnCount; ++c) list->header()->resizeSection(c, widths[c]);
     list->header()->setStretchLastSection(true);
 
-    pauseButton = commandButton(this, "pauseDownload", "暂停");
-    resumeButton = commandButton(this, "resumeDownload", "继续");
-    cancelButton = commandButton(this, "cancelDownload", "取消");
-    removeButton = commandButton(this, "removeDownload", "移除");
-    folderButton = commandButton(this, "openDownloadFolder", "打开文件夹");
-    copyHashButton = commandButton(this, "copyDownloadHash", "复制 SHA-256");
+    pauseButton = commandButton(this, "pauseDownload", QT_TRANSLATE_NOOP("Romhaul", "暂停"));
+    resumeButton = commandButton(this, "resumeDownload", QT_TRANSLATE_NOOP("Romhaul", "继续"));
+    cancelButton = commandButton(this, "cancelDownload", QT_TRANSLATE_NOOP("Romhaul", "取消"));
+    removeButton = commandButton(this, "removeDownload", QT_TRANSLATE_NOOP("Romhaul", "移除"));
+    folderButton =
+        commandButton(this, "openDownloadFolder", QT_TRANSLATE_NOOP("Romhaul", "打开文件夹"));
+    copyHashButton =
+        commandButton(this, "copyDownloadHash", QT_TRANSLATE_NOOP("Romhaul", "复制 SHA-256"));
 
     auto* buttons = new QHBoxLayout;
     list->setContextMenuPolicy(Qt::ActionsContextMenu);

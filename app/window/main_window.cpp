@@ -222,7 +222,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     按钮5 = button(分组框3, "按钮5", {333, 236, 88, 28}, Romhaul::tr("点击下载"));
     按钮5->setEnabled(false);
     // Downloads the address here instead of handing it to the browser.
-    lgDownloadButton = button(分组框3, "lgDownloadButton", {333, 195, 88, 28}, Romhaul::tr("下载"));
+    lgDownloadButton =
+        button(分组框3, "lgDownloadButton", {333, 195, 88, 28}, Romhaul::tr("下载", "command"));
     lgDownloadButton->setEnabled(false);
 
     // Page 4, iPhone.

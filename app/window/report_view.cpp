@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPainter>
 #include <QPointer>
 #include <algorithm>
 
@@ -132,6 +133,21 @@ void ReportView::addRows(const std::vector<std::vector<std::string>>& rows) {
 
 void ReportView::setItemText(int row, int column, const std::string& text) {
     model_->setCell(row, column, toQt(text));
+}
+
+void ReportView::setEmptyText(const QString& text) {
+    if (text == emptyText_) return;
+    emptyText_ = text;
+    viewport()->update();
+}
+
+void ReportView::paintEvent(QPaintEvent* event) {
+    QTreeView::paintEvent(event);
+    if (emptyText_.isEmpty() || model_->rowCount() > 0) return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Text));
+    painter.drawText(viewport()->rect().adjusted(12, 12, -12, -12),
+                     Qt::AlignCenter | Qt::TextWordWrap, emptyText_);
 }
 
 void ReportView::clearItems() {

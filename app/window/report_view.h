@@ -49,6 +49,10 @@ class ReportView : public QTreeView {
 
     void setRowNote(int row, const QString& note) { model_->setRowNote(row, note); }
 
+    // Said in the middle of the list while it has no rows (why it is empty); "" for none.
+    void setEmptyText(const QString& text);
+    QString emptyText() const { return emptyText_; }
+
     // The keys held at the last double-click (Shift chooses download over the browser).
     Qt::KeyboardModifiers doubleClickModifiers() const { return doubleClickModifiers_; }
 
@@ -69,6 +73,7 @@ class ReportView : public QTreeView {
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
     // Sorts the rows by a column, as a click on its title does: ascending, and the other
     // way when it is already the column sorted by.
@@ -87,6 +92,7 @@ class ReportView : public QTreeView {
     // the release (Ctrl takes the row out then): the choice waits for the release.
     bool choiceOnRelease_ = false;
     Qt::KeyboardModifiers doubleClickModifiers_;
+    QString emptyText_;
     // The column the rows are sorted by (-1: the vendor's order) and which way.
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;

@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "app/pages/failure_text.h"
 #include "app/startup.h"
 #include "app/window/main_window.h"
 #include "platform/codepage.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/gui/simulator_window_test.h"
 #include "tools/vendor-sim/simulator.h"
+#include "vendors/huawei.h"
 #include "vendors/service_hosts.h"
 
 namespace {
@@ -176,19 +178,32 @@ TEST_F(HuaweiSearchTest, ChineseKeywordGoesOutAsGbkBytes) {
     EXPECT_TRUE(messages.texts().empty());
 }
 
-TEST_F(HuaweiSearchTest, NothingFoundIsToldAfterOneRequest) {
+std::string failureText(const Failure& failure) {
+    return utf8(lookupFailureMessage(VendorService::Huawei, failure));
+}
+
+TEST_F(HuaweiSearchTest, NothingFoundAndFailureAreToldApartAfterOneRequest) {
+    const std::string nothing = "抱歉，未找到合适结果。";
     struct Case {
         const char* name;
+        const char* keyword;
         std::optional<vendorsim::Reply> reply;  // none: the fixtures answer
+        Failure failure;                        // None: nothing found
     };
     const Case cases[] = {
-        {"unknown model", std::nullopt},
-        {"error page", vendorsim::Reply{500, "text/html", "<html>Internal Server Error</html>"}},
-        {"empty body", vendorsim::Reply{200, "application/javascript", ""}},
+        {"unknown model", "Nokia 3310", std::nullopt, {}},
+        {"empty body", "Nokia 3310", vendorsim::Reply{200, "application/javascript", ""}, {}},
         {"record cut short",
+         "Nokia 3310",
          vendorsim::Reply{
              200, "application/javascript",
-             R"(cb({"fileList":[{"fileName":"a.zip","fileSize":"1MB","releaseDate":1)"}},
+             R"(cb({"fileList":[{"fileName":"a.zip","fileSize":"1MB","releaseDate":1)"},
+         {}},
+        {"error page",
+         "Nokia 3310",
+         vendorsim::Reply{500, "text/html", "<html>Internal Server Error</html>"},
+         {FailureKind::HttpStatus, 500}},
+        {"reply over the cap", vendorsim::kOversizeKeyword, std::nullopt, {FailureKind::TooLarge}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -197,11 +212,13 @@ TEST_F(HuaweiSearchTest, NothingFoundIsToldAfterOneRequest) {
             VendorService::Huawei,
             [&](const RecordedRequest&) -> std::optional<vendorsim::Reply> { return c.reply; });
         MessageRecorder messages;
-        type("Nokia 3310");
+        type(c.keyword);
         clickSearch();
         EXPECT_EQ(sim->requestCount(VendorService::Huawei), 1u);
         EXPECT_EQ(window->超级列表框1->itemCount(), 0);
-        EXPECT_EQ(messages.texts(), std::vector<std::string>{"抱歉，未找到合适结果。"});
+        EXPECT_EQ(messages.texts(), std::vector<std::string>{c.failure.kind == FailureKind::None
+                                                                 ? nothing
+                                                                 : failureText(c.failure)});
         EXPECT_TRUE(window->按钮1->isEnabled());
     }
 }
@@ -274,7 +291,36 @@ TEST_F(HuaweiSearchTest, FailedLaterPageKeepsTheRowsBeforeIt) {
     clickSearch();
     EXPECT_EQ(sim->requestCount(VendorService::Huawei), 2u);
     EXPECT_EQ(window->超级列表框1->itemCount(), 5);
+    EXPECT_EQ(messages.texts(),
+              std::vector<std::string>{failureText({FailureKind::HttpStatus, 502})});
+}
+
+TEST_F(HuaweiSearchTest, SearchStoppedAtThePageCapSaysTheListMayBeIncomplete) {
+    // Every page has a file of its own, so only the cap ends the search.
+    sim->setReplyHook(
+        VendorService::Huawei, [](const RecordedRequest& r) -> std::optional<vendorsim::Reply> {
+            const std::string n = r.param("curPage");
+            return vendorsim::Reply{200, "application/javascript",
+                                    R"(cb({"fileList":[{"fileName":"p)" + n +
+                                        R"(.zip","fileSize":"1MB","releaseDate":1396585821312,)"
+                                        R"("downloadUrl":"http://127.0.0.1/p)" +
+                                        n + R"(.zip","languageList":[]}]}))"};
+        });
+    const QString hint = window->标签1->text();
+    MessageRecorder messages;
+    type("P6");
+    clickSearch();
+    EXPECT_EQ(sim->requestCount(VendorService::Huawei), std::size_t(kHuaweiMaxPages));
+    EXPECT_EQ(window->超级列表框1->itemCount(), kHuaweiMaxPages);
     EXPECT_TRUE(messages.texts().empty());
+    EXPECT_NE(window->标签1->text(), hint);
+    EXPECT_TRUE(window->标签1->text().contains(QString::number(kHuaweiMaxPages)));
+
+    // The next search that reaches the end of its list takes the note away.
+    sim->setReplyHook(VendorService::Huawei, {});
+    type("G610");
+    clickSearch();
+    EXPECT_EQ(window->标签1->text(), hint);
 }
 
 TEST_F(HuaweiSearchTest, DoubleClickOpensTheRowsWebAddressOnly) {

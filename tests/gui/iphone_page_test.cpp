@@ -10,9 +10,11 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/pages/failure_text.h"
 #include "app/startup.h"
 #include "app/window/jobs.h"
 #include "app/window/main_window.h"
@@ -24,6 +26,7 @@
 #include "tests/gui/simulator_window_test.h"
 #include "tools/vendor-sim/simulator.h"
 #include "vendors/iphone.h"
+#include "vendors/service_hosts.h"
 
 #if defined(__SANITIZE_THREAD__)
 // Qt is not built for the race checker: its own locks are futexes the checker cannot see,
@@ -145,6 +148,33 @@ TEST_F(IphonePageTest, FirstVisitFillsTheBoxesAndListsEveryFlashableFirmware) {
     EXPECT_EQ(entries(window->组合框2), std::vector<std::string>{"--全部类型--"});
     EXPECT_EQ(window->组合框1->currentIndex(), 0);
     EXPECT_EQ(window->超级列表框5->itemCount(), 19);
+}
+
+TEST_F(IphonePageTest, AnEmptyListSaysWhyItIsEmpty) {
+    ReportView* list = window->超级列表框5;
+    sim->setReplyHook(VendorService::Iphone,
+                      [](const RecordedRequest&) -> std::optional<vendorsim::Reply> {
+                          return vendorsim::Reply{500, "text/html", "<html>down</html>"};
+                      });
+    visitIphone();
+    EXPECT_EQ(list->itemCount(), 0);
+    EXPECT_EQ(list->emptyText(),
+              uiText(lookupFailureMessage(VendorService::Iphone, {FailureKind::HttpStatus, 500})));
+
+    // Without a catalogue address nothing is asked for, and the list names the variable.
+    sim->setReplyHook(VendorService::Iphone, {});
+    sim->clearRequests();
+    const std::string base = std::getenv("ROMHAUL_IPHONE_BASE");
+    unsetenv("ROMHAUL_IPHONE_BASE");
+    visitIphone();
+    setenv("ROMHAUL_IPHONE_BASE", base.c_str(), 1);
+    EXPECT_TRUE(targets().empty());
+    EXPECT_TRUE(list->emptyText().contains("ROMHAUL_IPHONE_BASE"))
+        << list->emptyText().toStdString();
+
+    visitIphone();
+    EXPECT_EQ(list->itemCount(), 19);
+    EXPECT_TRUE(list->emptyText().isEmpty());
 }
 
 TEST_F(IphonePageTest, EachChoiceAsksForItsListWithTheTextsAsTheyStand) {

@@ -21,6 +21,7 @@
 
 #include "app/link_check.h"
 #include "app/pages/downloads_page.h"
+#include "app/pages/failure_text.h"
 #include "app/settings_dialog.h"
 #include "app/startup.h"
 #include "app/window/core_texts.h"
@@ -117,6 +118,18 @@ TEST(WindowLanguage, EnglishLeavesNoChineseCharacterInTheWindow) {
     for (const net::ReplyHead& head : {net::ReplyHead{}, found})
         for (const char* address : {"http://127.0.0.1/a.zip", "ftp://127.0.0.1/a.zip"})
             EXPECT_FALSE(hasCjk(toQt(linkCheckText(address, head)))) << address;
+    // Failure messages carry a host and libcurl's text, so they are made in the language.
+    for (VendorService service : {VendorService::Huawei, VendorService::Zte, VendorService::Coolpad,
+                                  VendorService::Lg, VendorService::Iphone})
+        for (const Failure& failure :
+             {Failure{FailureKind::Network, 0, "Couldn't connect to server"},
+              Failure{FailureKind::HttpStatus, 503}, Failure{FailureKind::TooLarge},
+              Failure{FailureKind::Unreadable}})
+            EXPECT_FALSE(hasCjk(uiText(lookupFailureMessage(service, failure))))
+                << codepage::gbkToUtf8(lookupFailureMessage(service, failure));
+    EXPECT_EQ(uiText(lookupFailureMessage(VendorService::Lg, {FailureKind::HttpStatus, 503})),
+              "The LG service request failed (" + toQt(serviceHost(VendorService::Lg)) +
+                  "): the service answered HTTP status 503");
 }
 
 TEST(WindowLanguage, ChineseKeepsTheSourceTexts) {
