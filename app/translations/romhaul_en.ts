@@ -203,7 +203,7 @@
     </message>
     <message>
         <source>作者：Romhaul 小组</source>
-        <translation>Author: the Romhaul team</translation>
+        <translation>By the Romhaul team</translation>
     </message>
     <message>
         <source>联系：romhaul.list@lists.example.org 反馈</source>
@@ -339,7 +339,7 @@ Error: </translation>
     </message>
     <message>
         <source>SW版本：</source>
-        <translation>SW version:</translation>
+        <translation>Version:</translation>
     </message>
     <message>
         <source>下载地址：</source>
@@ -347,7 +347,7 @@ Error: </translation>
     </message>
     <message>
         <source>点击下载</source>
-        <translation>Download</translation>
+        <translation>Open</translation>
     </message>
     <message>
         <source>显示全部版本(包括不可刷版本)</source>
