@@ -78,11 +78,11 @@ RawReply RangeServer::answer(const RawRequest& request) {
     bool partial = false;
     const std::string range = request.header("Range");
     if (!f.ignoreRanges && range.rfind("bytes=", 0) == 0) {
-        const std::string spec = range.substr(6);
-        const std::size_t dash = spec.find('-');
-        first = std::stoull(spec.substr(0, dash));
-        if (dash + 1 < spec.size())
-            last = std::min<std::uint64_t>(last, std::stoull(spec.substr(dash + 1)));
+        const std::string bounds = range.substr(6);
+        const std::size_t dash = bounds.find('-');
+        first = std::stoull(bounds.substr(0, dash));
+        if (dash + 1 < bounds.size())
+            last = std::min<std::uint64_t>(last, std::stoull(bounds.substr(dash + 1)));
         if (first >= claimed)
             return rawReply("416 Range Not Satisfiable",
                             "Content-Range: bytes */" + std::to_string(claimed) + "\r\n", "");

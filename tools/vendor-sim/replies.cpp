@@ -565,10 +565,10 @@ bool parseRange(std::string_view header, std::uint64_t length, std::uint64_t& fi
                 std::uint64_t& last, bool& satisfiable) {
     constexpr std::string_view kUnit = "bytes=";
     if (header.substr(0, kUnit.size()) != kUnit) return false;
-    const std::string_view spec = header.substr(kUnit.size());
-    const std::size_t dash = spec.find('-');
+    const std::string_view bounds = header.substr(kUnit.size());
+    const std::size_t dash = bounds.find('-');
     if (dash == std::string_view::npos) return false;
-    const std::string_view from = spec.substr(0, dash), to = spec.substr(dash + 1);
+    const std::string_view from = bounds.substr(0, dash), to = bounds.substr(dash + 1);
     if ((!from.empty() && !allDigits(from)) || (!to.empty() && !allDigits(to))) return false;
     satisfiable = true;
     if (from.empty()) {  // the last N bytes
