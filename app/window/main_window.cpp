@@ -267,11 +267,14 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     标签12 = label(分组框5, "标签12", {2, 202, 396, 24}, 16, {}, centre);
     setTextColour(标签12, kRed);
 
-    // The settings, at the strip's far end, where no tab reaches.
+    // The settings, at the strip's far end: a gear rather than a word, since at the opening
+    // size the seven tabs leave room for no more; the word is in the tooltip.
     settingsButton = new QToolButton(选择夹1);
     settingsButton->setObjectName(QStringLiteral("settingsButton"));
-    settingsButton->setText(Romhaul::tr("设置"));
-    settingsButton->setToolTip(Romhaul::tr("服务地址、语言、代理和下载 (Ctrl+,)"));
+    settingsButton->setText(QStringLiteral("\u2699"));
+    settingsButton->setAccessibleName(Romhaul::tr("设置"));
+    settingsButton->setToolTip(Romhaul::tr("设置") + QStringLiteral(": ") +
+                               Romhaul::tr("服务地址、语言、代理和下载 (Ctrl+,)"));
     settingsButton->setAutoRaise(true);
     settingsButton->setFocusPolicy(Qt::NoFocus);
     settingsButton->setFixedHeight(19);
