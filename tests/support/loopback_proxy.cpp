@@ -1,5 +1,7 @@
 #include "tests/support/loopback_proxy.h"
 
+#include "tests/support/raw_http_server.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -15,26 +17,9 @@
 namespace testsupport {
 namespace {
 
+// The string overload below would hide the shared one.
+using testsupport::sendAll;
 using Clock = std::chrono::steady_clock;
-
-int listenLoopback(int* port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(fd, 512) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    *port = ntohs(addr.sin_port);
-    return fd;
-}
 
 int connectLoopback(int port) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -52,26 +37,6 @@ int connectLoopback(int port) {
     return fd;
 }
 
-bool readable(int fd, const std::atomic<bool>& stopping) {
-    while (!stopping.load()) {
-        pollfd p{fd, POLLIN, 0};
-        const int r = ::poll(&p, 1, 50);
-        if (r > 0) return true;
-        if (r < 0 && errno != EINTR) return false;
-    }
-    return false;
-}
-
-bool sendAll(int fd, const char* data, std::size_t size) {
-    while (size) {
-        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= std::size_t(n);
-    }
-    return true;
-}
 bool sendAll(int fd, const std::string& s) {
     return sendAll(fd, s.data(), s.size());
 }
@@ -80,7 +45,7 @@ bool sendAll(int fd, const std::string& s) {
 bool readAtLeast(int fd, std::string& data, std::size_t size, const std::atomic<bool>& stopping) {
     char buffer[16384];
     while (data.size() < size) {
-        if (!readable(fd, stopping)) return false;
+        if (!waitReadable(fd, stopping)) return false;
         const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
         if (n <= 0) return false;
         data.append(buffer, std::size_t(n));
@@ -94,7 +59,7 @@ std::size_t readHead(int fd, std::string& data, const std::atomic<bool>& stoppin
     for (;;) {
         const std::size_t end = data.find("\r\n\r\n");
         if (end != std::string::npos) return end + 4;
-        if (data.size() > (1 << 20) || !readable(fd, stopping)) return std::string::npos;
+        if (data.size() > (1 << 20) || !waitReadable(fd, stopping)) return std::string::npos;
         const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
         if (n <= 0) return std::string::npos;
         data.append(buffer, std::size_t(n));
@@ -174,10 +139,10 @@ std::string forOrigin(const std::string& head, std::string& target) {
 }  // namespace
 
 LoopbackProxy::LoopbackProxy(Options options) : options_(std::move(options)) {
-    listenFd_ = listenLoopback(&port_);
+    listenFd_ = listenOn(&port_);
     if (listenFd_ < 0) return;
     acceptThread_ = std::thread([this] {
-        while (readable(listenFd_, stopping_)) {
+        while (waitReadable(listenFd_, stopping_)) {
             const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0) continue;
             ++connections_;
@@ -272,7 +237,7 @@ void LoopbackProxy::serveHttp(int fd) {
         sendAll(up, request + body);
         // The reply ends where the origin closes; the client's connection stays.
         char buffer[16384];
-        while (readable(up, stopping_)) {
+        while (waitReadable(up, stopping_)) {
             const ssize_t n = ::recv(up, buffer, sizeof buffer, 0);
             if (n <= 0 || !sendAll(fd, buffer, std::size_t(n))) break;
         }
@@ -347,10 +312,10 @@ void LoopbackProxy::serveSocks(int fd) {
 
 LatencyRelay::LatencyRelay(int upstreamPort, std::chrono::milliseconds roundTrip)
     : upstreamPort_(upstreamPort), roundTrip_(roundTrip) {
-    listenFd_ = listenLoopback(&port_);
+    listenFd_ = listenOn(&port_);
     if (listenFd_ < 0) return;
     acceptThread_ = std::thread([this] {
-        while (readable(listenFd_, stopping_)) {
+        while (waitReadable(listenFd_, stopping_)) {
             const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0) continue;
             ++connections_;
@@ -417,7 +382,7 @@ void LatencyRelay::serve(int fd) {
         std::string reply;
         char buffer[16384];
         sendAll(up, request);
-        while (readable(up, stopping_)) {
+        while (waitReadable(up, stopping_)) {
             const ssize_t n = ::recv(up, buffer, sizeof buffer, 0);
             if (n <= 0) break;
             reply.append(buffer, std::size_t(n));

@@ -26,6 +26,8 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
+}  // namespace
+
 int listenOn(int* port) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;
@@ -67,8 +69,6 @@ bool sendAll(int fd, const char* data, std::size_t size) {
     }
     return true;
 }
-
-}  // namespace
 
 std::string RawRequest::requestLine() const {
     return head.substr(0, head.find("\r\n"));

@@ -89,4 +89,11 @@ class RawHttpServer {
 // A loopback port that nothing listens on (bound once, then released).
 int unusedPort();
 
+// Socket pieces the loopback servers share. A listening socket on 127.0.0.1 with a port the
+// system picks (-1 on failure); waits until fd is readable or `stopping` is raised (false
+// then); writes all of `data` (false when the peer is gone).
+int listenOn(int* port);
+bool waitReadable(int fd, const std::atomic<bool>& stopping);
+bool sendAll(int fd, const char* data, std::size_t size);
+
 }  // namespace testsupport
