@@ -1,5 +1,6 @@
 #include "app/pages/iphone_page.h"
 
+#include <QPointer>
 #include <QString>
 #include <memory>
 #include <vector>
@@ -57,6 +58,29 @@ PageLookup& list() {
 // the newest turn reach it. Window thread only.
 unsigned long long listTurn = 0;
 
+// Why a box holds fewer entries than the service has: a request of the catalogue load
+// (the model or version list) or of the type list failed. A list fill leaves these be,
+// for the boxes it reads stay as short as they were. Window thread only.
+struct BoxFailures {
+    QPointer<MainWindow> window;  // whose boxes these are
+    QString catalogue, types;
+};
+
+BoxFailures& boxFailures() {
+    static BoxFailures failures;
+    if (failures.window != mainWindow()) failures = {mainWindow(), {}, {}};
+    return failures;
+}
+
+void showBoxFailures() {
+    MainWindow* w = mainWindow();
+    if (!w) return;
+    const BoxFailures& f = boxFailures();
+    QString text = f.catalogue;
+    if (!f.types.isEmpty()) text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + f.types;
+    w->setIphoneStatus(text);
+}
+
 // The ending call that puts the rows of turn `turn` into the list; an empty list after a
 // failure says why it is empty.
 std::function<void()> showRows(std::vector<IphoneRow> found, const LookupStatus& status,
@@ -81,6 +105,8 @@ void loadIphoneCatalogue() {
     // Visits of the page while the first load runs find the list still empty.
     if (!w || catalogue().running()) return;
     w->超级列表框5->clearItems();
+    boxFailures() = {w, {}, {}};
+    showBoxFailures();
     // The catalogue has no public address: without one every request would fail.
     if (!iphoneBaseConfigured()) {
         w->超级列表框5->setEmptyText(
@@ -90,19 +116,29 @@ void loadIphoneCatalogue() {
     }
     w->超级列表框5->setEmptyText({});
     const unsigned long long turn = ++listTurn;
-    // A list fill still running is older than this load: its rows must not follow.
+    // A type list or list fill still running is older than this load: neither its entries
+    // nor its rows must follow.
+    types().stop();
     list().stop();
     catalogue().start([turn](const LookupContext& ctx, const PageLookup::Post&) {
         IphoneCatalogue found = iphoneFetchCatalogue(ctx);
         if (found.end == LookupEnd::Stopped) return std::function<void()>();
+        // With rows, the list does not say why it is short: the status line does.
+        const QString partial =
+            found.end == LookupEnd::Failed && !found.rows.empty()
+                ? Romhaul::tr("列表可能不完整：%1")
+                      .arg(uiText(lookupFailureMessage(VendorService::Iphone, found.failure)))
+                : QString();
         std::function<void()> rows = showRows(std::move(found.rows), found, turn);
         auto boxes = std::make_shared<IphoneCatalogue>(std::move(found));
-        return std::function<void()>([boxes, rows] {
+        return std::function<void()>([boxes, rows, partial] {
             MainWindow* w = mainWindow();
             if (!w) return;
             fillBox(w->组合框1, iphoneAllModels(), boxes->models);
             fillBox(w->组合框2, iphoneAllTypes(), {});
             fillBox(w->组合框3, iphoneAllVersions(), boxes->versions);
+            boxFailures().catalogue = partial;
+            showBoxFailures();
             rows();
         });
     });
@@ -111,13 +147,24 @@ void loadIphoneCatalogue() {
 void refreshIphoneTypes() {
     MainWindow* w = mainWindow();
     if (!w) return;
+    // The failure of the model chosen before no longer holds.
+    boxFailures().types.clear();
+    showBoxFailures();
     types().start([model = chosenEntry(w->组合框1, iphoneAllModels())](const LookupContext& ctx,
                                                                        const PageLookup::Post&) {
         auto found = std::make_shared<IphoneList>(iphoneFetchTypes(model, ctx));
-        return [found] {
+        const QString failure =
+            found->end == LookupEnd::Failed
+                ? Romhaul::tr("未能读取类型列表：%1")
+                      .arg(uiText(lookupFailureMessage(VendorService::Iphone, found->failure)))
+                : QString();
+        return [found, failure] {
             MainWindow* w = mainWindow();
             if (!w || found->end == LookupEnd::Stopped) return;
+            // After a failure the box offers every type, which the list fill still lists.
             fillBox(w->组合框2, iphoneAllTypes(), found->entries);
+            boxFailures().types = failure;
+            showBoxFailures();
             fillIphoneList();
         };
     });

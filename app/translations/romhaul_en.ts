@@ -642,5 +642,13 @@ Error: </translation>
         <source>没有 iPhone 固件目录的地址：请设置环境变量 %1，或在设置中填写。</source>
         <translation>No iPhone firmware catalogue address: set the environment variable %1, or fill it in the settings.</translation>
     </message>
+    <message>
+        <source>列表可能不完整：%1</source>
+        <translation>The list may be incomplete. %1</translation>
+    </message>
+    <message>
+        <source>未能读取类型列表：%1</source>
+        <translation>The type list could not be read. %1</translation>
+    </message>
 </context>
 </TS>

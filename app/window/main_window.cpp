@@ -23,6 +23,13 @@ const QColor kGreen(0, 128, 0);
 const QColor kBlue(0, 0, 255);
 const QColor kRed(255, 0, 0);
 
+// The iPhone list, and its status line: two lines of text (a failure names a host and
+// libcurl's words) cut from the list's foot while shown, of no height while hidden.
+constexpr QRect kIphoneList{8, 56, 544, 327};
+constexpr int kIphoneStatusHeight = 32;
+constexpr QRect kIphoneStatusShown{8, 56 + 327 - kIphoneStatusHeight, 544, kIphoneStatusHeight};
+constexpr QRect kIphoneStatusHidden{8, 56 + 327, 544, 0};
+
 QString spaces(int n) {
     return QString(n, QLatin1Char(' '));
 }
@@ -238,7 +245,13 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
                                         {"", 0, left, kAddress}},
                                        page(Page::Iphone)),
                         "超级列表框5", {}, 0, true);
-    anchored_.push_back({超级列表框5, {8, 56, 544, 327}});
+    anchored_.push_back({超级列表框5, kIphoneList});
+    iphoneStatus = pageControl<QLabel>(Page::Iphone, "iphoneStatus", kIphoneStatusHidden);
+    iphoneStatus->setWordWrap(true);
+    iphoneStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    iphoneStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    iphoneStatus->hide();
+    setTextColour(iphoneStatus, kRed);
 
     // Page 5, downloads: the list fills the page.
     downloadsView = new DownloadsView(page(Page::Downloads));
@@ -288,6 +301,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     for (QWidget* c : Controls{超级列表框1, 超级列表框2, 超级列表框3, 超级列表框5})
         stretch(c, larger);
     for (QWidget* c : Controls{树型框1, 列表框1}) stretch(c, taller);
+    stretch(iphoneStatus, {0, 2, 2, 0});
     stretch(分组框2, {0, 2, 2, 0});
     stretch(标签2, {0, 2, 2, 0});
     stretch(按钮3, {0, 2, 0, 0});
@@ -306,6 +320,19 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
 
 MainWindow::~MainWindow() {
     if (theWindow == this) theWindow = nullptr;
+}
+
+void MainWindow::setIphoneStatus(const QString& text) {
+    const bool shown = !text.isEmpty();
+    iphoneStatus->setText(text);
+    for (Anchored& a : anchored_) {
+        if (a.control == 超级列表框5)
+            a.inTabControl = kIphoneList.adjusted(0, 0, 0, shown ? -kIphoneStatusHeight - 2 : 0);
+        else if (a.control == iphoneStatus)
+            a.inTabControl = shown ? kIphoneStatusShown : kIphoneStatusHidden;
+    }
+    iphoneStatus->setVisible(shown);
+    placePageControls();
 }
 
 QWidget* MainWindow::page(Page which) const {

@@ -124,6 +124,11 @@ class MainWindow : public QWidget {
     QComboBox* 组合框3;
     QCheckBox* 选择框1;
     ReportView* 超级列表框5;
+    // Under the list, shown only while it has something to say (a box whose request
+    // failed); the list gives up the room meanwhile.
+    QLabel* iphoneStatus;
+    // Shows `text` there in red, or hides the line for "".
+    void setIphoneStatus(const QString& text);
 
     // Page 5, downloads.
     DownloadsView* downloadsView;

@@ -177,6 +177,68 @@ TEST_F(IphonePageTest, AnEmptyListSaysWhyItIsEmpty) {
     EXPECT_TRUE(list->emptyText().isEmpty());
 }
 
+// A box list that fails leaves the box with its first entry only, and the status line
+// under the list says whose request failed and why, instead of a box that looks as if the
+// service had nothing more.
+TEST_F(IphonePageTest, AFailedBoxListIsSaidUnderTheRowsItLeaves) {
+    const auto failOn = [](std::string target, vendorsim::Reply reply) {
+        sim->setReplyHook(
+            VendorService::Iphone,
+            [target, reply](const RecordedRequest& r) -> std::optional<vendorsim::Reply> {
+                if (r.target.find(target) == std::string::npos) return std::nullopt;
+                return reply;
+            });
+    };
+    const auto failureText = [](const char* what, const Failure& f) {
+        return Romhaul::tr(what).arg(uiText(lookupFailureMessage(VendorService::Iphone, f)));
+    };
+    QLabel* status = window->iphoneStatus;
+
+    // The catalogue's model list fails: the firmware rows stay, and it may be incomplete.
+    failOn("getModelSelect", {503, "text/html", "busy"});
+    visitIphone();
+    EXPECT_EQ(entries(window->组合框1), std::vector<std::string>{"--全部机型--"});
+    EXPECT_EQ(window->超级列表框5->itemCount(), 19);
+    EXPECT_TRUE(status->isVisible());
+    EXPECT_EQ(status->text(), failureText("列表可能不完整：%1", {FailureKind::HttpStatus, 503}));
+    EXPECT_LT(window->超级列表框5->geometry().bottom(), status->geometry().top());
+    window->超级列表框5->clearItems();
+    sim->setReplyHook(VendorService::Iphone, {});
+    visitIphone();
+    EXPECT_FALSE(status->isVisible()) << "a whole catalogue says nothing";
+    EXPECT_EQ(window->超级列表框5->geometry().height(), 327) << "and the list has its room back";
+
+    const struct {
+        vendorsim::Reply reply;
+        Failure failure;
+    } cases[] = {
+        {{500, "text/html", "<html>down</html>"}, {FailureKind::HttpStatus, 500}},
+        {{200, "text/html", "<html>moved</html>"}, {FailureKind::Unreadable}},
+        {{200, "application/json",
+          "[" + std::string(vendorsim::kOversizeReplyBytes, ' ') + "\"iPhone3,1\"]"},
+         {FailureKind::TooLarge}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reply.body.substr(0, 20));
+        failOn("getTypeSelect", c.reply);
+        sim->clearRequests();
+        choose(window->组合框1, 1);  // iPhone 4
+        waitForJobs();
+        EXPECT_EQ(entries(window->组合框2), std::vector<std::string>{"--全部类型--"});
+        EXPECT_EQ(status->text(), failureText("未能读取类型列表：%1", c.failure));
+        EXPECT_TRUE(status->isVisible());
+        // The model's firmware of every type is still listed.
+        ASSERT_EQ(targets().size(), 2u);
+        EXPECT_EQ(window->超级列表框5->itemCount(), 5);
+    }
+    // The next model's type list is read: the failure of the one before is gone.
+    sim->setReplyHook(VendorService::Iphone, {});
+    choose(window->组合框1, 3);
+    waitForJobs();
+    EXPECT_GT(entries(window->组合框2).size(), 1u);
+    EXPECT_FALSE(status->isVisible());
+}
+
 TEST_F(IphonePageTest, EachChoiceAsksForItsListWithTheTextsAsTheyStand) {
     visitIphone();
     sim->clearRequests();

@@ -231,6 +231,35 @@ TEST_F(ZtePageTest, SelectingAModelListsItsFilesOnceFetched) {
     EXPECT_EQ(requests(filePage(1, 0)), 0u);
 }
 
+// The details belong to a file of the list: a model chosen in the tree or reached by the
+// find empties them with the list, before its own files arrive.
+TEST_F(ZtePageTest, AnotherModelChosenOrFoundEmptiesTheDetails) {
+    visitZte();
+    const auto showDetails = [&](int model) {
+        select(model);
+        ASSERT_GT(window->超级列表框2->itemCount(), 0);
+        window->超级列表框2->setCurrentRow(0);
+        ASSERT_FALSE(window->编辑框3->toPlainText().isEmpty());
+    };
+    const auto find = [&] {
+        QTest::mouseClick(window->按钮2, Qt::LeftButton);
+        ASSERT_TRUE(waitForLookups());
+    };
+    showDetails(1);
+    select(2);
+    EXPECT_EQ(window->编辑框3->toPlainText(), "");
+
+    window->编辑框2->setText("grand");
+    showDetails(1);
+    find();
+    ASSERT_EQ(currentItem(), 3);
+    EXPECT_EQ(window->编辑框3->toPlainText(), "");
+    showDetails(1);
+    find();  // on from where the last find stopped
+    ASSERT_EQ(currentItem(), 8);
+    EXPECT_EQ(window->编辑框3->toPlainText(), "");
+}
+
 // A model chosen while the files of the one before are still on their way: only the newest
 // choice's files end up in the list, and its status ends the load.
 TEST_F(ZtePageTest, ANewerModelSupersedesOneStillLoading) {
