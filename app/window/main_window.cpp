@@ -6,6 +6,7 @@
 #include <QRegularExpressionValidator>
 #include <QStackedWidget>
 #include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QStyleOptionTabWidgetFrame>
 #include <QTabBar>
 #include <QTimer>
@@ -239,6 +240,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     组合框3 = pageControl<QComboBox>(Page::Iphone, "组合框3", {232, 28, 100, 20});
     选择框1 = pageControl<QCheckBox>(Page::Iphone, "选择框1", {339, 28, 192, 20});
     选择框1->setText(Romhaul::tr("显示全部版本(包括不可刷版本)"));
+    fitIphoneBoxes();
     超级列表框5 = setUp(new ReportView({{Romhaul::tr("版本"), 40, left, kVersion},
                                         {spaces(15) + Romhaul::tr("固件名称"), 235, left, kName},
                                         {spaces(17) + Romhaul::tr("说明"), 240, left, kNotes},
@@ -320,6 +322,44 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
 
 MainWindow::~MainWindow() {
     if (theWindow == this) theWindow = nullptr;
+}
+
+namespace {
+
+// The width a combo box needs to show `text` whole, as its size hint would give it.
+int comboWidthFor(const QComboBox* box, const QString& text) {
+    QStyleOptionComboBox option;
+    option.initFrom(box);
+    const QFontMetrics metrics = box->fontMetrics();
+    const QSize content(metrics.horizontalAdvance(text), std::max(metrics.height(), 14) + 2);
+    return box->style()->sizeFromContents(QStyle::CT_ComboBox, &option, content, box).width();
+}
+
+}  // namespace
+
+void MainWindow::fitIphoneBoxes() {
+    // A box as narrow as its first entry in another language ("--All versions--") would cut
+    // it: it grows to fit, and what follows on the row moves right. The Chinese entries fit
+    // the boxes as made, which keep their places.
+    const QString firstEntries[] = {Romhaul::tr("--全部机型--"), Romhaul::tr("--全部类型--"),
+                                    Romhaul::tr("--全部版本--")};
+    QComboBox* boxes[] = {组合框1, 组合框2, 组合框3};
+    int moved = 0;
+    for (Anchored& a : anchored_) {
+        for (int i = 0; i < 3; ++i) {
+            if (a.control != boxes[i]) continue;
+            a.inTabControl.translate(moved, 0);
+            const int grow =
+                std::max(0, comboWidthFor(boxes[i], firstEntries[i]) - a.inTabControl.width());
+            a.inTabControl.setWidth(a.inTabControl.width() + grow);
+            moved += grow;
+        }
+        // The check box keeps to the list's right edge.
+        if (a.control == 选择框1) {
+            a.inTabControl.translate(moved, 0);
+            a.inTabControl.setRight(std::min(a.inTabControl.right(), kIphoneList.right()));
+        }
+    }
 }
 
 void MainWindow::setIphoneStatus(const QString& text) {

@@ -175,6 +175,8 @@ class MainWindow : public QWidget {
     template <class T>
     T* pageControl(Page onPage, const char* name, QRect inTabControl, int fontPixels = 0);
     void placePageControls();
+    // Widens the iPhone page's boxes to fit their first entries in the window's language.
+    void fitIphoneBoxes();
     void fitOuterSize();
     void stretch(QWidget* control, Stretch how);
     QSize extraSize() const;

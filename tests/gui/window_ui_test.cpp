@@ -132,6 +132,35 @@ TEST(WindowLanguage, EnglishLeavesNoChineseCharacterInTheWindow) {
                   "): the service answered HTTP status 503");
 }
 
+// The iPhone boxes show their first entries whole in either language, on one row that keeps
+// to the list's width; the Chinese row is the classic one (main_window_test).
+TEST(WindowLanguage, IphoneBoxesShowTheirFirstEntriesWhole) {
+    for (const bool inEnglish : {false, true}) {
+        SCOPED_TRACE(inEnglish ? "English" : "Chinese");
+        std::unique_ptr<English> english(inEnglish ? new English : nullptr);
+        MainWindow window;
+        window.show();
+        window.选择夹1->setCurrentIndex(int(Page::Iphone));
+        QCoreApplication::processEvents();
+        QComboBox* boxes[] = {window.组合框1, window.组合框2, window.组合框3};
+        const std::string firstEntries[] = {iphoneAllModels(), iphoneAllTypes(),
+                                            iphoneAllVersions()};
+        int right = 0;
+        for (int i = 0; i < 3; ++i) {
+            QComboBox sample;
+            sample.setFont(boxes[i]->font());
+            sample.addItem(uiText(firstEntries[i]));
+            EXPECT_LE(sample.sizeHint().width(), boxes[i]->width()) << i;
+            EXPECT_GT(boxes[i]->x(), right) << i;
+            right = boxes[i]->geometry().right();
+        }
+        QCheckBox* all = window.选择框1;
+        EXPECT_GT(all->x(), right);
+        EXPECT_LE(all->sizeHint().width(), all->width());
+        EXPECT_LE(all->geometry().right(), window.超级列表框5->geometry().right());
+    }
+}
+
 TEST(WindowLanguage, ChineseKeepsTheSourceTexts) {
     installLanguage(UiLanguage::Chinese);
     // Vendor data that merely looks like a program text stays as it came.
