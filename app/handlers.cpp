@@ -34,12 +34,15 @@ void openRowAddress(const ReportView* list) {
     openAddress(address);
 }
 
-// A page's data is loaded the first time it is shown, and again while it has none.
+// A page's data is loaded the first time it is shown, and again while it has none or
+// while a failed request left it incomplete (the next visit is the technician's retry).
 void onPageChanged() {
     MainWindow* w = mainWindow();
     if (!w) return;
     if (w->currentPage() == Page::Zte && !zteModelsLoaded()) zteLoadModels();
-    if (w->currentPage() == Page::Iphone && w->超级列表框5->itemCount() == 0) loadIphoneCatalogue();
+    if (w->currentPage() == Page::Iphone &&
+        (w->超级列表框5->itemCount() == 0 || iphoneCatalogueIncomplete()))
+        loadIphoneCatalogue();
 }
 
 // Each page's input box offers its recent inputs (in the demo also the simulator's known

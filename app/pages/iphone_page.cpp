@@ -144,6 +144,10 @@ void loadIphoneCatalogue() {
     });
 }
 
+bool iphoneCatalogueIncomplete() {
+    return !boxFailures().catalogue.isEmpty();
+}
+
 void refreshIphoneTypes() {
     MainWindow* w = mainWindow();
     if (!w) return;

@@ -6,6 +6,8 @@
 // Fills the three boxes with their first entries selected, and the list with every
 // firmware that can still be flashed. A second call while the load runs is ignored.
 void loadIphoneCatalogue();
+// The last catalogue load kept some rows but lost a request: the list may be incomplete.
+bool iphoneCatalogueIncomplete();
 // Refills the type box for the chosen model (a newer choice supersedes one still loading),
 // then rebuilds the list.
 void refreshIphoneTypes();
