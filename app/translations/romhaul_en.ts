@@ -642,5 +642,9 @@ Error: </translation>
         <source>没有 iPhone 固件目录的地址：请设置环境变量 %1，或在设置中填写。</source>
         <translation>No iPhone firmware catalogue address: set the environment variable %1, or fill it in the settings.</translation>
     </message>
+    <message>
+        <source>回复太复杂，未能读完，列表可能不完整。</source>
+        <translation>Reply too complex: the list may be incomplete.</translation>
+    </message>
 </context>
 </TS>

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "tests/support/hostile_pages.h"
 #include "tests/support/raw_http_server.h"
 #include "tests/support/scoped_env.h"
+#include "tests/unit/vendors/scripted_fetch.h"
 #include "tools/vendor-sim/simulator.h"
 #include "vendors/coolpad.h"
 #include "vendors/huawei.h"
@@ -251,6 +253,61 @@ TEST_F(HostilePages, CoolpadRowsAndTypesAroundBadOnesStillComeOut) {
     const CoolpadSearch past = coolpadSearchTypes("8720");
     EXPECT_TRUE(past.types.empty()) << "past the cap the search reads nothing";
     EXPECT_EQ(past.failure.kind, FailureKind::TooLarge);
+}
+
+// A reply that the pattern engine gives up on in part still ends the look-up as found, with
+// the rows read, and says that the list may be incomplete.
+TEST(HostileScripted, RepliesReadInPartKeepTheirRowsAndSaySo) {
+    const TimeBudget budget(milliseconds(1500));
+    struct Case {
+        const char* what;
+        std::string reply;
+        std::function<std::pair<std::size_t, LookupStatus>(const LookupContext&)> run;
+        std::size_t rows;
+    };
+    using hostile::huaweiRecord;
+    const std::vector<Case> cases = {
+        {"huawei",
+         "jQuery(" + huaweiRecord(1) + "," + huaweiRecord(2) + "\n" + hostile::huaweiBadLine() +
+             huaweiRecord(3) + ")",
+         [](const LookupContext& ctx) {
+             const HuaweiSearch s = huaweiSearchFiles("P6", ctx);
+             return std::pair{s.files.size(), LookupStatus(s)};
+         },
+         3},
+        {"coolpad search", hostile::coolpadResult("8720L") + hostile::coolpadBadSearch(300'000),
+         [](const LookupContext& ctx) {
+             const CoolpadSearch s = coolpadSearchTypes("8720", ctx);
+             return std::pair{s.types.size(), LookupStatus(s)};
+         },
+         1},
+        {"coolpad files",
+         hostile::coolpadRow(1) + hostile::coolpadBadRow() + hostile::coolpadRow(2) + "</table>",
+         [](const LookupContext& ctx) {
+             const CoolpadDownloads d = coolpadFetchDownloads("8720L", ctx);
+             return std::pair{d.files.size(), LookupStatus(d)};
+         },
+         2},
+        {"zte files", hostile::zteEntry(1) + hostile::zteBadEntry() + hostile::zteEntry(2),
+         [](const LookupContext& ctx) {
+             const ZteFiles f = zteFetchFiles({"1002", std::string(36, 'a'), "m", ""}, ctx);
+             return std::pair{f.rows.size(), LookupStatus(f)};
+         },
+         2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedFetch fetch;
+        // The first request gets the hostile reply; a further Huawei page has no file.
+        fetch.answerAll([&](const FetchRequest&) {
+            return FetchReply{fetch.requests.size() == 1 ? codepage::gbkToUtf8(c.reply) : ""};
+        });
+        const auto [rows, status] = c.run(fetch.context());
+        EXPECT_EQ(rows, c.rows);
+        EXPECT_EQ(status.end, LookupEnd::Complete);
+        EXPECT_TRUE(status.incomplete);
+        EXPECT_TRUE(status.tooComplex);
+    }
 }
 
 TEST_F(HostilePages, LgReplyOfEndlessOpeningsAndOutsizedReplies) {
