@@ -15,6 +15,7 @@
 #include "base/text_util.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/gui/simulator_window_test.h"
+#include "tests/support/hostile_pages.h"
 #include "tools/vendor-sim/simulator.h"
 
 namespace {
@@ -213,6 +214,39 @@ TEST_F(VendorPages, CoolpadChoosingATypeListsItsFilesAndFetchesEveryTime) {
                                       0),
                   0u);
     }
+}
+
+// A search reply that the pattern engine reads only in part: its types stay listed and the
+// hint line says the list may be incomplete while their files come and go, until the next
+// search.
+TEST_F(VendorPages, CoolpadReplyTooComplexToReadWholeSaysTheListMayBeIncomplete) {
+    showPage(2);
+    const QString hint = window->标签10->text();
+    const std::string page =
+        codepage::gbkToUtf8(hostile::coolpadResult("大神F1") + hostile::coolpadBadSearch(300'000));
+    sim->setReplyHook(VendorService::Coolpad, [page](const RecordedRequest& r) {
+        if (r.method != "POST") return std::optional<vendorsim::Reply>();
+        return std::optional<vendorsim::Reply>(vendorsim::Reply{200, "text/html", page});
+    });
+    MessageRecorder messages;
+    window->编辑框11->setText("大神");
+    QTest::mouseClick(window->按钮6, Qt::LeftButton);
+    ASSERT_TRUE(waitForLookups());
+    EXPECT_EQ(listItems(), std::vector<std::string>{"大神F1"});
+    EXPECT_TRUE(messages.texts().empty());
+    const std::string note = "回复太复杂，未能读完，列表可能不完整。";
+    EXPECT_EQ(window->标签10->text().toStdString(), note);
+
+    window->列表框1->setCurrentRow(0);
+    ASSERT_TRUE(waitForLookups());
+    EXPECT_EQ(window->超级列表框3->itemCount(), 3);
+    EXPECT_EQ(window->标签10->text().toStdString(), note);
+
+    sim->setReplyHook(VendorService::Coolpad, {});
+    QTest::mouseClick(window->按钮6, Qt::LeftButton);
+    ASSERT_TRUE(waitForLookups());
+    EXPECT_EQ(window->列表框1->count(), 4);
+    EXPECT_EQ(window->标签10->text(), hint);
 }
 
 // A type chosen while the files of the one before are still on their way: only the newest
