@@ -113,14 +113,19 @@ void coolpadLoadDownloads() {
                 rows->push_back({std::move(f.description), std::move(f.date), std::move(f.size),
                                  std::move(f.kind), std::move(f.address)});
             }
-            return [rows, tooComplex = found.tooComplex] {
+            return [rows, end = found.end, failure = found.failure, tooComplex = found.tooComplex] {
                 MainWindow* w = mainWindow();
                 if (!w) return;
                 w->超级列表框3->addRows(*rows);
+                // A stop comes from a newer search or Esc; the hint line is theirs.
+                if (end == LookupEnd::Stopped) return;
                 if (tooComplex || typesReadInPart())
                     showHintNote(w->标签10, tooComplexNote());
                 else
                     w->标签10->setText(hint());
+                // A type whose files could not be fetched must not look like one without any.
+                if (end == LookupEnd::Failed)
+                    showMessageBox(lookupFailureMessage(VendorService::Coolpad, failure));
             };
         });
 }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "app/pages/failure_text.h"
 #include "app/startup.h"
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
@@ -247,6 +248,16 @@ TEST_F(VendorPages, CoolpadReplyTooComplexToReadWholeSaysTheListMayBeIncomplete)
     ASSERT_TRUE(waitForLookups());
     EXPECT_EQ(window->列表框1->count(), 4);
     EXPECT_EQ(window->标签10->text(), hint);
+
+    // A type whose files cannot be fetched says so instead of showing an empty list.
+    sim->setReplyHook(VendorService::Coolpad, [](const RecordedRequest&) {
+        return std::optional<vendorsim::Reply>(vendorsim::Reply{502, "text/html", "busy"});
+    });
+    window->列表框1->setCurrentRow(1);
+    ASSERT_TRUE(waitForLookups());
+    EXPECT_EQ(window->超级列表框3->itemCount(), 0);
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{codepage::gbkToUtf8(lookupFailureMessage(
+                                    VendorService::Coolpad, {FailureKind::HttpStatus, 502}))});
 }
 
 // A type chosen while the files of the one before are still on their way: only the newest
