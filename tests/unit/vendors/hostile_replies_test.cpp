@@ -266,7 +266,7 @@ TEST(HostileScripted, RepliesReadInPartKeepTheirRowsAndSaySo) {
         std::size_t rows;
     };
     using hostile::huaweiRecord;
-    const std::vector<Case> cases = {
+    std::vector<Case> cases = {
         {"huawei",
          "jQuery(" + huaweiRecord(1) + "," + huaweiRecord(2) + "\n" + hostile::huaweiBadLine() +
              huaweiRecord(3) + ")",
@@ -295,6 +295,21 @@ TEST(HostileScripted, RepliesReadInPartKeepTheirRowsAndSaySo) {
          },
          2},
     };
+    // A model list whose models after the first two never close, each a scan to the end.
+    std::string models = "{\"" + std::string(36, 'a') + "\":[1,\"M1\",2],\"" +
+                         std::string(36, 'b') + "\":[2,\"M2\",3]";
+    for (int i = 0; i < 1000; ++i) {
+        std::string key = std::to_string(i);
+        key.resize(36, 'x');
+        models += ",\"" + key + "\":[1,\"a\",\"b\"]";
+    }
+    cases.push_back({"zte models", std::string(18, ' ') + "{\"s\":[\"t\",\"1\"," + models + "}]};",
+                     [](const LookupContext& ctx) {
+                         const ZteModelList list = zteFetchModelList(ctx);
+                         return std::pair{list.series.empty() ? 0 : list.series[0].models.size(),
+                                          LookupStatus(list)};
+                     },
+                     2});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ScriptedFetch fetch;
