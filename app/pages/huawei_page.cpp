@@ -50,8 +50,7 @@ void huaweiSearch() {
                     });
                 });
             return [end = found.end, failure = found.failure,
-                    capped = found.rule == HuaweiStopRule::PageCap && found.incomplete,
-                    tooComplex = found.tooComplex] {
+                    capped = found.rule == HuaweiStopRule::PageCap, tooComplex = found.tooComplex] {
                 MainWindow* w = mainWindow();
                 if (!w) return;
                 w->按钮1->setEnabled(true);
