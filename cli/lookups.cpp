@@ -34,18 +34,30 @@ Result failed(VendorService service, const Failure& why, Table table) {
                   std::move(table));
 }
 
+// One line for a list that may be incomplete although nothing failed, saying why when a
+// reply was too complex to read whole.
+void sayIncomplete(const LookupStatus& status, Result& r) {
+    if (status.tooComplex)
+        r.messages.push_back(tooComplexMessage());
+    else if (status.incomplete)
+        r.messages.push_back(incompleteMessage());
+}
+
 // The rows so far and how the look-up ended: found, nothing found, or failed; a list cut
-// short on purpose says that it may be incomplete.
+// short says that it may be incomplete, without changing the status.
 Result ended(VendorService service, const LookupStatus& status, Table table) {
     if (status.end != LookupEnd::Complete) return failed(service, status.failure, std::move(table));
     Result r = found(std::move(table));
-    if (status.incomplete) r.messages.push_back(incompleteMessage());
+    sayIncomplete(status, r);
     return r;
 }
 
-// The model list, or the failure that takes its place.
-bool readZteModelList(std::vector<ZteSeries>& series, Result& failure) {
+// The model list, or the failure that takes its place. `partial` keeps how the list was
+// read, for a look-up whose answer it decides.
+bool readZteModelList(std::vector<ZteSeries>& series, Result& failure,
+                      LookupStatus* partial = nullptr) {
     ZteModelList list = zteFetchModelList();
+    if (partial) *partial = list;
     if (list.end != LookupEnd::Complete) {
         failure = failed(VendorService::Zte, list.failure, {});
         return false;
@@ -81,6 +93,13 @@ const std::string& serviceFailedMessage() {
 
 const std::string& incompleteMessage() {
     static const std::string text = gbk("列表可能不完整 / the list may be incomplete");
+    return text;
+}
+
+const std::string& tooComplexMessage() {
+    static const std::string text =
+        gbk("回复太复杂，未能读完，列表可能不完整 / a reply was too complex to read whole: the "
+            "list may be incomplete");
     return text;
 }
 
@@ -138,7 +157,8 @@ Result huaweiLookup(std::string_view keyword, const Progress& progress) {
 Result zteModelsLookup(std::string_view filter) {
     std::vector<ZteSeries> series;
     Result r;
-    if (!readZteModelList(series, r)) return r;
+    LookupStatus listRead;
+    if (!readZteModelList(series, r, &listRead)) return r;
     Table table{{"series", "model"}, {}};
     for (const ZteSeries& s : series) {
         const bool seriesHolds = !filter.empty() && findText(s.title, filter, 1, true) != 0;
@@ -147,7 +167,9 @@ Result zteModelsLookup(std::string_view filter) {
                 table.rows.push_back({s.title, m.modelName});
         }
     }
-    return found(std::move(table));
+    r = found(std::move(table));
+    sayIncomplete(listRead, r);
+    return r;
 }
 
 ZteChoice zteChooseModel(const std::vector<ZteSeries>& series, std::string_view name) {
@@ -172,10 +194,16 @@ ZteChoice zteChooseModel(const std::vector<ZteSeries>& series, std::string_view 
 Result zteFilesLookup(std::string_view model) {
     std::vector<ZteSeries> series;
     Result r;
-    if (!readZteModelList(series, r)) return r;
+    LookupStatus listRead;
+    if (!readZteModelList(series, r, &listRead)) return r;
     Table table{{"name", "size", "date", "format", "url"}, {}};
     const ZteChoice choice = zteChooseModel(series, model);
-    if (choice.candidates.empty()) return found(std::move(table));
+    if (choice.candidates.empty()) {
+        // The model may be among those a list read in part left out.
+        r = found(std::move(table));
+        sayIncomplete(listRead, r);
+        return r;
+    }
     if (choice.ambiguous) {
         // The find box would stop at the first; a script is better told to be precise.
         std::string list;

@@ -35,6 +35,8 @@ const std::string& emptyModelMessage();  // 您要搜索的手机型号呢？
 const std::string& serviceFailedMessage();
 // A list that stopped short on purpose (the page cap).
 const std::string& incompleteMessage();
+// A list from a reply too complex to read whole (the pattern engine gave up on part of it).
+const std::string& tooComplexMessage();
 // The iPhone catalogue has no address until ROMHAUL_IPHONE_BASE gives one.
 const std::string& iphoneNoBaseMessage();
 // Why a look-up failed, in this tool's words: the one table of them.

@@ -16,6 +16,8 @@ struct Matches {
     int groups = 0;
     int count = 0;
     std::vector<int> offsets;  // count * (groups + 1) * 2
+    int attemptsGivenUp = 0;
+    bool restGivenUp = false;
 };
 }  // namespace detail
 
@@ -544,6 +546,14 @@ std::optional<Match> MatchCollection::Item(int index) const {
     return Match(all_, index);
 }
 
+int MatchCollection::AttemptsGivenUp() const {
+    return all_->attemptsGivenUp;
+}
+
+bool MatchCollection::RestGivenUp() const {
+    return all_->restGivenUp;
+}
+
 // ---------------------------------------------------------------------------------------
 // RegExp
 
@@ -642,10 +652,15 @@ std::shared_ptr<const detail::Matches> RegExp::run(
         if (rc == PCRE2_ERROR_JIT_STACKLIMIT && !budget.runSpent)
             rc = pcre2_match(compiled->code, units, length, start, PCRE2_NO_JIT, data.get(),
                              state.context);
-        if (rc == PCRE2_ERROR_NOMATCH || budget.runSpent) break;
+        if (rc == PCRE2_ERROR_NOMATCH) break;
+        if (budget.runSpent) {
+            result->restGivenUp = true;
+            break;
+        }
         if (rc < 0) {
             if (!budget.recordSpent && !isLimit(rc)) return nullptr;
             // This record is given up; the ones after it still count.
+            ++result->attemptsGivenUp;
             start = std::max(budget.attemptStart, start) + 1;
             continue;
         }

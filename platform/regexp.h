@@ -62,6 +62,12 @@ class MatchCollection {
     int Count() const;
     // Item(index), 0-based; nullopt outside the collection.
     std::optional<Match> Item(int index) const;
+    // What the run behind the collection left unread when its work ran out (see
+    // kRecordSteps): the match attempts it gave up, and whether it gave up on the rest of
+    // the subject. The matches found stay as they are; either way others that the subject
+    // holds may be missing.
+    int AttemptsGivenUp() const;
+    bool RestGivenUp() const;
 
   private:
     friend class RegExp;
@@ -96,8 +102,9 @@ class RegExp {
     // Runs the pattern over the subject. Null when the pattern is invalid; an empty
     // collection when nothing matches. The work is bounded (see kRecordSteps): a match
     // attempt that runs out of steps is given up and the search goes on after its start,
-    // and a subject that runs out of steps altogether keeps the matches found so far. The
-    // collection shares the subject rather than copying it.
+    // and a subject that runs out of steps altogether keeps the matches found so far; the
+    // collection says so (AttemptsGivenUp, RestGivenUp). It shares the subject rather than
+    // copying it.
     std::shared_ptr<const MatchCollection> Execute(std::u16string_view subject) const;
     std::shared_ptr<const MatchCollection> Execute(
         std::shared_ptr<const std::u16string> subject) const;

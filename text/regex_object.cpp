@@ -100,6 +100,10 @@ int RegexObject::matchCount() const {
     return matches_ ? matches_->Count() : 0;
 }
 
+bool RegexObject::cutShort() const {
+    return matches_ && (matches_->AttemptsGivenUp() > 0 || matches_->RestGivenUp());
+}
+
 // Byte offset in the GBK subject of a UTF-16 unit index. The conversion turns every
 // character into one unit: an ASCII byte or a stray byte (which became "?") was one byte,
 // the single-byte euro sign 0x80 one byte, and every other unit a two-byte pair. So the

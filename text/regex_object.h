@@ -37,6 +37,11 @@ class RegexObject {
 
     // Number of matches of the last create; 0 when it failed.
     int matchCount() const;
+    // True when the last create's run ran out of the engine's step budget, as a reply
+    // crafted or broken to make the pattern backtrack without end does: it gave up on a
+    // record or on the rest of the subject, so records that the subject holds may be
+    // missing. The matches found are read as usual.
+    bool cutShort() const;
     // Text of match n. With `position`, also its 0-based byte offset in the subject
     // (-1 when there is no such match).
     std::string matchText(int n, int* position = nullptr) const;

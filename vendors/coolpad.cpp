@@ -39,7 +39,7 @@ const std::string& coolpadDownloadPattern() {
     return pattern;
 }
 
-std::vector<std::string> coolpadProductTypes(std::string_view replyText) {
+std::vector<std::string> coolpadProductTypes(std::string_view replyText, bool* cutShort) {
     std::vector<std::string> types;
     std::unordered_set<std::string> listed;
     RegexObject re;
@@ -57,6 +57,7 @@ std::vector<std::string> coolpadProductTypes(std::string_view replyText) {
         }
         s = next;
         re.create(coolpadSearchPattern(), chunk);
+        if (cutShort && re.cutShort()) *cutShort = true;
         const int count = re.matchCount();
         for (int i = 1; i <= count; ++i) {
             std::string type = re.subMatchText(i, 1);
@@ -68,10 +69,11 @@ std::vector<std::string> coolpadProductTypes(std::string_view replyText) {
     return types;
 }
 
-std::vector<CoolpadFileRow> coolpadFileRows(std::string_view pageText) {
+std::vector<CoolpadFileRow> coolpadFileRows(std::string_view pageText, bool* cutShort) {
     std::vector<CoolpadFileRow> rows;
     RegexObject re;
     re.create(coolpadDownloadPattern(), pageText);
+    if (cutShort && re.cutShort()) *cutShort = true;
     const int count = re.matchCount();
     rows.reserve(std::size_t(count));
     for (int i = 1; i <= count; ++i) {
@@ -83,16 +85,22 @@ std::vector<CoolpadFileRow> coolpadFileRows(std::string_view pageText) {
 
 CoolpadSearch coolpadSearchTypes(std::string_view keyword, const LookupContext& ctx) {
     CoolpadSearch search;
+    bool cutShort = false;
     search.types = coolpadProductTypes(
         fetchText(ctx, VendorService::Coolpad,
-                  {coolpadSearchAddress(), 1, coolpadSearchBody(keyword)}, search));
+                  {coolpadSearchAddress(), 1, coolpadSearchBody(keyword)}, search),
+        &cutShort);
+    if (cutShort) search.readInPart();
     return search;
 }
 
 CoolpadDownloads coolpadFetchDownloads(std::string_view productType, const LookupContext& ctx) {
     CoolpadDownloads downloads;
     const std::string address = coolpadDownloadAddress(productType);
-    downloads.files = coolpadFileRows(fetchText(ctx, VendorService::Coolpad, {address}, downloads));
+    bool cutShort = false;
+    downloads.files =
+        coolpadFileRows(fetchText(ctx, VendorService::Coolpad, {address}, downloads), &cutShort);
+    if (cutShort) downloads.readInPart();
     for (CoolpadFileRow& row : downloads.files) row.address = downloadAddress(address, row.address);
     return downloads;
 }

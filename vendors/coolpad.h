@@ -30,7 +30,9 @@ const std::string& coolpadSearchPattern();
 const std::string& coolpadDownloadPattern();
 
 // The product types of a search reply (text), in reply order, each once, none empty.
-std::vector<std::string> coolpadProductTypes(std::string_view replyText);
+// `cutShort`, when given, is set when a piece of the reply was too complex to read whole
+// (RegexObject::cutShort) and left as it is otherwise.
+std::vector<std::string> coolpadProductTypes(std::string_view replyText, bool* cutShort = nullptr);
 
 // One file of a download page: 描述, 更新日期, 文件大小, 文件种类 and the download address,
 // as they stand in the page with their character references decoded.
@@ -43,12 +45,14 @@ struct CoolpadFileRow {
 
     bool operator==(const CoolpadFileRow&) const = default;
 };
-// The files of a download page (text), in page order.
-std::vector<CoolpadFileRow> coolpadFileRows(std::string_view pageText);
+// The files of a download page (text), in page order; `cutShort` as for
+// coolpadProductTypes.
+std::vector<CoolpadFileRow> coolpadFileRows(std::string_view pageText, bool* cutShort = nullptr);
 
 struct CoolpadSearch : LookupStatus {
     std::vector<std::string> types;  // as coolpadProductTypes gives them
 };
+// A reply read only in part leaves the look-up `tooComplex` (and `incomplete`).
 // Posts `keyword` (as typed) to the search page and lists the product types of the reply.
 CoolpadSearch coolpadSearchTypes(std::string_view keyword, const LookupContext& ctx = {});
 

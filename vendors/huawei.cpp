@@ -69,6 +69,7 @@ HuaweiSearch huaweiSearchFiles(std::string_view keyword, const LookupContext& ct
             break;
         }
         std::vector<HuaweiFile> files = huaweiFiles(regex, net::utf8ToText(reply.body));
+        if (regex.cutShort()) search.readInPart();
         if (files.empty()) {
             search.rule = HuaweiStopRule::NoMatch;
             break;

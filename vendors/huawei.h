@@ -55,7 +55,7 @@ struct HuaweiSearch : LookupStatus {
     int pages = 0;      // requests sent
     // end Failed: the request of page `pages` failed; Stopped: the caller stopped the
     // search. Either way the files of the pages before stay found. `incomplete` after the
-    // page cap.
+    // page cap, and with `tooComplex` after a page that was read only in part.
     HuaweiStopRule rule = HuaweiStopRule::NoMatch;  // for a Complete search
 };
 

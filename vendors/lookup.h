@@ -69,9 +69,15 @@ enum class LookupEnd {
 struct LookupStatus {
     LookupEnd end = LookupEnd::Complete;
     Failure failure = {};  // for Failed
-    // The look-up stopped short of the end of the list on purpose (a page cap), so the
-    // list may be incomplete although nothing failed.
+    // The look-up stopped short of the end of the list on purpose (a page cap), or read a
+    // reply only in part, so the list may be incomplete although nothing failed.
     bool incomplete = false;
+    // Of those: a reply was too complex to read whole. The pattern engine gave up on part
+    // of it (its step budget ran out, as on a reply crafted to make it backtrack without
+    // end); the rows it read stay.
+    bool tooComplex = false;
+
+    void readInPart() { incomplete = tooComplex = true; }
 
     // Ends the look-up as failed for `kind`, unless it has already failed or stopped.
     void fail(FailureKind kind) {

@@ -48,7 +48,7 @@ std::string zteModelListJson(std::string_view scriptText) {
     return std::string(scriptText.substr(kScriptPrefix, scriptText.size() - kScriptPrefix - 1));
 }
 
-std::vector<ZteSeries> zteReadModelList(std::string_view scriptText) {
+std::vector<ZteSeries> zteReadModelList(std::string_view scriptText, bool* cutShort) {
     std::vector<ZteSeries> out;
     std::string json = zteModelListJson(scriptText);
     DataDocument root = parse(json);
@@ -62,6 +62,7 @@ std::vector<ZteSeries> zteReadModelList(std::string_view scriptText) {
         const std::string models = entry.index(3).jsonText();
         RegexObject regex;
         regex.create(kZteModelPattern, models);
+        if (cutShort && regex.cutShort()) *cutShort = true;
         const int found = regex.matchCount();
         for (int j = 1; j <= found; ++j)
             series.models.push_back({regex.subMatchText(j, 1), regex.subMatchText(j, 2)});
@@ -77,9 +78,10 @@ int zteTreeItemCount(const std::vector<ZteSeries>& series) {
     return items;
 }
 
-std::string zteFileList(std::string_view pageText, std::string_view pageAddress) {
+std::string zteFileList(std::string_view pageText, std::string_view pageAddress, bool* cutShort) {
     RegexObject regex;
     regex.create(zteFilePattern(), pageText);
+    if (cutShort && regex.cutShort()) *cutShort = true;
     std::string list;
     const int found = regex.matchCount();
     for (int j = 1; j <= found; ++j) {
@@ -153,9 +155,11 @@ int zteFindNext(const std::vector<std::string>& itemTexts, std::string_view type
 
 ZteModelList zteFetchModelList(const LookupContext& ctx) {
     ZteModelList list;
-    list.series =
-        zteReadModelList(fetchText(ctx, VendorService::Zte, {zteModelListAddress()}, list));
+    bool cutShort = false;
+    list.series = zteReadModelList(
+        fetchText(ctx, VendorService::Zte, {zteModelListAddress()}, list), &cutShort);
     if (list.series.empty()) list.fail(FailureKind::Unreadable);
+    if (cutShort) list.readInPart();
     return list;
 }
 
@@ -173,7 +177,10 @@ ZteFiles zteFetchFiles(const ZteModel& record, const LookupContext& ctx) {
     if (files.fileList.empty()) {
         files.fetched = true;
         const std::string address = zteFilePageAddress(record.categoryId, record.modelId);
-        files.fileList = zteFileList(fetchText(ctx, VendorService::Zte, {address}, files), address);
+        bool cutShort = false;
+        files.fileList =
+            zteFileList(fetchText(ctx, VendorService::Zte, {address}, files), address, &cutShort);
+        if (cutShort) files.readInPart();
     }
     files.rows = zteFileRows(files.fileList);
     return files;

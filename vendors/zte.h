@@ -39,8 +39,10 @@ struct ZteSeries {
     std::vector<ZteTreeModel> models;
 };
 // The series and models of a model-list reply text (the whole script file), in document
-// order; a malformed reply gives what could be read.
-std::vector<ZteSeries> zteReadModelList(std::string_view scriptText);
+// order; a malformed reply gives what could be read. `cutShort`, when given, is set when a
+// series' models were too complex to read whole (RegexObject::cutShort) and left as it is
+// otherwise.
+std::vector<ZteSeries> zteReadModelList(std::string_view scriptText, bool* cutShort = nullptr);
 // The number of tree items the series make: each series and each of its models.
 int zteTreeItemCount(const std::vector<ZteSeries>& series);
 
@@ -48,7 +50,9 @@ int zteTreeItemCount(const std::vector<ZteSeries>& series);
 // address, name, size and date, their character references decoded (a "|" or line break
 // that a reference spells becomes a space), trimmed, joined by "|". Given the page's own
 // address, a relative download address is made absolute against it (downloadAddress).
-std::string zteFileList(std::string_view pageText, std::string_view pageAddress = {});
+// `cutShort` as for zteReadModelList.
+std::string zteFileList(std::string_view pageText, std::string_view pageAddress = {},
+                        bool* cutShort = nullptr);
 
 // The rows of a file list for the file list view: columns 0 name, 1 size, 2 date,
 // 3 address, 4 format; only lines of exactly four fields make a row.
@@ -77,7 +81,7 @@ struct ZteModelList : LookupStatus {
     std::vector<ZteSeries> series;  // what could be read, in document order
 };
 // Fetches the model-list script file (one GET) and reads it. A reply without a single
-// series is Unreadable.
+// series is Unreadable; one read only in part leaves the list `tooComplex`.
 ZteModelList zteFetchModelList(const LookupContext& ctx = {});
 // The model records of a model list, in tree order, each with an empty file list.
 std::vector<ZteModel> zteModelRecords(const std::vector<ZteSeries>& series);
@@ -91,7 +95,8 @@ struct ZteFiles : LookupStatus {
     bool fetched = false;  // the file page was asked for: the record had no file list yet
 };
 // The files of one model: from its cached file list, or else from its file page (one GET).
-// An empty list is no cache: the next look-up asks again.
+// An empty list is no cache: the next look-up asks again. A page read only in part leaves
+// the files `tooComplex`; such a list is worth no cache either.
 ZteFiles zteFetchFiles(const ZteModel& record, const LookupContext& ctx = {});
 
 // What the page tells the user.

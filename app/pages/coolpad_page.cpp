@@ -1,6 +1,7 @@
 #include "app/pages/coolpad_page.h"
 
 #include <QByteArray>
+#include <QPointer>
 #include <memory>
 
 #include "app/pages/failure_text.h"
@@ -25,6 +26,22 @@ PageLookup& search() {
 PageLookup& downloads() {
     static auto* lookUp = new PageLookup(Page::Coolpad);
     return *lookUp;
+}
+
+// Whether the current window's type list came from a search reply read only in part: the
+// hint line keeps saying so while the files of its types come and go. Window thread only.
+bool& typesReadInPart() {
+    static QPointer<MainWindow> window;
+    static bool inPart = false;
+    if (window != mainWindow()) {
+        window = mainWindow();
+        inPart = false;
+    }
+    return inPart;
+}
+
+QString hint() {
+    return Romhaul::tr("请输入关键词，获取产品列表");
 }
 
 std::string chosenProductType(const QListWidget& list) {
@@ -54,6 +71,9 @@ void coolpadSearch() {
     // The files of the type found before belong to the search before.
     downloads().stop();
     w->超级列表框3->clearItems();
+    // So does the note on the hint line.
+    w->标签10->setText(hint());
+    typesReadInPart() = false;
     w->按钮6->setEnabled(false);
     const bool started =
         search().start([keyword](const LookupContext& ctx, const PageLookup::Post&) {
@@ -65,6 +85,10 @@ void coolpadSearch() {
                     auto* item = new QListWidgetItem(toQt(type));
                     item->setData(kNameBytesRole, QByteArray(type.data(), qsizetype(type.size())));
                     w->列表框1->addItem(item);
+                }
+                if (found->tooComplex) {
+                    typesReadInPart() = true;
+                    showHintNote(w->标签10, tooComplexNote());
                 }
                 if (found->end == LookupEnd::Failed)
                     showMessageBox(lookupFailureMessage(VendorService::Coolpad, found->failure));
@@ -84,12 +108,24 @@ void coolpadLoadDownloads() {
     downloads().start(
         [type = chosenProductType(*w->列表框1)](const LookupContext& ctx, const PageLookup::Post&) {
             auto rows = std::make_shared<std::vector<std::vector<std::string>>>();
-            for (CoolpadFileRow& f : coolpadFetchDownloads(type, ctx).files) {
+            CoolpadDownloads found = coolpadFetchDownloads(type, ctx);
+            for (CoolpadFileRow& f : found.files) {
                 rows->push_back({std::move(f.description), std::move(f.date), std::move(f.size),
                                  std::move(f.kind), std::move(f.address)});
             }
-            return [rows] {
-                if (MainWindow* w = mainWindow()) w->超级列表框3->addRows(*rows);
+            return [rows, end = found.end, failure = found.failure, tooComplex = found.tooComplex] {
+                MainWindow* w = mainWindow();
+                if (!w) return;
+                w->超级列表框3->addRows(*rows);
+                // A stop comes from a newer search or Esc; the hint line is theirs.
+                if (end == LookupEnd::Stopped) return;
+                if (tooComplex || typesReadInPart())
+                    showHintNote(w->标签10, tooComplexNote());
+                else
+                    w->标签10->setText(hint());
+                // A type whose files could not be fetched must not look like one without any.
+                if (end == LookupEnd::Failed)
+                    showMessageBox(lookupFailureMessage(VendorService::Coolpad, failure));
             };
         });
 }

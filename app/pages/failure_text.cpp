@@ -1,5 +1,8 @@
 #include "app/pages/failure_text.h"
 
+#include <QLabel>
+#include <algorithm>
+
 #include "app/window/qt_text.h"
 
 namespace {
@@ -43,4 +46,19 @@ QString reason(const Failure& failure) {
 std::string lookupFailureMessage(VendorService service, const Failure& failure) {
     return fromQt(Romhaul::tr("%1 服务请求失败（%2）：%3")
                       .arg(serviceName(service), toQt(serviceHost(service)), reason(failure)));
+}
+
+QString tooComplexNote() {
+    return Romhaul::tr("回复太复杂，未能读完，列表可能不完整。");
+}
+
+void showHintNote(QLabel* line, const QString& note) {
+    line->setText(note);
+    const QWidget* box = line->parentWidget();
+    if (!box) return;
+    // As far as the group box's right edge, with the margin the line keeps on its left.
+    const int room = box->width() - 2 * line->x();
+    const int wanted = line->fontMetrics().horizontalAdvance(note) + 2 * line->margin() + 2;
+    if (wanted > line->width() && room > line->width())
+        line->resize(std::min(wanted, room), line->height());
 }

@@ -49,13 +49,17 @@ void huaweiSearch() {
                         if (MainWindow* w = mainWindow()) w->超级列表框1->addRows(*rows);
                     });
                 });
-            return [end = found.end, failure = found.failure, incomplete = found.incomplete] {
+            return [end = found.end, failure = found.failure,
+                    capped = found.rule == HuaweiStopRule::PageCap, tooComplex = found.tooComplex] {
                 MainWindow* w = mainWindow();
                 if (!w) return;
                 w->按钮1->setEnabled(true);
-                if (incomplete)
-                    w->标签1->setText(
+                if (capped)
+                    showHintNote(
+                        w->标签1,
                         Romhaul::tr("只读取了前 %1 页，列表可能不完整。").arg(kHuaweiMaxPages));
+                else if (tooComplex)
+                    showHintNote(w->标签1, tooComplexNote());
                 // A failed page keeps the rows of the pages before it, and says so.
                 if (end == LookupEnd::Failed)
                     showMessageBox(lookupFailureMessage(VendorService::Huawei, failure));

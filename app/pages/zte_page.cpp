@@ -71,7 +71,10 @@ void showModelList(const ZteModelList& found) {
             if (!(w = mainWindow())) return;
         } else {
             pageState().modelsLoaded = true;
-            w->标签2->setText(Romhaul::tr("当前状态：机型列表读取已完成！"));
+            if (found.tooComplex)
+                setStatus(w, tooComplexNote(), kRed);
+            else
+                w->标签2->setText(Romhaul::tr("当前状态：机型列表读取已完成！"));
         }
     }
     w->按钮3->setEnabled(true);
@@ -159,10 +162,10 @@ void zteLoadFiles() {
             MainWindow* w = mainWindow();
             if (!w) return;
             // The table may have been reloaded meanwhile: the list goes back only to the
-            // same record.
+            // same record. A list read in part is asked for again next time.
             std::vector<ZteModel>& table = zteModelTable();
             if (files->fetched && index < table.size() && table[index].modelId == record.modelId &&
-                table[index].modelName == record.modelName) {
+                table[index].modelName == record.modelName && !files->tooComplex) {
                 table[index].fileList = files->fileList;
             }
             if (files->end == LookupEnd::Stopped) return;
@@ -174,7 +177,10 @@ void zteLoadFiles() {
                 w->标签2->setText(Romhaul::tr("当前状态：") + uiText(failure));
                 return;
             }
-            w->标签2->setText(Romhaul::tr("当前状态：服务器可下载文件列表读取完成！"));
+            if (files->tooComplex)
+                setStatus(w, tooComplexNote(), kRed);
+            else
+                w->标签2->setText(Romhaul::tr("当前状态：服务器可下载文件列表读取完成！"));
         };
     });
 }

@@ -650,5 +650,9 @@ Error: </translation>
         <source>未能读取类型列表：%1</source>
         <translation>The type list could not be read. %1</translation>
     </message>
+    <message>
+        <source>回复太复杂，未能读完，列表可能不完整。</source>
+        <translation>Reply too complex: the list may be incomplete.</translation>
+    </message>
 </context>
 </TS>

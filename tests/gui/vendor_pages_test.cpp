@@ -9,12 +9,14 @@
 #include <cstdlib>
 #include <memory>
 
+#include "app/pages/failure_text.h"
 #include "app/startup.h"
 #include "app/window/main_window.h"
 #include "app/window/qt_text.h"
 #include "base/text_util.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/gui/simulator_window_test.h"
+#include "tests/support/hostile_pages.h"
 #include "tools/vendor-sim/simulator.h"
 
 namespace {
@@ -213,6 +215,41 @@ TEST_F(VendorPages, CoolpadChoosingATypeListsItsFilesAndFetchesEveryTime) {
                                       0),
                   0u);
     }
+}
+
+// A search reply that the pattern engine reads only in part: its types stay and the hint
+// line says the list may be incomplete while their files come and go, until the next search.
+// A type whose files cannot be fetched says why rather than looking empty.
+TEST_F(VendorPages, CoolpadReplyReadInPartSaysSoAndFailedFilesSayWhy) {
+    showPage(2);
+    const QString hint = window->标签10->text();
+    const std::string page =
+        codepage::gbkToUtf8(hostile::coolpadResult("大神F1") + hostile::coolpadBadSearch(300'000));
+    sim->setReplyHook(VendorService::Coolpad, [page](const RecordedRequest& r) {
+        if (r.method != "POST") return std::optional<vendorsim::Reply>();
+        return std::optional<vendorsim::Reply>(vendorsim::Reply{200, "text/html", page});
+    });
+    MessageRecorder messages;
+    window->编辑框11->setText("大神");
+    QTest::mouseClick(window->按钮6, Qt::LeftButton);
+    ASSERT_TRUE(waitForLookups());
+    window->列表框1->setCurrentRow(0);
+    ASSERT_TRUE(waitForLookups());
+    EXPECT_EQ(listItems(), std::vector<std::string>{"大神F1"});
+    EXPECT_EQ(window->超级列表框3->itemCount(), 3);
+    EXPECT_EQ(window->标签10->text().toStdString(), "回复太复杂，未能读完，列表可能不完整。");
+
+    sim->setReplyHook(VendorService::Coolpad, [](const RecordedRequest& r) {
+        if (r.method == "POST") return std::optional<vendorsim::Reply>();
+        return std::optional<vendorsim::Reply>(vendorsim::Reply{502, "text/html", "busy"});
+    });
+    QTest::mouseClick(window->按钮6, Qt::LeftButton);
+    ASSERT_TRUE(waitForLookups());
+    EXPECT_EQ(window->标签10->text(), hint);
+    window->列表框1->setCurrentRow(1);
+    ASSERT_TRUE(waitForLookups());
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{codepage::gbkToUtf8(lookupFailureMessage(
+                                    VendorService::Coolpad, {FailureKind::HttpStatus, 502}))});
 }
 
 // A type chosen while the files of the one before are still on their way: only the newest

@@ -12,6 +12,7 @@
 #include "cli/wording.h"
 #include "platform/codepage.h"
 #include "tests/support/child_process.h"
+#include "tests/support/hostile_pages.h"
 #include "tests/support/loopback_proxy.h"
 #include "tests/support/raw_http_server.h"
 #include "tests/support/simulator_test.h"
@@ -724,6 +725,21 @@ TEST_F(LookupTool, HuaweiFailureOnALaterPageKeepsTheRowsAndSaysSo) {
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_EQ(readTsv(run.out).size(), 6u) << "page 1's five files";
     EXPECT_NE(run.err.find("request to the service failed"), std::string::npos) << run.err;
+}
+
+TEST_F(LookupTool, AReplyTooComplexToReadWholeKeepsRowsAndStatusAndSaysSo) {
+    const std::string page = "jQuery(" + hostile::huaweiRecord(1) + "\n" +
+                             hostile::huaweiBadLine() + hostile::huaweiRecord(2) + ")";
+    sim->setReplyHook(VendorService::Huawei, [body = codepage::gbkToUtf8(page)](const auto& r) {
+        if (r.param("curPage") != "1") return std::optional<vendorsim::Reply>();
+        return std::optional<vendorsim::Reply>(vendorsim::Reply{200, "text/html", body});
+    });
+    const Ended run = tool({"--format", "json", "huawei", "hostile"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err,
+              "romhaul-lookup: 回复太复杂，未能读完，列表可能不完整 / a reply was too "
+              "complex to read whole: the list may be incomplete\n");
+    EXPECT_EQ(readJson(run.out, {"name", "date", "size", "url"}).size(), 3u) << run.out;
 }
 
 }  // namespace

@@ -240,9 +240,11 @@ TEST(RegExp, RunawayBacktrackingCostsOnlyItsOwnAttempt) {
     auto matches = re.Execute(std::u16string(40, u'a') + u"b");
     ASSERT_NE(matches, nullptr);
     EXPECT_EQ(matches->Count(), 0);
+    EXPECT_GE(matches->AttemptsGivenUp(), 1) << "no match, but not for want of one";
     matches = re.Execute(std::u16string(40, u'a'));
     ASSERT_NE(matches, nullptr);
     EXPECT_EQ(matches->Count(), 1);
+    EXPECT_EQ(matches->AttemptsGivenUp(), 0);
 
     // The attempt at the middle "x" is given up; the records on either side still match,
     // on the same line and on the next.
@@ -255,6 +257,12 @@ TEST(RegExp, RunawayBacktrackingCostsOnlyItsOwnAttempt) {
     EXPECT_EQ(matches->Item(0)->Value(), u"xaay");
     EXPECT_EQ(matches->Item(1)->Value(), u"xay");
     EXPECT_EQ(matches->Item(2)->Value(), u"xaaay");
+    EXPECT_EQ(matches->AttemptsGivenUp(), 1);
+    EXPECT_FALSE(matches->RestGivenUp());
+    // Records that fail on their own finish: nothing is given up.
+    matches = re.Execute(u"xaay xaaz xa" + std::u16string(500, u'b') + u" xay");
+    EXPECT_EQ(matches->Count(), 2);
+    EXPECT_EQ(matches->AttemptsGivenUp() + matches->RestGivenUp(), 0);
     EXPECT_EQ(re.Replace(u"xay " + bad + u" xaay", u"<$1>"), u"<a> " + bad + u" <aa>");
 
     // A subject of nothing but bad records spends the run's budget and ends with what it
@@ -265,6 +273,7 @@ TEST(RegExp, RunawayBacktrackingCostsOnlyItsOwnAttempt) {
     ASSERT_NE(matches, nullptr);
     ASSERT_EQ(matches->Count(), 1);
     EXPECT_EQ(matches->Item(0)->Value(), u"xaay");
+    EXPECT_TRUE(matches->RestGivenUp());
 }
 
 TEST(RegExp, LongLazyRunsDoNotExhaustTheStack) {

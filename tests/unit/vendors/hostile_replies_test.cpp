@@ -9,6 +9,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/text_util.h"
@@ -18,6 +19,7 @@
 #include "tests/support/hostile_pages.h"
 #include "tests/support/raw_http_server.h"
 #include "tests/support/scoped_env.h"
+#include "tests/unit/vendors/scripted_fetch.h"
 #include "tools/vendor-sim/simulator.h"
 #include "vendors/coolpad.h"
 #include "vendors/huawei.h"
@@ -251,6 +253,29 @@ TEST_F(HostilePages, CoolpadRowsAndTypesAroundBadOnesStillComeOut) {
     const CoolpadSearch past = coolpadSearchTypes("8720");
     EXPECT_TRUE(past.types.empty()) << "past the cap the search reads nothing";
     EXPECT_EQ(past.failure.kind, FailureKind::TooLarge);
+}
+
+// A reply that the pattern engine gives up on in part still ends the look-up as found, with
+// the rows read, and says that the list may be incomplete.
+TEST(HostileScripted, RepliesReadInPartKeepTheirRowsAndSaySo) {
+    const TimeBudget budget(milliseconds(1000));
+    std::string reply;  // for the next request; a further Huawei page has no file
+    ScriptedFetch fetch;
+    fetch.answerAll([&](const FetchRequest&) {
+        return FetchReply{codepage::gbkToUtf8(std::exchange(reply, {}))};
+    });
+    const auto readInPart = [](const LookupStatus& s) {
+        return s.end == LookupEnd::Complete && s.incomplete && s.tooComplex;
+    };
+    using hostile::huaweiRecord;
+    reply = "jQuery(" + huaweiRecord(1) + "\n" + hostile::huaweiBadLine() + huaweiRecord(2) + ")";
+    const HuaweiSearch huawei = huaweiSearchFiles("P6", fetch.context());
+    EXPECT_EQ(huawei.files.size(), 2u);
+    EXPECT_TRUE(readInPart(huawei));
+    reply = hostile::zteEntry(1) + hostile::zteBadEntry() + hostile::zteEntry(2);
+    const ZteFiles zte = zteFetchFiles({"1002", std::string(36, 'a'), "m", ""}, fetch.context());
+    EXPECT_EQ(zte.rows.size(), 2u);
+    EXPECT_TRUE(readInPart(zte));
 }
 
 TEST_F(HostilePages, LgReplyOfEndlessOpeningsAndOutsizedReplies) {

@@ -210,6 +210,7 @@ TEST_F(HuaweiPaging, StopsAfterTwoHundredPagesKeepingTheirRows) {
     EXPECT_EQ(s.end, LookupEnd::Complete);
     EXPECT_EQ(s.rule, HuaweiStopRule::PageCap);
     EXPECT_TRUE(s.incomplete);
+    EXPECT_FALSE(s.tooComplex) << "every page was read whole";
 }
 
 TEST_F(HuaweiPaging, AStopEndsTheSearchBetweenPagesOrDuringOne) {
