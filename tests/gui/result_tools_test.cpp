@@ -412,7 +412,8 @@ TEST_F(ResultTools, WindowStaysFreeDuringACheckAndClosingItEndsTheCheckCleanly) 
 }
 
 TEST_F(ResultTools, ManyChecksRunOnAtMostEightThreadsAndARefillStopsThem) {
-    sim->setReplyDelay(VendorService::Lg, std::chrono::milliseconds(3000));
+    // Held long enough that no check can end by itself while a loaded machine counts them.
+    sim->setReplyDelay(VendorService::Lg, std::chrono::milliseconds(20000));
     ReportView* list = window->超级列表框1;
     constexpr int kRows = 30;
     for (int i = 0; i < kRows; ++i)
@@ -433,7 +434,7 @@ TEST_F(ResultTools, ManyChecksRunOnAtMostEightThreadsAndARefillStopsThem) {
     // A new look-up's rows: the checks of the former ones end at once, unanswered.
     list->clearItems();
     fill(list, huaweiRows);
-    // Held back as they are, they would take half a minute.
+    // Held back as they are, they would take minutes.
     EXPECT_TRUE(waitFor([] { return runningJobs() == 0; }, 1500));
     EXPECT_LE(sim->requestCount(VendorService::Lg), std::size_t(jobs::kMaxThreads));
     QApplication::processEvents();
