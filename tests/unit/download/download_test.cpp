@@ -161,6 +161,46 @@ TEST(Download, SplitsTheFileIntoRanges) {
     EXPECT_LT(server.raw().bytesSent(), kSize + kSize / 4);
 }
 
+// A host that throttles each connection gets all four; a link that one connection fills
+// goes back to one once the four were no faster.
+TEST(Download, KeepsMoreConnectionsOnlyWhereTheyAddSpeed) {
+    struct Case {
+        const char* what;
+        RangeFaults faults;
+        int fewest, most;  // connections seen once the try is over
+    };
+    RangeFaults perConnection;
+    perConnection.bytesPerSecond = 1 << 20;
+    RangeFaults fullLink;
+    fullLink.sharedBytesPerSecond = 2 << 20;
+    const Case cases[] = {
+        {"throttled per connection", perConnection, 3, 4},
+        {"one link for all", fullLink, 0, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        RangeServer server(kSize, patternFile(13));
+        server.setFaults(c.faults);
+        Options o = fastOptions(server.url(), dir.path);
+        o.widenWindow = milliseconds(100);
+        Download d(o);
+        d.start();
+        const auto start = std::chrono::steady_clock::now();
+        int most = 0;
+        // The try is over within half a second; the file takes about a second more.
+        while (d.progress().state == State::Running &&
+               std::chrono::steady_clock::now() - start < milliseconds(900)) {
+            if (std::chrono::steady_clock::now() - start > milliseconds(500))
+                most = std::max(most, d.progress().connections);
+            std::this_thread::sleep_for(milliseconds(5));
+        }
+        EXPECT_GE(most, c.fewest);
+        EXPECT_LE(most, c.most);
+        expectComplete(d.wait(), dir / "firmware.zip", 13, kSize);
+    }
+}
+
 TEST(Download, NeverKeepsAnErrorPageOrAShortFile) {
     struct Case {
         const char* what;
