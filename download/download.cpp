@@ -18,6 +18,7 @@
 #include <list>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "download/file_name.h"
 #include "download/resume_state.h"
@@ -120,10 +121,10 @@ class Saver {
         wake_.notify_all();
         if (thread_.joinable()) thread_.join();
     }
-    // False while the previous save is still under way.
+    // False while an earlier save still waits for its turn.
     bool offer(int fd, const std::string& path, ResumeState s) {
         std::lock_guard lock(mutex_);
-        if (busy_ || job_) return false;
+        if (job_) return false;
         begin(fd);
         path_ = path;
         job_ = std::make_unique<ResumeState>(std::move(s));
@@ -138,10 +139,19 @@ class Saver {
         kick_ = true;
         wake_.notify_all();
     }
-    // Waits until nothing is under way; before `fd` closes, say.
-    void drain() {
+    // All of `fd`'s data goes to the disk (fdatasync); drain() waits for it.
+    void sync(int fd) {
+        std::lock_guard lock(mutex_);
+        begin(fd);
+        sync_ = true;
+        wake_.notify_all();
+    }
+    // Waits until nothing is under way; before `fd` closes, say. The errno of a failed
+    // sync since the last drain then, or 0.
+    int drain() {
         std::unique_lock lock(mutex_);
-        wake_.wait(lock, [&] { return !busy_ && !job_ && !kick_; });
+        wake_.wait(lock, [&] { return !busy_ && !job_ && !kick_ && !sync_; });
+        return std::exchange(error_, 0);
     }
 
   private:
@@ -152,21 +162,25 @@ class Saver {
     void loop() {
         std::unique_lock lock(mutex_);
         for (;;) {
-            wake_.wait(lock, [&] { return job_ || kick_ || quit_; });
-            if (!job_ && !kick_) return;
+            wake_.wait(lock, [&] { return job_ || kick_ || sync_ || quit_; });
+            if (!job_ && !kick_ && !sync_) return;
             const std::unique_ptr<ResumeState> job = std::move(job_);
-            kick_ = false;
+            const bool sync = sync_ || job;
+            kick_ = sync_ = false;
             busy_ = true;
             const int fd = fd_;
             const std::string path = path_;
             lock.unlock();
-            if (job) {
-                ::fdatasync(fd);
-                writeResumeState(path, *job);
-            } else {
+            int error = 0;
+            if (sync)
+                error = ::fdatasync(fd) == 0 ? 0 : errno;
+            else
                 ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-            }
+            // A state never vouches for data that did not reach the disk.
+            if (job && error == 0) writeResumeState(path, *job);
             lock.lock();
+            // The kernel reports a failed writeback once: it is kept for the final sync.
+            if (error != 0 && error_ == 0) error_ = error;
             busy_ = false;
             wake_.notify_all();
         }
@@ -175,7 +189,8 @@ class Saver {
     std::mutex mutex_;
     std::condition_variable wake_;
     std::thread thread_;
-    bool busy_ = false, kick_ = false, quit_ = false;
+    bool busy_ = false, kick_ = false, sync_ = false, quit_ = false;
+    int error_ = 0;
     std::unique_ptr<ResumeState> job_;
     int fd_ = -1;
     std::string path_;
@@ -1184,9 +1199,9 @@ void Run::saveState() {
     lastSave = Clock::now();
     if (!known || fd < 0 || statePath.empty()) return;
     flushAll();
-    // The bytes the state vouches for reach the disk before the state does.
-    ::fdatasync(fd);
-    writeResumeState(statePath, snapshot());
+    // The bytes the state vouches for reach the disk before the state does; when they
+    // cannot, the state saved last stays.
+    if (::fdatasync(fd) == 0) writeResumeState(statePath, snapshot());
 }
 
 ResumeState Run::snapshot() const {
@@ -1203,7 +1218,7 @@ ResumeState Run::snapshot() const {
 
 State Run::finish() {
     advanceHash();
-    saver.written(fd);  // the last writes reach the disk while the hash catches up
+    saver.sync(fd);  // the last writes reach the disk while the hash catches up
     std::string sum;
     for (;;) {
         int error = 0;
@@ -1215,7 +1230,12 @@ State Run::finish() {
         if (!sum.empty()) break;
         if (e.command.load() != kRun) return State::Running;
     }
-    saver.drain();
+    if (const int error = saver.drain(); error != 0) {
+        fail(Failure::Local, error == ENOSPC || error == EDQUOT
+                                 ? std::string("no space")
+                                 : "cannot write " + partPath + ": " + std::strerror(error));
+        return State::Failed;
+    }
     struct stat st;
     if (::fstat(fd, &st) != 0 || std::uint64_t(st.st_size) < length) {
         fail(Failure::Local, "the file on disk is shorter than the download");
