@@ -34,8 +34,8 @@ constexpr int kMostRestarts = 3;
 constexpr long kReceiveBuffer = 512 << 10;
 // libcurl hands over its data 16 KiB at a time; the file gets it in blocks this large.
 constexpr std::size_t kWriteBlock = 512 << 10;
-// Writeback is started each time this much more has been written.
-constexpr std::uint64_t kWritebackEvery = 8 << 20;
+// The data is synced each time this much more has been written.
+constexpr std::uint64_t kSyncEvery = 16 << 20;
 
 enum Command { kRun = 0, kPause = 1, kCancel = 2 };
 
@@ -105,12 +105,13 @@ struct Gap {
     Clock::time_point notBefore{};
 };
 
-// The .part's way to the disk, off the engine thread: writeback of what was written is
-// started as it comes (so that the sync before the rename finds little left, and the disk
-// works beside the network rather than after it), and the resume state is saved: the
-// data reaches the disk first (fdatasync), then the state that vouches for it. Starting
-// writeback blocks while the disk's queue is full, and a sync lasts as long as the disk
-// needs: here that delays the next save, never the transfers.
+// The .part's way to the disk, off the engine thread. The data is synced as it comes, not
+// only before the rename: a sync waits for whatever the disk's cache (or a virtual
+// machine's host) has been holding back, and a download several times larger than that
+// cache would otherwise wait for all of it at the end. The resume state is saved the
+// same way: the data reaches the disk first (fdatasync), then the state that vouches for
+// it. A sync lasts as long as the disk needs; here that delays the next one, never the
+// transfers.
 class Saver {
   public:
     ~Saver() {
@@ -131,15 +132,7 @@ class Saver {
         wake_.notify_all();
         return true;
     }
-    // `fd` has new data: writeback starts on it soon.
-    void written(int fd) {
-        std::lock_guard lock(mutex_);
-        begin(fd);
-        if (kick_) return;
-        kick_ = true;
-        wake_.notify_all();
-    }
-    // All of `fd`'s data goes to the disk (fdatasync); drain() waits for it.
+    // All of `fd`'s data goes to the disk (fdatasync) soon; drain() waits for it.
     void sync(int fd) {
         std::lock_guard lock(mutex_);
         begin(fd);
@@ -150,7 +143,7 @@ class Saver {
     // sync since the last drain then, or 0.
     int drain() {
         std::unique_lock lock(mutex_);
-        wake_.wait(lock, [&] { return !busy_ && !job_ && !kick_ && !sync_; });
+        wake_.wait(lock, [&] { return !busy_ && !job_ && !sync_; });
         return std::exchange(error_, 0);
     }
 
@@ -162,20 +155,15 @@ class Saver {
     void loop() {
         std::unique_lock lock(mutex_);
         for (;;) {
-            wake_.wait(lock, [&] { return job_ || kick_ || sync_ || quit_; });
-            if (!job_ && !kick_ && !sync_) return;
+            wake_.wait(lock, [&] { return job_ || sync_ || quit_; });
+            if (!job_ && !sync_) return;
             const std::unique_ptr<ResumeState> job = std::move(job_);
-            const bool sync = sync_ || job;
-            kick_ = sync_ = false;
+            sync_ = false;
             busy_ = true;
             const int fd = fd_;
             const std::string path = path_;
             lock.unlock();
-            int error = 0;
-            if (sync)
-                error = ::fdatasync(fd) == 0 ? 0 : errno;
-            else
-                ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+            const int error = ::fdatasync(fd) == 0 ? 0 : errno;
             // A state never vouches for data that did not reach the disk.
             if (job && error == 0) writeResumeState(path, *job);
             lock.lock();
@@ -189,7 +177,7 @@ class Saver {
     std::mutex mutex_;
     std::condition_variable wake_;
     std::thread thread_;
-    bool busy_ = false, kick_ = false, sync_ = false, quit_ = false;
+    bool busy_ = false, sync_ = false, quit_ = false;
     int error_ = 0;
     std::unique_ptr<ResumeState> job_;
     int fd_ = -1;
@@ -347,8 +335,8 @@ struct Run {
     int fd = -1;
 
     std::uint64_t done = 0;
-    std::uint64_t received = 0;       // done and what waits to be written: the transfers' speed
-    std::uint64_t writebackFrom = 0;  // `done` when writeback was last started
+    std::uint64_t received = 0;  // done and what waits to be written: the transfers' speed
+    std::uint64_t syncedAt = 0;  // `done` when a sync was last asked for
     Hasher hasher;
     bool failed = false;
     Failure failure = Failure::None;
@@ -1147,9 +1135,9 @@ bool Run::flush(Transfer& t) {
     g->ahead = 0;
     done += n;
     t.written += n;
-    if (done >= writebackFrom + kWritebackEvery) {
-        writebackFrom = done;
-        saver.written(fd);
+    if (done >= syncedAt + kSyncEvery) {
+        syncedAt = done;
+        saver.sync(fd);
     }
     advanceHash();
     return true;
@@ -1185,7 +1173,7 @@ void Run::restart() {
     length = kUnknown;
     hasher.stop();
     done = 0;
-    writebackFrom = 0;
+    syncedAt = 0;
 }
 
 void Run::saveInBackground() {
