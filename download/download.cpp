@@ -626,20 +626,40 @@ State Run::loop() {
     return end;
 }
 
-// The free range nearest the start, cut to the largest range size.
+// The free range nearest the start: cut to the largest range size while several
+// connections share the file; while one runs alone, joined with the free ranges that
+// follow it, so that it asks for as much at once as it can (each new request costs a
+// connection that starts slow).
 Gap* Run::freeGap(Clock::time_point now) {
+    auto free = [&](const Gap& g) { return !g.busy && g.notBefore <= now; };
     Gap* first = nullptr;
     for (Gap& g : gaps)
-        if (!g.busy && g.notBefore <= now && (!first || g.pos < first->pos)) first = &g;
-    if (first && known && ranges && opt.connections > 1) cut(*first);
+        if (free(g) && (!first || g.pos < first->pos)) first = &g;
+    if (!first || !known || !ranges) return first;
+    if (wanted > 1) {
+        cut(*first);
+        return first;
+    }
+    for (bool joined = true; joined && first->end != kUnknown;) {
+        joined = false;
+        for (auto it = gaps.begin(); it != gaps.end(); ++it)
+            if (&*it != first && free(*it) && it->pos == first->end) {
+                first->end = it->end;
+                first->tries = std::max(first->tries, it->tries);
+                gaps.erase(it);
+                joined = true;
+                break;
+            }
+    }
     return first;
 }
 
 void Run::cut(Gap& g) {
     const std::uint64_t most = std::max(opt.largestRange, opt.smallestSplit);
-    if (g.end == kUnknown || g.end - g.pos <= most) return;
+    // A running range keeps what it received and has not written yet.
+    if (g.end == kUnknown || g.end - g.pos - g.ahead <= most) return;
     Gap rest;
-    rest.pos = g.pos + most;
+    rest.pos = g.pos + g.ahead + most;
     rest.end = g.end;
     g.end = rest.pos;
     gaps.push_back(rest);
@@ -685,13 +705,18 @@ void Run::widen(Clock::time_point now) {
     }
     if (!measuring) {
         // From the moment every connection delivers (or a window later, whatever holds
-        // one up), so that connecting is no part of the speed.
+        // one up), so that connecting is no part of the speed; the connection alone gets
+        // a window more to come up to its speed first.
         bool flowing = now >= phaseStart;
         for (const auto& t : transfers)
             flowing = flowing && (t->written > 0 || !t->pending.empty());
         if (!flowing && now < phaseStart + opt.widenWindow) return;
         measuring = true;
-        measureFrom = now;
+        measureFrom = now + (widening == Widening::Alone ? opt.widenWindow : milliseconds(0));
+        receivedFrom = received;
+        return;
+    }
+    if (now <= measureFrom) {
         receivedFrom = received;
         return;
     }
@@ -704,7 +729,10 @@ void Run::widen(Clock::time_point now) {
         aloneSpeed = speed;
         widening = Widening::Trying;
         wanted = most;
-    } else if (speed >= aloneSpeed * 1.3) {
+        // The running range ends a range's length on; the rest goes out in file order.
+        for (Gap& g : gaps)
+            if (g.busy) cut(g);
+    } else if (speed >= aloneSpeed * 1.5) {
         widening = Widening::Settled;
     } else {
         widening = Widening::Alone;
@@ -993,7 +1021,6 @@ bool Run::acceptFirst(Transfer& t, const ContentRange* cr) {
     }
     if (failed || !openPart(false)) return false;
     t.gap->end = length;
-    if (ranges && opt.connections > 1) cut(*t.gap);
     if (length == 0) t.doneEarly = true;
     saveInBackground();
     return true;
