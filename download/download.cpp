@@ -186,7 +186,7 @@ class Saver {
 
 // SHA-256 of the file's contiguous prefix, on a thread of its own so that it runs beside
 // the transfers instead of in their way. It reads each slice back as soon as the prefix
-// covers it: just written, so from the page cache, never from the disk, and the engine
+// covers it: just written, so from the page cache rather than the disk, and the engine
 // keeps no copy of what it writes. The finished file is never read again.
 class Hasher {
   public:
@@ -705,18 +705,13 @@ void Run::widen(Clock::time_point now) {
     }
     if (!measuring) {
         // From the moment every connection delivers (or a window later, whatever holds
-        // one up), so that connecting is no part of the speed; the connection alone gets
-        // a window more to come up to its speed first.
+        // one up), so that connecting is no part of the speed.
         bool flowing = now >= phaseStart;
         for (const auto& t : transfers)
             flowing = flowing && (t->written > 0 || !t->pending.empty());
         if (!flowing && now < phaseStart + opt.widenWindow) return;
         measuring = true;
-        measureFrom = now + (widening == Widening::Alone ? opt.widenWindow : milliseconds(0));
-        receivedFrom = received;
-        return;
-    }
-    if (now <= measureFrom) {
+        measureFrom = now;
         receivedFrom = received;
         return;
     }
