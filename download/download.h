@@ -38,8 +38,8 @@ struct Options {
     // Ranges are handed out in file order, at most this long, so that the hashed prefix
     // follows close behind the transfers; the last ones are split by take-overs.
     std::uint64_t largestRange = 64 << 20;
-    // One connection runs alone this long, then all of them as long; they stay when they
-    // were faster together.
+    // One connection runs alone this long, then all of them as long; they stay when
+    // together they were at least half as fast again.
     std::chrono::milliseconds widenWindow{300};
 };
 
