@@ -15,10 +15,10 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <deque>
 #include <list>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "download/file_name.h"
 #include "download/resume_state.h"
@@ -32,8 +32,10 @@ constexpr std::uint64_t kUnknown = UINT64_MAX;
 // A restart from scratch (the file changed on the server) happens this often at most.
 constexpr int kMostRestarts = 3;
 constexpr long kReceiveBuffer = 512 << 10;
-// The file gets what libcurl hands over in blocks this large.
+// libcurl hands over its data 16 KiB at a time; the file gets it in blocks this large.
 constexpr std::size_t kWriteBlock = 512 << 10;
+// The data is synced each time this much more has been written.
+constexpr std::uint64_t kSyncEvery = 16 << 20;
 
 enum Command { kRun = 0, kPause = 1, kCancel = 2 };
 
@@ -103,9 +105,13 @@ struct Gap {
     Clock::time_point notBefore{};
 };
 
-// Saves the resume state off the engine thread: the .part's data reaches the disk first
-// (fdatasync), then the state that vouches for it. A disk slower than the network delays
-// the saves, never the transfers.
+// The .part's way to the disk, off the engine thread. The data is synced as it comes, not
+// only before the rename: a sync waits for whatever the disk's cache (or a virtual
+// machine's host) has been holding back, and a download several times larger than that
+// cache would otherwise wait for all of it at the end. The resume state is saved the
+// same way: the data reaches the disk first (fdatasync), then the state that vouches for
+// it. A sync lasts as long as the disk needs; here that delays the next one, never the
+// transfers.
 class Saver {
   public:
     ~Saver() {
@@ -116,36 +122,53 @@ class Saver {
         wake_.notify_all();
         if (thread_.joinable()) thread_.join();
     }
-    // False while the previous save is still under way.
+    // False while an earlier save still waits for its turn.
     bool offer(int fd, const std::string& path, ResumeState s) {
         std::lock_guard lock(mutex_);
-        if (busy_ || job_) return false;
-        if (!thread_.joinable()) thread_ = std::thread([this] { loop(); });
-        fd_ = fd;
+        if (job_) return false;
+        begin(fd);
         path_ = path;
         job_ = std::make_unique<ResumeState>(std::move(s));
         wake_.notify_all();
         return true;
     }
-    void drain() {
+    // All of `fd`'s data goes to the disk (fdatasync) soon; drain() waits for it.
+    void sync(int fd) {
+        std::lock_guard lock(mutex_);
+        begin(fd);
+        sync_ = true;
+        wake_.notify_all();
+    }
+    // Waits until nothing is under way; before `fd` closes, say. The errno of a failed
+    // sync since the last drain then, or 0.
+    int drain() {
         std::unique_lock lock(mutex_);
-        wake_.wait(lock, [&] { return !busy_ && !job_; });
+        wake_.wait(lock, [&] { return !busy_ && !job_ && !sync_; });
+        return std::exchange(error_, 0);
     }
 
   private:
+    void begin(int fd) {
+        if (!thread_.joinable()) thread_ = std::thread([this] { loop(); });
+        fd_ = fd;
+    }
     void loop() {
         std::unique_lock lock(mutex_);
         for (;;) {
-            wake_.wait(lock, [&] { return job_ || quit_; });
-            if (!job_) return;
+            wake_.wait(lock, [&] { return job_ || sync_ || quit_; });
+            if (!job_ && !sync_) return;
             const std::unique_ptr<ResumeState> job = std::move(job_);
+            sync_ = false;
             busy_ = true;
             const int fd = fd_;
             const std::string path = path_;
             lock.unlock();
-            ::fdatasync(fd);
-            writeResumeState(path, *job);
+            const int error = ::fdatasync(fd) == 0 ? 0 : errno;
+            // A state never vouches for data that did not reach the disk.
+            if (job && error == 0) writeResumeState(path, *job);
             lock.lock();
+            // The kernel reports a failed writeback once: it is kept for the final sync.
+            if (error != 0 && error_ == 0) error_ = error;
             busy_ = false;
             wake_.notify_all();
         }
@@ -154,21 +177,19 @@ class Saver {
     std::mutex mutex_;
     std::condition_variable wake_;
     std::thread thread_;
-    bool busy_ = false, quit_ = false;
+    bool busy_ = false, sync_ = false, quit_ = false;
+    int error_ = 0;
     std::unique_ptr<ResumeState> job_;
     int fd_ = -1;
     std::string path_;
 };
 
 // SHA-256 of the file's contiguous prefix, on a thread of its own so that it runs beside
-// the transfers instead of in their way. The range at the hashed prefix hands over its
-// blocks as it writes them, and they are hashed from memory; whatever was written out of
-// order (the other ranges, an earlier run's bytes) is read back once the prefix reaches
-// it, from the page cache. The finished file is never read again.
+// the transfers instead of in their way. It reads each slice back as soon as the prefix
+// covers it: just written, so from the page cache rather than the disk, and the engine
+// keeps no copy of what it writes. The finished file is never read again.
 class Hasher {
   public:
-    using Block = std::vector<char>;
-
     Hasher() : sha_(EVP_MD_CTX_new()), buffer_(kReadBack) {}
     ~Hasher() {
         stop();
@@ -179,11 +200,10 @@ class Hasher {
         stop();
         EVP_DigestInit_ex(sha_, EVP_sha256(), nullptr);
         fd_ = fd;
-        hashed_ = limit_ = readTo_ = queueEnd_ = queued_ = 0;
-        for (auto& [at, b] : queue_) recycle(std::move(b));
-        queue_.clear();
+        hashed_ = limit_ = 0;
         error_ = 0;
         quit_ = false;
+        rest_ = false;
         thread_ = std::thread([this] { loop(); });
     }
     void stop() {
@@ -200,36 +220,17 @@ class Hasher {
             std::lock_guard lock(mutex_);
             if (limit <= limit_) return;
             limit_ = limit;
+            // Read back in large slices; a waiting digest() takes the rest.
+            if (!rest_ && limit_ - hashed_ < kReadBack) return;
         }
         wake_.notify_all();
-    }
-    // `block` has just been written at `at`, and every byte before it is on disk (advance()
-    // said so). Taken (and `block` swapped for a spare one) when the hash reaches it with
-    // no other block between; otherwise it stays with the caller and is read back later.
-    bool offer(std::uint64_t at, Block& block) {
-        {
-            std::lock_guard lock(mutex_);
-            if (thread_.get_id() == std::thread::id() || quit_ || error_ != 0 ||
-                queued_ + block.size() > kMostQueued)
-                return false;
-            if (queue_.empty() ? at < std::max(hashed_, readTo_) || at > limit_ : at != queueEnd_)
-                return false;
-            queueEnd_ = at + block.size();
-            queued_ += block.size();
-            queue_.push_back({at, std::move(block)});
-            block = Block();
-            if (!spare_.empty()) {
-                block = std::move(spare_.back());
-                spare_.pop_back();
-            }
-        }
-        wake_.notify_all();
-        return true;
     }
     // Waits (a turn at most) until all of `length` is hashed; the hex digest then, "" while
     // it is not yet. errno-like error in *error when reading back failed.
     std::string digest(std::uint64_t length, int* error) {
         std::unique_lock lock(mutex_);
+        rest_ = true;
+        wake_.notify_all();
         wake_.wait_for(lock, milliseconds(100), [&] { return error_ != 0 || hashed_ >= length; });
         *error = error_;
         if (error_ != 0 || hashed_ < length || thread_.get_id() == std::thread::id()) return "";
@@ -241,47 +242,29 @@ class Hasher {
         return hex(d, size);
     }
 
+    // How fast it hashes while it has work (bytes a second, as the machine lets it now);
+    // 0 until it has hashed enough to tell.
+    double speed() {
+        std::lock_guard lock(mutex_);
+        const double seconds = std::chrono::duration<double>(busyFor_).count();
+        return busyBytes_ >= 16 * kReadBack && seconds > 0 ? double(busyBytes_) / seconds : 0;
+    }
+
   private:
     static constexpr std::size_t kReadBack = 1 << 20;
-    // Blocks waiting for the hash: beyond this, the writer's blocks are read back later.
-    static constexpr std::size_t kMostQueued = 16 << 20;
-    static constexpr std::size_t kMostSpare = 40;
-
-    // Blocks go back to the writer rather than to the allocator: fresh memory costs a page
-    // fault per page, as much as the copy into it.
-    void recycle(Block&& b) {
-        if (spare_.size() < kMostSpare && b.capacity() > 0) {
-            b.clear();
-            spare_.push_back(std::move(b));
-        }
-    }
 
     void loop() {
         std::unique_lock lock(mutex_);
         for (;;) {
             wake_.wait(lock, [&] {
-                return quit_ || (error_ == 0 && (!queue_.empty() || limit_ > hashed_));
+                return quit_ || (error_ == 0 && limit_ > hashed_ &&
+                                 (rest_ || limit_ - hashed_ >= kReadBack));
             });
             if (quit_) return;
-            // Bytes before the first block handed over (or, with none, before the limit)
-            // are read back from the file; the blocks themselves are hashed from memory.
-            const std::uint64_t to = queue_.empty() ? limit_ : queue_.front().first;
-            if (hashed_ >= to) {
-                auto [at, b] = std::move(queue_.front());
-                queue_.pop_front();
-                lock.unlock();
-                EVP_DigestUpdate(sha_, b.data(), b.size());
-                lock.lock();
-                hashed_ += b.size();
-                queued_ -= b.size();
-                recycle(std::move(b));
-                wake_.notify_all();
-                continue;
-            }
             const std::uint64_t at = hashed_;
-            const std::size_t want = std::size_t(std::min<std::uint64_t>(to - at, kReadBack));
-            readTo_ = at + want;
+            const std::size_t want = std::size_t(std::min<std::uint64_t>(limit_ - at, kReadBack));
             lock.unlock();
+            const auto began = Clock::now();
             std::size_t got = 0;
             int error = 0;
             while (got < want) {
@@ -294,11 +277,14 @@ class Hasher {
                 got += std::size_t(r);
             }
             if (error == 0) EVP_DigestUpdate(sha_, buffer_.data(), want);
+            const auto took = Clock::now() - began;
             lock.lock();
             if (error != 0)
                 error_ = error;
             else
                 hashed_ += want;
+            busyBytes_ += want;
+            busyFor_ += took;
             wake_.notify_all();
         }
     }
@@ -309,13 +295,12 @@ class Hasher {
     std::condition_variable wake_;
     std::thread thread_;
     int fd_ = -1;
-    // readTo_: the end of the slice being read back (at most hashed_ when none is). The
-    // queue's blocks follow one another, from its front's offset up to queueEnd_.
-    std::uint64_t hashed_ = 0, limit_ = 0, readTo_ = 0, queueEnd_ = 0, queued_ = 0;
-    std::deque<std::pair<std::uint64_t, Block>> queue_;
-    std::vector<Block> spare_;
+    std::uint64_t hashed_ = 0, limit_ = 0;
     int error_ = 0;
     bool quit_ = false;
+    bool rest_ = false;  // the end is near: no waiting for a whole slice
+    std::uint64_t busyBytes_ = 0;
+    Clock::duration busyFor_{};
 };
 
 struct Run;
@@ -364,6 +349,8 @@ struct Run {
     int fd = -1;
 
     std::uint64_t done = 0;
+    std::uint64_t received = 0;  // done and what waits to be written: the transfers' speed
+    std::uint64_t syncedAt = 0;  // `done` when a sync was last asked for
     Hasher hasher;
     bool failed = false;
     Failure failure = Failure::None;
@@ -372,6 +359,19 @@ struct Run {
     int restarts = 0;
     Clock::time_point lastSave = Clock::now();
     Saver saver;
+    // Connections beyond the first run only while they add speed. A host that throttles
+    // each connection gives every new one a share of its own; a link, a server or a CPU
+    // that one connection already keeps busy gains nothing from more, and pays for them
+    // (ranges written out of order, read back for the hash; more work for both sides).
+    // So one connection runs alone for a while, then all of them, and the speeds of the
+    // two decide; a try that did not pay is made again later, in case that changed.
+    enum class Widening { Alone, Trying, Settled } widening = Widening::Alone;
+    int wanted = 1;
+    bool measuring = false;
+    Clock::time_point phaseStart = Clock::now(), measureFrom;
+    std::uint64_t receivedFrom = 0;
+    double aloneSpeed = 0;
+    milliseconds nextTry{10000};
     Clock::time_point speedAt = Clock::now();
     std::uint64_t speedDone = 0;
     double speed = 0;
@@ -390,6 +390,8 @@ struct Run {
 
     bool resumeSaved();
     void schedule();
+    void widen(Clock::time_point now);
+    void narrow();
     Gap* freeGap(Clock::time_point now);
     void cut(Gap& g);
     Gap* takeOver();
@@ -638,20 +640,40 @@ State Run::loop() {
     return end;
 }
 
-// The free range nearest the start, cut to the largest range size.
+// The free range nearest the start: cut to the largest range size while several
+// connections share the file; while one runs alone, joined with the free ranges that
+// follow it, so that it asks for as much at once as it can (each new request costs a
+// connection that starts slow).
 Gap* Run::freeGap(Clock::time_point now) {
+    auto free = [&](const Gap& g) { return !g.busy && g.notBefore <= now; };
     Gap* first = nullptr;
     for (Gap& g : gaps)
-        if (!g.busy && g.notBefore <= now && (!first || g.pos < first->pos)) first = &g;
-    if (first && known && ranges && opt.connections > 1) cut(*first);
+        if (free(g) && (!first || g.pos < first->pos)) first = &g;
+    if (!first || !known || !ranges) return first;
+    if (wanted > 1) {
+        cut(*first);
+        return first;
+    }
+    for (bool joined = true; joined && first->end != kUnknown;) {
+        joined = false;
+        for (auto it = gaps.begin(); it != gaps.end(); ++it)
+            if (&*it != first && free(*it) && it->pos == first->end) {
+                first->end = it->end;
+                first->tries = std::max(first->tries, it->tries);
+                gaps.erase(it);
+                joined = true;
+                break;
+            }
+    }
     return first;
 }
 
 void Run::cut(Gap& g) {
     const std::uint64_t most = std::max(opt.largestRange, opt.smallestSplit);
-    if (g.end == kUnknown || g.end - g.pos <= most) return;
+    // A running range keeps what it received and has not written yet.
+    if (g.end == kUnknown || g.end - g.pos - g.ahead <= most) return;
     Gap rest;
-    rest.pos = g.pos + most;
+    rest.pos = g.pos + g.ahead + most;
     rest.end = g.end;
     g.end = rest.pos;
     gaps.push_back(rest);
@@ -680,12 +702,75 @@ void Run::schedule() {
             if (Gap* g = freeGap(now)) startTransfer(g, true);
         return;
     }
-    const std::size_t limit = ranges ? std::size_t(std::clamp(opt.connections, 1, 16)) : 1;
-    while (transfers.size() < limit && !failed) {
+    widen(now);
+    while (transfers.size() < std::size_t(wanted) && !failed) {
         Gap* g = freeGap(now);
         if (!g && ranges) g = takeOver();
         if (!g) break;
         startTransfer(g, false);
+    }
+}
+
+void Run::widen(Clock::time_point now) {
+    const int most = ranges ? std::clamp(opt.connections, 1, 16) : 1;
+    if (most == 1 || widening == Widening::Settled) {
+        wanted = most;
+        return;
+    }
+    if (!measuring) {
+        // From the moment every connection delivers (or a window later, whatever holds
+        // one up), so that connecting is no part of the speed.
+        bool flowing = now >= phaseStart;
+        for (const auto& t : transfers)
+            flowing = flowing && (t->written > 0 || !t->pending.empty());
+        if (!flowing && now < phaseStart + opt.widenWindow) return;
+        measuring = true;
+        measureFrom = now;
+        receivedFrom = received;
+        return;
+    }
+    const double seconds = std::chrono::duration<double>(now - measureFrom).count();
+    if (now - measureFrom < opt.widenWindow || seconds <= 0) return;
+    const double speed = double(received - receivedFrom) / seconds;
+    measuring = false;
+    phaseStart = now;
+    // The hash runs at most this fast, whatever the connections do: when one alone already
+    // brings so much that all of them could not be half as fast again, they are not tried.
+    const double hashSpeed = hasher.speed();
+    if (widening == Widening::Alone && hashSpeed > 0 && speed * 1.5 >= hashSpeed) {
+        phaseStart = now + nextTry;
+        nextTry = std::min(nextTry * 2, milliseconds(160000));
+    } else if (widening == Widening::Alone) {
+        aloneSpeed = speed;
+        widening = Widening::Trying;
+        wanted = most;
+        // The running range ends a range's length on; the rest goes out in file order.
+        for (Gap& g : gaps)
+            if (g.busy) cut(g);
+    } else if (speed >= aloneSpeed * 1.5) {
+        widening = Widening::Settled;
+    } else {
+        widening = Widening::Alone;
+        wanted = 1;
+        phaseStart = now + nextTry;
+        nextTry = std::min(nextTry * 2, milliseconds(160000));
+        narrow();
+    }
+}
+
+// Back to one connection: the one at the front of the file stays, so the hash keeps up
+// with it; the ranges of the others wait for their turn, with what they fetched kept.
+void Run::narrow() {
+    Transfer* front = nullptr;
+    for (auto& t : transfers)
+        if (t->gap && t->accepted && (!front || t->gap->pos < front->gap->pos)) front = t.get();
+    std::vector<Transfer*> others;
+    for (auto& t : transfers)
+        if (t.get() != front) others.push_back(t.get());
+    for (Transfer* t : others) {
+        flush(*t);
+        t->quietAbort = true;
+        dropTransfer(t);
     }
 }
 
@@ -951,7 +1036,6 @@ bool Run::acceptFirst(Transfer& t, const ContentRange* cr) {
     }
     if (failed || !openPart(false)) return false;
     t.gap->end = length;
-    if (ranges && opt.connections > 1) cut(*t.gap);
     if (length == 0) t.doneEarly = true;
     saveInBackground();
     return true;
@@ -997,6 +1081,7 @@ bool Run::openPart(bool resume) {
 }
 
 bool Run::openPartFile(bool resume) {
+    saver.drain();  // it may hold the old descriptor
     if (fd >= 0) ::close(fd);
     fd = ::open(partPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (resume ? 0 : O_TRUNC), 0644);
     if (fd < 0) {
@@ -1070,6 +1155,7 @@ std::size_t Run::onData(Transfer& t, const char* p, std::size_t n) {
         g->end == kUnknown ? n : std::size_t(std::min<std::uint64_t>(n, g->end - pos));
     if (t.pending.capacity() < kWriteBlock) t.pending.reserve(kWriteBlock + kReceiveBuffer);
     t.pending.insert(t.pending.end(), p, p + take);
+    received += take;
     g->ahead = t.pending.size();
     t.lastByte = Clock::now();
     if (t.pending.size() >= kWriteBlock && !flush(t)) return 0;
@@ -1085,16 +1171,17 @@ bool Run::flush(Transfer& t) {
     Gap* g = t.gap;
     if (!g || t.pending.empty()) return !failed;
     if (!writeAt(t.pending.data(), t.pending.size(), g->pos)) return false;
-    const std::uint64_t at = g->pos, n = t.pending.size();
-    // Writeback starts now rather than at the next saved state, whose fdatasync then has
-    // little left to wait for: the state follows the data closely even on a slow disk.
-    ::sync_file_range(fd, off_t(at), off_t(n), SYNC_FILE_RANGE_WRITE);
-    advanceHash();
+    const std::uint64_t n = t.pending.size();
+    t.pending.clear();
     g->pos += n;
+    g->ahead = 0;
     done += n;
     t.written += n;
-    g->ahead = 0;
-    if (!hasher.offer(at, t.pending)) t.pending.clear();
+    if (done >= syncedAt + kSyncEvery) {
+        syncedAt = done;
+        saver.sync(fd);
+    }
+    advanceHash();
     return true;
 }
 
@@ -1128,6 +1215,7 @@ void Run::restart() {
     length = kUnknown;
     hasher.stop();
     done = 0;
+    syncedAt = 0;
 }
 
 void Run::saveInBackground() {
@@ -1141,9 +1229,9 @@ void Run::saveState() {
     lastSave = Clock::now();
     if (!known || fd < 0 || statePath.empty()) return;
     flushAll();
-    // The bytes the state vouches for reach the disk before the state does.
-    ::fdatasync(fd);
-    writeResumeState(statePath, snapshot());
+    // The bytes the state vouches for reach the disk before the state does; when they
+    // cannot, the state saved last stays.
+    if (::fdatasync(fd) == 0) writeResumeState(statePath, snapshot());
 }
 
 ResumeState Run::snapshot() const {
@@ -1160,6 +1248,7 @@ ResumeState Run::snapshot() const {
 
 State Run::finish() {
     advanceHash();
+    saver.sync(fd);  // the last writes reach the disk while the hash catches up
     std::string sum;
     for (;;) {
         int error = 0;
@@ -1171,7 +1260,12 @@ State Run::finish() {
         if (!sum.empty()) break;
         if (e.command.load() != kRun) return State::Running;
     }
-    saver.drain();
+    if (const int error = saver.drain(); error != 0) {
+        fail(Failure::Local, error == ENOSPC || error == EDQUOT
+                                 ? std::string("no space")
+                                 : "cannot write " + partPath + ": " + std::strerror(error));
+        return State::Failed;
+    }
     struct stat st;
     if (::fstat(fd, &st) != 0 || std::uint64_t(st.st_size) < length) {
         fail(Failure::Local, "the file on disk is shorter than the download");

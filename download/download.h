@@ -5,13 +5,12 @@
 // .part every second, and renames NAME.part to NAME only once the length, the
 // status and the content type have been checked and NAME.sha256 is written.
 //
-// Hashing while writing: a second thread hashes the file's contiguous prefix as it grows.
-// The range at the prefix hands it each block it writes, hashed from memory; bytes written
-// out of order are read back (from the page cache) once the prefix reaches them. Ranges
-// are handed out in file order, so the prefix follows close behind them, and the hash runs
+// Hashing while writing: a second thread hashes the file's contiguous prefix as it grows,
+// reading each slice back from the page cache right after it was written. Ranges are
+// handed out in file order, so the prefix follows close behind them, and the hash runs
 // beside the transfers rather than in their way. The finished file is never read again; a
 // resumed download reads back once what the earlier run had, since a SHA-256 state is not
-// kept on disk.
+// kept on disk. Memory stays a few buffers whatever the size.
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -23,7 +22,7 @@ namespace download {
 struct Options {
     std::string url;
     std::string folder = ".";
-    int connections = 4;  // 1..16
+    int connections = 4;  // 1..16: at most; more than one only while they add speed
     // The size the vendor lists, and how far it may be off through its rounding (0: not
     // listed).
     std::uint64_t listedSize = 0;
@@ -39,6 +38,9 @@ struct Options {
     // Ranges are handed out in file order, at most this long, so that the hashed prefix
     // follows close behind the transfers; the last ones are split by take-overs.
     std::uint64_t largestRange = 64 << 20;
+    // One connection runs alone this long, then all of them as long; they stay when
+    // together they were at least half as fast again.
+    std::chrono::milliseconds widenWindow{300};
 };
 
 enum class State { Idle, Running, Paused, Complete, Failed, Cancelled };

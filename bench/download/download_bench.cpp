@@ -10,9 +10,10 @@
 // same runs. Unlimited runs go round the clients in turn and report each one's median, so
 // that load from elsewhere on the machine falls on all of them alike.
 //   download_bench --serve MiB [--serve-rate MB/s]   (the server alone)
-// The engine syncs the file to disk before it renames it (and the data before each saved
-// state); curl and aria2c leave it in the page cache. Where the disk is slower than
-// loopback, `--dir /dev/shm` shows the transfer itself.
+// The engine syncs the file to disk as it writes it and before it renames it; curl and
+// aria2c leave it in the page cache, and each run's file is deleted before the kernel
+// writes it back. Where the disk is slower than loopback, `--dir /dev/shm` shows the
+// transfer itself.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>

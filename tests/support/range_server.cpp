@@ -1,9 +1,28 @@
 #include "tests/support/range_server.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace testsupport {
+
+// One budget that the connections' bytes are paced against, whichever sends them.
+struct RangeServer::SharedPace {
+    std::mutex mutex;
+    std::chrono::steady_clock::time_point next = std::chrono::steady_clock::now();
+    std::uint64_t bytesPerSecond = 0;
+
+    void take(std::size_t n) {
+        std::chrono::steady_clock::time_point due;
+        {
+            std::lock_guard lock(mutex);
+            due = std::max(next, std::chrono::steady_clock::now());
+            next = due + std::chrono::microseconds(n * 1000000 / bytesPerSecond);
+        }
+        std::this_thread::sleep_until(due);
+    }
+};
 
 FileBytes patternFile(std::uint32_t seed) {
     // A pseudo-random table whose length is no power of two, repeated: copying it keeps
@@ -44,6 +63,11 @@ RangeServer::RangeServer(std::uint64_t length, FileBytes file, std::string etag)
 void RangeServer::setFaults(const RangeFaults& f) {
     std::lock_guard lock(mutex_);
     faults_ = f;
+    shared_.reset();
+    if (f.sharedBytesPerSecond > 0) {
+        shared_ = std::make_shared<SharedPace>();
+        shared_->bytesPerSecond = f.sharedBytesPerSecond;
+    }
     requests_ = 0;
     bodies_ = 0;
 }
@@ -101,6 +125,11 @@ RawReply RangeServer::answer(const RawRequest& request) {
     r.sourceOffset = first;
     r.sourceLength = first >= length_ ? 0 : std::min(count, length_ - first);
     r.source = file_;
+    if (shared_)
+        r.source = [file = file_, pace = shared_](std::uint64_t at, char* out, std::size_t n) {
+            pace->take(n);
+            file(at, out, n);
+        };
     r.bytesPerSecond = f.bytesPerSecond;
     if (++bodies_ <= f.dropFirst) {
         r.sourceLength = std::min(r.sourceLength, f.dropAfter);

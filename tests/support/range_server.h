@@ -28,6 +28,7 @@ struct RangeFaults {
     std::uint64_t claimedLength = 0;   // non-zero: the length announced instead of the real one
     std::string disposition;           // a Content-Disposition value to send
     std::uint64_t bytesPerSecond = 0;  // per connection
+    std::uint64_t sharedBytesPerSecond = 0;  // all connections together: a full link
 };
 
 using FileBytes = std::function<void(std::uint64_t offset, char* out, std::size_t n)>;
@@ -58,6 +59,8 @@ class RangeServer {
     RangeFaults faults_;
     int requests_ = 0;
     int bodies_ = 0;
+    struct SharedPace;
+    std::shared_ptr<SharedPace> shared_;
     RawHttpServer server_;  // last: it calls answer() until it stops
 };
 

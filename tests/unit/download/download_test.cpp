@@ -161,6 +161,47 @@ TEST(Download, SplitsTheFileIntoRanges) {
     EXPECT_LT(server.raw().bytesSent(), kSize + kSize / 4);
 }
 
+// A host that throttles each connection gets all four; a link that one connection fills
+// goes back to one once the four were no faster.
+TEST(Download, KeepsMoreConnectionsOnlyWhereTheyAddSpeed) {
+    struct Case {
+        const char* what;
+        RangeFaults faults;
+        int fewest, most;  // connections seen once the try is over
+    };
+    RangeFaults perConnection;
+    perConnection.bytesPerSecond = 1 << 20;
+    RangeFaults fullLink;
+    fullLink.sharedBytesPerSecond = 2 << 20;
+    const Case cases[] = {
+        {"throttled per connection", perConnection, 3, 4},
+        {"one link for all", fullLink, 0, 1},
+    };
+    constexpr std::uint64_t size = 4 << 20;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        RangeServer server(size, patternFile(13));
+        server.setFaults(c.faults);
+        Options o = fastOptions(server.url(), dir.path);
+        o.widenWindow = milliseconds(200);
+        Download d(o);
+        d.start();
+        const auto start = std::chrono::steady_clock::now();
+        int most = 0;
+        // The try is over within 0.8 s; the file takes at least half a second more.
+        while (d.progress().state == State::Running &&
+               std::chrono::steady_clock::now() - start < milliseconds(1200)) {
+            if (std::chrono::steady_clock::now() - start > milliseconds(900))
+                most = std::max(most, d.progress().connections);
+            std::this_thread::sleep_for(milliseconds(5));
+        }
+        EXPECT_GE(most, c.fewest);
+        EXPECT_LE(most, c.most);
+        expectComplete(d.wait(), dir / "firmware.zip", 13, size);
+    }
+}
+
 TEST(Download, NeverKeepsAnErrorPageOrAShortFile) {
     struct Case {
         const char* what;
