@@ -1,5 +1,6 @@
 #include "app/window/settings.h"
 
+#include <QFile>
 #include <algorithm>
 
 namespace {
@@ -11,6 +12,9 @@ const char* const kModes[] = {"none", "system", "http", "socks5"};
 
 bool writeOut(QSettings& store, QString* reason) {
     store.sync();
+    // The file holds the proxy password and the serials of customers' phones: the owner
+    // alone reads it. Later writes replace the file with one of the same permissions.
+    QFile::setPermissions(store.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (store.status() == QSettings::NoError) return true;
     if (reason) *reason = store.fileName();
     return false;

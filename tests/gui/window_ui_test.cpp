@@ -7,6 +7,7 @@
 #include <QCompleter>
 #include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -261,6 +262,12 @@ TEST(WindowSettings, SettingsHistoryAndWindowSurviveARestart) {
     EXPECT_EQ(read.proxy.password, "p@ss");
     EXPECT_EQ(read.downloadFolder, "/tmp/firmware");
     EXPECT_EQ(read.connections, 6);
+    const auto ownerOnly = [] {
+        return QFile::permissions(settingsStore()->fileName()) ==
+               (QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                QFileDevice::WriteUser);
+    };
+    EXPECT_TRUE(ownerOnly()) << "it holds a password";
 
     // 25 searches, one twice: the last 20 different inputs, newest first.
     for (int i = 0; i < 25; ++i) rememberInput("huawei", QStringLiteral("P%1").arg(i));
@@ -286,6 +293,7 @@ TEST(WindowSettings, SettingsHistoryAndWindowSurviveARestart) {
         window.选择夹1->setCurrentIndex(3);
         saveWindowState(window);
     }
+    EXPECT_TRUE(ownerOnly()) << "a later write keeps it so";
     MainWindow again;
     restoreWindowState(again);
     again.show();
