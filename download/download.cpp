@@ -457,6 +457,17 @@ extern "C" size_t onWrite(char* p, size_t size, size_t n, void* user) {
     return t->run->onData(*t, p, size * n);
 }
 
+// The headers a transfer keeps, each reply's own: a redirect's or a retry's are dropped.
+const std::pair<std::string_view, std::string Transfer::*> kKeptHeaders[] = {
+    {"etag", &Transfer::etag},
+    {"last-modified", &Transfer::lastModified},
+    {"content-type", &Transfer::contentType},
+    {"content-range", &Transfer::contentRange},
+    {"content-disposition", &Transfer::contentDisposition},
+    {"content-length", &Transfer::contentLength},
+    {"retry-after", &Transfer::retryAfter},
+};
+
 extern "C" size_t onHeader(char* p, size_t size, size_t n, void* user) {
     auto* t = static_cast<Transfer*>(user);
     const std::string_view line(p, size * n);
@@ -466,13 +477,7 @@ extern "C" size_t onHeader(char* p, size_t size, size_t n, void* user) {
         std::uint64_t code = 0;
         if (sp != std::string_view::npos && parseNumber(line.substr(sp + 1, 3), code))
             t->status = long(code);
-        t->etag.clear();
-        t->lastModified.clear();
-        t->contentType.clear();
-        t->contentRange.clear();
-        t->contentDisposition.clear();
-        t->contentLength.clear();
-        t->retryAfter.clear();
+        for (const auto& [name, field] : kKeptHeaders) (t->*field).clear();
         return size * n;
     }
     const std::size_t colon = line.find(':');
@@ -480,20 +485,11 @@ extern "C" size_t onHeader(char* p, size_t size, size_t n, void* user) {
     const std::string_view name = trim(line.substr(0, colon));
     // Header values are untrusted: a sane cap keeps the saved state small.
     const std::string value(trim(line.substr(colon + 1)).substr(0, 1024));
-    if (equalNoCase(name, "etag"))
-        t->etag = value;
-    else if (equalNoCase(name, "last-modified"))
-        t->lastModified = value;
-    else if (equalNoCase(name, "content-type"))
-        t->contentType = value;
-    else if (equalNoCase(name, "content-range"))
-        t->contentRange = value;
-    else if (equalNoCase(name, "content-disposition"))
-        t->contentDisposition = value;
-    else if (equalNoCase(name, "content-length"))
-        t->contentLength = value;
-    else if (equalNoCase(name, "retry-after"))
-        t->retryAfter = value;
+    for (const auto& [kept, field] : kKeptHeaders) {
+        if (!equalNoCase(name, kept)) continue;
+        t->*field = value;
+        break;
+    }
     return size * n;
 }
 
