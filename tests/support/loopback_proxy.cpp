@@ -160,15 +160,7 @@ LoopbackProxy::~LoopbackProxy() {
 }
 
 void LoopbackProxy::stop() {
-    if (stopping_.exchange(true)) return;
-    if (acceptThread_.joinable()) acceptThread_.join();
-    std::vector<std::thread> workers;
-    {
-        std::lock_guard lock(mutex_);
-        workers.swap(workers_);
-    }
-    for (auto& t : workers) t.join();
-    if (listenFd_ >= 0) ::close(listenFd_);
+    stopServing(stopping_, acceptThread_, mutex_, workers_, listenFd_);
 }
 
 std::string LoopbackProxy::address() const {
@@ -332,15 +324,7 @@ LatencyRelay::~LatencyRelay() {
 }
 
 void LatencyRelay::stop() {
-    if (stopping_.exchange(true)) return;
-    if (acceptThread_.joinable()) acceptThread_.join();
-    std::vector<std::thread> workers;
-    {
-        std::lock_guard lock(mutex_);
-        workers.swap(workers_);
-    }
-    for (auto& t : workers) t.join();
-    if (listenFd_ >= 0) ::close(listenFd_);
+    stopServing(stopping_, acceptThread_, mutex_, workers_, listenFd_);
 }
 
 namespace {

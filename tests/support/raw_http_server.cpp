@@ -49,6 +49,19 @@ int listenOn(int* port) {
 }
 
 // Waits until fd is readable or the server stops; false when stopping.
+void stopServing(std::atomic<bool>& stopping, std::thread& acceptThread, std::mutex& mutex,
+                 std::vector<std::thread>& workers, int listenFd) {
+    if (stopping.exchange(true)) return;
+    if (acceptThread.joinable()) acceptThread.join();
+    std::vector<std::thread> running;
+    {
+        std::lock_guard lock(mutex);
+        running.swap(workers);
+    }
+    for (auto& t : running) t.join();
+    if (listenFd >= 0) ::close(listenFd);
+}
+
 bool waitReadable(int fd, const std::atomic<bool>& stopping) {
     while (!stopping.load()) {
         pollfd p{fd, POLLIN, 0};
@@ -152,15 +165,7 @@ std::size_t RawHttpServer::requestCount() const {
 }
 
 void RawHttpServer::stop() {
-    if (stopping_.exchange(true)) return;
-    if (acceptThread_.joinable()) acceptThread_.join();
-    std::vector<std::thread> workers;
-    {
-        std::lock_guard lock(mutex_);
-        workers.swap(workers_);
-    }
-    for (auto& t : workers) t.join();
-    if (listenFd_ >= 0) ::close(listenFd_);
+    stopServing(stopping_, acceptThread_, mutex_, workers_, listenFd_);
 }
 
 void RawHttpServer::acceptLoop() {

@@ -95,5 +95,9 @@ int unusedPort();
 int listenOn(int* port);
 bool waitReadable(int fd, const std::atomic<bool>& stopping);
 bool sendAll(int fd, const char* data, std::size_t size);
+// Stops a server once (later calls return at once): raises `stopping`, joins the accepting
+// thread and then every worker it started, and closes the listening socket.
+void stopServing(std::atomic<bool>& stopping, std::thread& acceptThread, std::mutex& mutex,
+                 std::vector<std::thread>& workers, int listenFd);
 
 }  // namespace testsupport
