@@ -1,8 +1,13 @@
 #include "tests/support/range_server.h"
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace testsupport {
@@ -136,6 +141,23 @@ RawReply RangeServer::answer(const RawRequest& request) {
         r.hang = f.stallInsteadOfDrop;
     }
     return r;
+}
+
+TempDir::TempDir() {
+    char name[] = "/tmp/romhaul-dl-XXXXXX";
+    if (::mkdtemp(name)) path = name;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
+}
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
 }  // namespace testsupport

@@ -38,6 +38,17 @@ FileBytes patternFile(std::uint32_t seed);
 // The same bytes into a string, for comparing.
 std::string patternBytes(std::uint32_t seed, std::uint64_t offset, std::size_t n);
 
+// A folder of its own under /tmp for one download, removed with everything in it.
+struct TempDir {
+    std::string path;
+    TempDir();
+    ~TempDir();
+    std::string operator/(const std::string& name) const { return path + "/" + name; }
+};
+
+// A file's bytes ("" when it cannot be read).
+std::string readAll(const std::string& path);
+
 class RangeServer {
   public:
     RangeServer(std::uint64_t length, FileBytes file, std::string etag = "\"v1\"");

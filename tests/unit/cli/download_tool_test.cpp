@@ -18,27 +18,13 @@ using testsupport::patternBytes;
 using testsupport::patternFile;
 using testsupport::RangeFaults;
 using testsupport::RangeServer;
+using testsupport::readAll;
+using testsupport::TempDir;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 const std::string kTool = ROMHAUL_LOOKUP_EXE;
 constexpr std::uint64_t kSize = 2 << 20;
-
-struct TempDir {
-    std::string path;
-    TempDir() {
-        char name[] = "/tmp/romhaul-dlcli-XXXXXX";
-        path = ::mkdtemp(name);
-    }
-    ~TempDir() { fs::remove_all(path); }
-};
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 TEST(DownloadTool, PrintsPathSizeAndSumOfEachFile) {
     TempDir dir;

@@ -25,26 +25,11 @@ using testsupport::patternBytes;
 using testsupport::patternFile;
 using testsupport::RangeFaults;
 using testsupport::RangeServer;
+using testsupport::readAll;
+using testsupport::TempDir;
 namespace fs = std::filesystem;
 
 constexpr std::uint64_t kSize = 3 << 20;
-
-struct TempDir {
-    std::string path;
-    TempDir() {
-        char name[] = "/tmp/romhaul-dl-XXXXXX";
-        path = ::mkdtemp(name);
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::string operator/(const std::string& name) const { return path + "/" + name; }
-};
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string sha256(const std::string& data) {
     unsigned char d[32];
