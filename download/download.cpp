@@ -392,6 +392,18 @@ struct Run {
     void schedule();
     void widen(Clock::time_point now);
     void narrow();
+    // What is left to fetch is what the saved state says; the rest of the file is done.
+    void takeGaps(const ResumeState& saved) {
+        gaps.clear();
+        done = length;
+        for (const auto& [pos, end] : saved.gaps) {
+            Gap g;
+            g.pos = pos;
+            g.end = end;
+            gaps.push_back(g);
+            done -= end - pos;
+        }
+    }
     Gap* freeGap(Clock::time_point now);
     void cut(Gap& g);
     Gap* takeOver();
@@ -549,14 +561,7 @@ bool Run::resumeSaved() {
         ranges = true;
         known = true;
         fetchUrl = opt.url;
-        done = length;
-        for (const auto& [from, to] : saved.gaps) {
-            Gap g;
-            g.pos = from;
-            g.end = to;
-            gaps.push_back(g);
-            done -= to - from;
-        }
+        takeGaps(saved);
         std::lock_guard lock(e.mutex);
         e.progress.path = path(0);
         found = true;
@@ -1016,15 +1021,7 @@ bool Run::acceptFirst(Transfer& t, const ContentRange* cr) {
     ranges = canRange;
     known = true;
     if (resume && openPart(true)) {
-        gaps.clear();
-        done = length;
-        for (const auto& [pos, end] : saved.gaps) {
-            Gap g;
-            g.pos = pos;
-            g.end = end;
-            gaps.push_back(g);
-            done -= end - pos;
-        }
+        takeGaps(saved);
         // This reply starts at 0, which the earlier run has; the saved ranges follow.
         t.gap = nullptr;
         t.quietAbort = true;
